@@ -1,0 +1,28 @@
+#include "drivers/MainEntry.h"
+
+#include <exception>
+#include <new>
+
+#include "platform/Platform.h"
+#include "support/Halt.h"
+
+namespace kelvo {
+
+int RunMain(const ProgramRecord& program, Driver driver, int argc, char** argv) {
+  SetCurrentProgram(program);
+  int code = 0;
+  try {
+    code = driver(platform::Arguments(argc, argv));
+  } catch (const Halt& halt) {
+    code = halt.exitCode;
+  } catch (const std::bad_alloc&) {
+    platform::WriteStandardError(platform::ToAnsi(program.name) + ": out of memory\n");
+    code = 1;
+  } catch (const std::exception& failure) {
+    platform::WriteStandardError(platform::ToAnsi(program.name) + ": " + failure.what() + "\n");
+    code = 1;
+  }
+  return platform::ProcessStatus(code);
+}
+
+}  // namespace kelvo

@@ -1,0 +1,105 @@
+// The operating-system boundary. Everything that differs between Windows and POSIX lives
+// behind these declarations; the rest of the code never calls the operating system itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvo::platform {
+
+// --- Text at the boundary -------------------------------------------------------------
+// The "ANSI" code page: settings files, error logs, serial.txt, data.txt, console text.
+std::string ToAnsi(std::u16string_view text);
+std::u16string FromAnsi(std::string_view bytes);
+// The "OEM" code page: names handled by the program search.
+std::string ToOem(std::u16string_view text);
+std::u16string FromOem(std::string_view bytes);
+
+// The command-line arguments after the program name, decoded losslessly.
+std::vector<std::u16string> Arguments(int argc, char** argv);
+
+// --- Fixed places and separators --------------------------------------------------------
+// The default table directory, always ending in a directory separator.
+std::u16string DefaultTableDirectory();
+char16_t PathListSeparator();   // ';' or ':'
+char16_t DirectorySeparator();  // '\' or '/'
+// The program-search variable; false when it is not set.
+bool ReadSearchVariable(std::u16string& value);
+
+// Local date and time in the system's general form; only the ':' separators matter.
+std::u16string LocalTimeText();
+
+// The process status for an exit code of the system (-1 included).
+int ProcessStatus(int exitCode);
+
+// --- Files --------------------------------------------------------------------------------
+// How a file is opened for reading. Raw files (inputs, tables, binary.tmp, surro.csv) use
+// the platform's raw access; text files (settings, surro.txt, data.txt, serial.txt) are
+// opened read-only everywhere.
+enum class ReadMode { Raw, Text };
+
+// Opens and closes the file at once: true when it could be opened in that mode.
+bool CanOpen(const std::u16string& name, ReadMode mode);
+
+// Size in bytes of a file opened for shared reading; -1 when it cannot be opened.
+std::int64_t FileSize(const std::u16string& name);
+
+// A file open for reading. An empty name reads standard input.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  bool Open(const std::u16string& name, ReadMode mode);
+  // Reads up to count bytes; returns the number read (0 at the end) or -1 on failure.
+  std::int64_t Read(void* buffer, std::int64_t count);
+  // Reads until count bytes are in or the file ends; -1 on failure.
+  std::int64_t ReadFully(void* buffer, std::int64_t count);
+  void Close();
+  bool IsOpen() const { return handle_ != kClosed; }
+
+ private:
+  static constexpr std::intptr_t kClosed = -1;
+  std::intptr_t handle_ = kClosed;
+  bool standard_ = false;
+};
+
+// A file open for writing. An empty name writes standard output (in binary mode).
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates the file or empties an existing one.
+  bool Create(const std::u16string& name);
+  // Creates the file only when no file of that name exists. exists is set when that was
+  // the reason for failing.
+  bool CreateNew(const std::u16string& name, bool& exists);
+  // Writes all count bytes; false on any failure.
+  bool Write(const void* buffer, std::int64_t count);
+  // Closes the file; false when buffered data could not be written.
+  bool Close();
+  bool IsOpen() const { return handle_ != kClosed; }
+
+ private:
+  static constexpr std::intptr_t kClosed = -1;
+  std::intptr_t handle_ = kClosed;
+  bool standard_ = false;
+};
+
+bool RemoveFile(const std::u16string& name);
+// Renames from over to, replacing an existing target.
+bool ReplaceFile(const std::u16string& from, const std::u16string& to);
+
+// Writes bytes to standard output / standard error unchanged.
+bool WriteStandardOutput(const void* buffer, std::size_t count);
+void WriteStandardError(std::string_view bytes);
+
+}  // namespace kelvo::platform

@@ -1,0 +1,318 @@
+// POSIX side of the platform layer: UTF-8 for every code page, read-only raw opens, PATH.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/Platform.h"
+
+#ifndef KELVO_TABLE_DIR
+#define KELVO_TABLE_DIR "/usr/local/share/kelvo/"
+#endif
+
+namespace kelvo::platform {
+
+namespace {
+
+// Encodes UTF-16 as UTF-8. A lone surrogate U+DC80..U+DCFF stands for a byte that was not
+// valid UTF-8 when it was decoded and becomes that byte again; any other lone surrogate
+// becomes '?'.
+std::string EncodeUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xDC80 && c <= 0xDCFF) {
+      out.push_back(static_cast<char>(c - 0xDC00));
+      continue;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      out.push_back('?');
+      continue;
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// Decodes UTF-8; every byte that is not part of a valid sequence becomes U+DC00 + byte, so
+// that EncodeUtf8 gives the same bytes back.
+std::u16string DecodeUtf8(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  std::size_t i = 0;
+  while (i < n) {
+    unsigned char c = b[i];
+    if (c < 0x80) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    int length = 0;
+    std::uint32_t value = 0;
+    std::uint32_t minimum = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+      length = 2, value = c & 0x1F, minimum = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3, value = c & 0x0F, minimum = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4, value = c & 0x07, minimum = 0x10000;
+    }
+    bool valid = length > 0 && i + length <= n;
+    for (int k = 1; valid && k < length; ++k) {
+      if ((b[i + k] & 0xC0) != 0x80) {
+        valid = false;
+      } else {
+        value = (value << 6) | (b[i + k] & 0x3F);
+      }
+    }
+    if (valid && (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))) {
+      valid = false;
+    }
+    if (!valid) {
+      out.push_back(static_cast<char16_t>(0xDC00 + c));
+      ++i;
+      continue;
+    }
+    if (value >= 0x10000) {
+      value -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (value >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (value & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(value));
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string NativeName(const std::u16string& name) {
+  return EncodeUtf8(name);
+}
+
+}  // namespace
+
+std::string ToAnsi(std::u16string_view text) {
+  return EncodeUtf8(text);
+}
+std::u16string FromAnsi(std::string_view bytes) {
+  return DecodeUtf8(bytes);
+}
+std::string ToOem(std::u16string_view text) {
+  return EncodeUtf8(text);
+}
+std::u16string FromOem(std::string_view bytes) {
+  return DecodeUtf8(bytes);
+}
+
+std::vector<std::u16string> Arguments(int argc, char** argv) {
+  std::vector<std::u16string> words;
+  for (int i = 1; i < argc; ++i) words.push_back(DecodeUtf8(argv[i]));
+  return words;
+}
+
+std::u16string DefaultTableDirectory() {
+  return DecodeUtf8(KELVO_TABLE_DIR);
+}
+char16_t PathListSeparator() {
+  return u':';
+}
+char16_t DirectorySeparator() {
+  return u'/';
+}
+
+bool ReadSearchVariable(std::u16string& value) {
+  const char* text = std::getenv("PATH");
+  if (text == nullptr) return false;
+  value = DecodeUtf8(text);
+  return true;
+}
+
+std::u16string LocalTimeText() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return u"";
+  char text[64];
+  std::size_t length = std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S", &local);
+  return DecodeUtf8(std::string_view(text, length));
+}
+
+int ProcessStatus(int exitCode) {
+  return exitCode & 0xFF;
+}
+
+bool CanOpen(const std::u16string& name, ReadMode) {
+  // Installed tables are read-only for ordinary users, so raw files are opened read-only
+  // here too; the presence probe and the later open therefore always agree.
+  int fd = ::open(NativeName(name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool regular = ::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
+  ::close(fd);
+  return regular;
+}
+
+std::int64_t FileSize(const std::u16string& name) {
+  int fd = ::open(NativeName(name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info {};
+  std::int64_t size = -1;
+  if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) size = info.st_size;
+  ::close(fd);
+  return size;
+}
+
+InputFile::~InputFile() {
+  Close();
+}
+
+bool InputFile::Open(const std::u16string& name, ReadMode) {
+  Close();
+  if (name.empty()) {
+    handle_ = STDIN_FILENO;
+    standard_ = true;
+    return true;
+  }
+  int fd = ::open(NativeName(name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  handle_ = fd;
+  standard_ = false;
+  return true;
+}
+
+std::int64_t InputFile::Read(void* buffer, std::int64_t count) {
+  if (handle_ == kClosed) return -1;
+  for (;;) {
+    ssize_t got = ::read(static_cast<int>(handle_), buffer, static_cast<std::size_t>(count));
+    if (got < 0 && errno == EINTR) continue;
+    return got;
+  }
+}
+
+std::int64_t InputFile::ReadFully(void* buffer, std::int64_t count) {
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::int64_t total = 0;
+  while (total < count) {
+    std::int64_t chunk = count - total;
+    if (chunk > (std::int64_t{1} << 30)) chunk = std::int64_t{1} << 30;
+    std::int64_t got = Read(bytes + total, chunk);
+    if (got < 0) return -1;
+    if (got == 0) break;
+    total += got;
+  }
+  return total;
+}
+
+void InputFile::Close() {
+  if (handle_ != kClosed && !standard_) ::close(static_cast<int>(handle_));
+  handle_ = kClosed;
+  standard_ = false;
+}
+
+OutputFile::~OutputFile() {
+  Close();
+}
+
+bool OutputFile::Create(const std::u16string& name) {
+  Close();
+  if (name.empty()) {
+    handle_ = STDOUT_FILENO;
+    standard_ = true;
+    return true;
+  }
+  int fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  handle_ = fd;
+  standard_ = false;
+  return true;
+}
+
+bool OutputFile::CreateNew(const std::u16string& name, bool& exists) {
+  Close();
+  exists = false;
+  int fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    exists = errno == EEXIST;
+    return false;
+  }
+  handle_ = fd;
+  standard_ = false;
+  return true;
+}
+
+namespace {
+bool WriteAll(int fd, const void* buffer, std::int64_t count) {
+  const auto* bytes = static_cast<const unsigned char*>(buffer);
+  while (count > 0) {
+    std::size_t chunk =
+        count > (std::int64_t{1} << 30) ? (std::size_t{1} << 30) : static_cast<std::size_t>(count);
+    ssize_t put = ::write(fd, bytes, chunk);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes += put;
+    count -= put;
+  }
+  return true;
+}
+}  // namespace
+
+bool OutputFile::Write(const void* buffer, std::int64_t count) {
+  if (handle_ == kClosed) return false;
+  return WriteAll(static_cast<int>(handle_), buffer, count);
+}
+
+bool OutputFile::Close() {
+  bool ok = true;
+  if (handle_ != kClosed && !standard_) ok = ::close(static_cast<int>(handle_)) == 0;
+  handle_ = kClosed;
+  standard_ = false;
+  return ok;
+}
+
+bool RemoveFile(const std::u16string& name) {
+  return ::unlink(NativeName(name).c_str()) == 0;
+}
+
+bool ReplaceFile(const std::u16string& from, const std::u16string& to) {
+  return ::rename(NativeName(from).c_str(), NativeName(to).c_str()) == 0;
+}
+
+bool WriteStandardOutput(const void* buffer, std::size_t count) {
+  return WriteAll(STDOUT_FILENO, buffer, static_cast<std::int64_t>(count));
+}
+
+void WriteStandardError(std::string_view bytes) {
+  WriteAll(STDERR_FILENO, bytes.data(), static_cast<std::int64_t>(bytes.size()));
+}
+
+}  // namespace kelvo::platform

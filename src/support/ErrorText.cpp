@@ -1,0 +1,53 @@
+#include "support/ErrorText.h"
+
+#include "platform/Platform.h"
+#include "support/Halt.h"
+#include "support/TimeName.h"
+
+namespace kelvo {
+
+namespace {
+// How often a taken name is passed over before the message goes to standard error.
+constexpr int kNameAttempts = 1000;
+}  // namespace
+
+void ErrorTexts::ReportError(const std::u16string& prefix, const std::u16string& extension,
+                             const std::u16string& message) {
+  prefix_ = prefix;
+  extension_ = extension;
+  message_ = message;
+  fileName_.clear();
+
+  TimeNames names;
+  names.Prepare(prefix_, extension_);
+  const std::string bytes = platform::ToAnsi(message_);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    const std::u16string name = names.NextName(true);
+    platform::OutputFile file;
+    bool exists = false;
+    if (!file.CreateNew(name, exists)) {
+      if (exists) continue;
+      break;
+    }
+    bool ok = file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    if (file.Close() && ok) {
+      fileName_ = name;
+      return;
+    }
+    platform::RemoveFile(name);
+    break;
+  }
+  platform::WriteStandardError(bytes + "\n");
+}
+
+void ReportError(const std::u16string& message) {
+  ErrorTexts log;
+  log.ReportError(u"err", u".txt", message);
+}
+
+void ReportAndStop(const std::u16string& message, int exitCode) {
+  ReportError(message);
+  Stop(exitCode);
+}
+
+}  // namespace kelvo

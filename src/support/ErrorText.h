@@ -1,0 +1,34 @@
+// The error log: every failure is written as the whole content of a new, numbered file
+// "err" + number + "-" + minutes + "-" + seconds + ".txt" in the current directory.
+#pragma once
+
+#include <string>
+
+namespace kelvo {
+
+class ErrorTexts {
+ public:
+  // Writes the message to a new log file. An existing log file is never overwritten: when
+  // the formed name is taken (a restarted numbering, or another program drawing the same
+  // number at the same moment) the number is advanced and the name formed again. When no
+  // log file can be written at all, the message goes to standard error instead. Either
+  // way the caller goes on by its own rule.
+  void ReportError(const std::u16string& prefix, const std::u16string& extension,
+                   const std::u16string& message);
+
+  // The name of the file the last message went to (empty when it went to standard error).
+  const std::u16string& FileName() const { return fileName_; }
+
+ private:
+  std::u16string prefix_;
+  std::u16string extension_;
+  std::u16string fileName_;
+  std::u16string message_;
+};
+
+// Writes one message to the error log with the usual name parts "err" and ".txt".
+void ReportError(const std::u16string& message);
+// Writes one message and ends the program with the exit code.
+[[noreturn]] void ReportAndStop(const std::u16string& message, int exitCode = 1);
+
+}  // namespace kelvo

@@ -1,0 +1,42 @@
+// The running number of the error log, kept in serial.txt, and the numbered, time-stamped
+// names formed from it. Failures of the numbering itself go to error.txt.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelvo {
+
+class TimeNames {
+ public:
+  // Stores the name parts and loads the running number from serial.txt.
+  void Prepare(const std::u16string& prefix, const std::u16string& extension);
+  // Forms the next name; with advance the running number is incremented first.
+  std::u16string NextName(bool advance);
+
+  // Splits a formatted time into the minute and second fields of a name.
+  static void TimeFields(const std::u16string& time, std::u16string& minutes,
+                         std::u16string& seconds);
+
+  // The running number of this run (mirrors serial.txt).
+  static std::int32_t SerialNumber();
+  static void SetSerialNumberForTest(std::int32_t value);
+  // The clock, replaceable by tests.
+  using Clock = std::u16string (*)();
+  static void SetClockForTest(Clock clock);
+
+ private:
+  void ReadSerial();
+  std::int32_t ParseSerial(const std::u16string& text);
+  void ResetSerial();
+  void AdvanceSerial();
+  void WriteFailure(const std::u16string& message);
+
+  std::u16string prefix_;
+  std::u16string extension_;
+  std::u16string message_;
+  std::u16string stem_;
+  std::u16string lastName_;
+};
+
+}  // namespace kelvo

@@ -1,0 +1,44 @@
+// The search for a table file: the default directory, the current directory, the
+// directories of the program-search variable, and the file named on the first line of the
+// program's settings file, in this order, steered by "-d", "-a" and "-w".
+#pragma once
+
+#include <string>
+
+#include "drivers/ProgramRecord.h"
+
+namespace kelvo {
+
+// The switches of a derivation run, filled by the driver.
+class SearchTable {
+ public:
+  void SetUp(const std::u16string& tablePath, bool defaultTableOnly, bool acquireTable,
+             bool showTable);
+  bool DefaultTableOnly() const { return defaultTableOnly_; }
+  bool AcquireTable() const { return acquireTable_; }
+  bool ShowTable() const { return showTable_; }
+  const std::u16string& TablePath() const { return tablePath_; }
+
+ private:
+  bool defaultTableOnly_ = false;
+  bool acquireTable_ = false;
+  std::u16string tablePath_;
+  bool showTable_ = false;
+};
+
+// One instance of the search: the table file looked for and the error numbers of its
+// probes.
+struct TableSearchInstance {
+  std::u16string tableName;  // e.g. "UTF16~EUC-JP.bin"
+  SearchNumbers numbers;
+};
+
+// Runs the probes and returns the path of the first one that succeeds (never empty). With
+// showTable the path followed by " is primarily accessible to <Title>." becomes the whole
+// content of data.txt. Ends the program with exit code 1 (Halt) after the "-d" stop or when
+// every probe failed. The settings file and the report text come from the current
+// program's record.
+std::u16string FindTableFile(const TableSearchInstance& instance, bool defaultTableOnly,
+                             bool acquireTable, bool showTable);
+
+}  // namespace kelvo
