@@ -1,0 +1,58 @@
+// Splits one line of UTF-16 text into fields at a separator, honouring a quote character.
+// Quote characters stay in the field text; a separator inside quotes is either dropped or
+// kept as data. The fields go to a FieldsList.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fields/FieldsArray.h"
+
+namespace kelvo {
+
+class Dividing {
+ public:
+  // Elements of the buffer that collects one field.
+  static constexpr std::size_t kFieldBufferSize = 98304;
+
+  Dividing();
+  virtual ~Dividing();
+  Dividing(const Dividing&) = delete;
+  Dividing& operator=(const Dividing&) = delete;
+
+  // Returns the number of fields: the division, then a copy with the identity conversion.
+  virtual int DivideConverting(const char16_t* units, int fieldNumber, int count);
+  // Quote and separator are character codes from 0 to 255.
+  virtual void ConfigureQuoting(int quote, int separator, bool dropSeparatorsInQuotes);
+  // As ConfigureQuoting; the blank code is recorded and not otherwise used.
+  virtual void ConfigureWithBlank(int quote, int separator, bool dropSeparatorsInQuotes, int blank);
+
+  // Field 0 is always selected; field n (from 1 to limit) is selected when character n of
+  // the selection is '1'. The limit is the highest field number taken (at most
+  // FieldsList::MAXIMUM_FIELD_COUNT).
+  void Prepare(FieldsList* list, int limit, std::u16string_view selection);
+  // Returns the number of fields found; every kept field goes to the list in order.
+  int DivideAll(const char16_t* units, int count);
+
+ private:
+  void DivideLine(const char16_t* units, int count);
+  void HandOn();
+  void Append(char16_t unit);
+  void CopyAll();
+
+  std::unique_ptr<std::vector<std::u16string>> queue_;
+  std::vector<char16_t> field_;  // kFieldBufferSize elements
+  std::size_t fieldLength_ = 0;
+  FieldsList* list_ = nullptr;
+  int limit_ = 0;
+  std::vector<bool> selected_;
+  std::u16string selection_;
+  char16_t quote_ = u'"';
+  bool dropSeparatorsInQuotes_ = true;
+  char16_t separator_ = u',';
+  int blank_ = 32;
+};
+
+}  // namespace kelvo
