@@ -52,6 +52,7 @@ const ProgramRecord kTamorlek{
             .pathCandidate = 801,
             .codeTable = {786, 785, 787, 788, 798, 799},
             .derivationSource = {804, 803, 805, 806, 808, 809},
+            .derivationSourceRead = 807,
             .derivationFailed = 769,
             .engine =
                 {
@@ -119,6 +120,7 @@ const ProgramRecord kBrenodax{
             .pathCandidate = 159,
             .codeTable = {161, 160, 162, 163, 168, 169},
             .derivationSource = {172, 171, 173, 174, 176, 177},
+            .derivationSourceRead = 175,
             .derivationFailed = 147,
             .engine =
                 {
@@ -186,6 +188,7 @@ const ProgramRecord kQuilvar{
             .pathCandidate = 114,
             .codeTable = {116, 115, 117, 118, 123, 124},
             .derivationSource = {0, 0, 0, 0, 0, 0},
+            .derivationSourceRead = 0,
             .derivationFailed = 104,
             .engine =
                 {

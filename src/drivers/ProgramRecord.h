@@ -62,6 +62,8 @@ struct ProgramRecord {
     int pathCandidate;
     // Table searches: the program's own table and, while deriving, the sparse source.
     SearchNumbers codeTable, derivationSource;
+    // The sparse source table could not be read after the search found it (0: no such site).
+    int derivationSourceRead;
     // Table derivation.
     int derivationFailed;
     EngineNumbers engine;

@@ -1,0 +1,54 @@
+#include "tables/DerivePairs.h"
+
+#include "convert/EngineFile.h"
+#include "drivers/ProgramRecord.h"
+#include "support/ErrorText.h"
+#include "support/Text.h"
+#include "tables/DerivedTableFile.h"
+
+namespace kelvo {
+
+void PairDerivation::Derive(const SearchTable& search, Layout layout,
+                            const std::u16string& tableName) {
+  SparsePopulationEUC sparse;
+  sparse.LoadTable(search);
+  const std::u16string failure =
+      ErrorMessage(u"Reset()", CurrentProgram().errors.derivationFailed, kUtf16Source);
+  std::vector<std::uint8_t> source;
+  // A source that cannot be read or ends inside a record is refused before anything is
+  // written.
+  if (!EngineFiles::ReadWhole(kUtf16Source, source) || source.size() % kSourceRecordSize != 0) {
+    ReportAndStop(failure);
+  }
+  DerivedTableFile::Put(tableName, Pairs(sparse, source, layout), failure);
+}
+
+std::vector<std::uint8_t> PairDerivation::Pairs(const SparsePopulationEUC& sparse,
+                                                const std::vector<std::uint8_t>& source,
+                                                Layout layout) {
+  std::vector<std::uint8_t> records;
+  records.reserve(source.size() / kSourceRecordSize * kTableRecordSize);
+  for (std::size_t at = 0; at + kSourceRecordSize <= source.size(); at += kSourceRecordSize) {
+    const std::uint8_t* r = &source[at];
+    std::uint8_t kind, euc1, euc2;
+    if (r[1] == 0) {
+      if (r[0] >= 0x80) continue;  // half-width katakana have no entry
+      kind = 0;
+      euc1 = r[0];
+      euc2 = 0;
+    } else {
+      const int key = r[0] * 256 + r[1];
+      kind = 1;
+      euc1 = sparse.Entry(key, 0);
+      euc2 = sparse.Entry(key, 1);
+    }
+    if (layout == Layout::Utf16First) {
+      records.insert(records.end(), {r[2], r[3], kind, euc1, euc2});
+    } else {
+      records.insert(records.end(), {euc1, euc2, kind, r[2], r[3]});
+    }
+  }
+  return records;
+}
+
+}  // namespace kelvo

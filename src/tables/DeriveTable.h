@@ -1,0 +1,34 @@
+// The recoder's derivation: "EUC-JP~Shift_JIS.bin" from "MS932~EUC-JP.bin" in the current
+// directory, one record per EUC-JP code.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kelvo {
+
+class DeriveTable {
+ public:
+  static constexpr char16_t kTableName[] = u"EUC-JP~Shift_JIS.bin";
+  static constexpr char16_t kSource[] = u"MS932~EUC-JP.bin";
+  static constexpr int kSourceRecordSize = 4;
+  static constexpr int kTableRecordSize = 5;
+
+  DeriveTable();
+
+  // Writes the table file into the current directory; failures end the program with exit
+  // code 1 and leave an existing table file as it was.
+  void Derive();
+
+  // The table records for the source records, in source order: the first record for an
+  // EUC-JP code wins; single-byte codes whose EUC-JP byte is 80h or more get none.
+  std::vector<std::uint8_t> Recode(const std::vector<std::uint8_t>& source);
+
+ private:
+  // One flag for every 16-bit EUC-JP code: a record for it was written.
+  std::unique_ptr<std::bitset<65536>> written_;
+};
+
+}  // namespace kelvo

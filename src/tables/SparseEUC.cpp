@@ -1,0 +1,46 @@
+#include "tables/SparseEUC.h"
+
+#include "convert/EngineFile.h"
+#include "drivers/ProgramRecord.h"
+#include "support/ErrorText.h"
+#include "support/Text.h"
+
+namespace kelvo {
+
+SparsePopulationEUC::SparsePopulationEUC()
+    : entries_(std::make_unique<std::array<std::array<std::uint8_t, 2>, kEntryCount>>()) {}
+
+void SparsePopulationEUC::LoadTable(const SearchTable& search) {
+  const ProgramRecord& program = CurrentProgram();
+  const std::u16string binaryTable =
+      FindTableFile({kSourceName, program.errors.derivationSource}, search.DefaultTableOnly(),
+                    search.AcquireTable(), search.ShowTable());
+  std::vector<std::uint8_t> bytes;
+  // A table that vanished since the search, cannot be read, or ends inside a record is
+  // not a source to derive from.
+  if (!EngineFiles::ReadWhole(binaryTable, bytes) || bytes.size() % kRecordSize != 0) {
+    ReportAndStop(ErrorMessage(u"Reset()", program.errors.derivationSourceRead, binaryTable));
+  }
+  EnterRecords(bytes);
+}
+
+void SparsePopulationEUC::EnterRecords(const std::vector<std::uint8_t>& bytes) {
+  const std::size_t records = bytes.size() / kRecordSize;
+  for (std::size_t n = 1; n <= records; ++n) {
+    const std::uint8_t* r = &bytes[(n - 1) * kRecordSize];
+    const int key = n <= kSingleByteRecords ? r[0] : r[0] * 256 + r[1];
+    if (key > kLastKey) continue;
+    (*entries_)[key] = {r[2], r[3]};
+  }
+  (*entries_)[0] = {0, 0};
+}
+
+std::uint8_t SparsePopulationEUC::Entry(int key, int k) const {
+  return Inside(key, k) ? (*entries_)[key][k] : 0;
+}
+
+void SparsePopulationEUC::SetEntry(int key, int k, std::uint8_t value) {
+  if (Inside(key, k)) (*entries_)[key][k] = value;
+}
+
+}  // namespace kelvo
