@@ -1,14 +1,19 @@
 #include "drivers/Brenodax.h"
 
 #include "drivers/ScanRun.h"
+#include "platform/Platform.h"
+#include "tables/DeriveBinaryEUC.h"
+#include "tables/SearchBinary.h"
 
 namespace kelvo {
 
 int RunBrenodax(const std::vector<std::u16string>& arguments) {
   if (arguments.empty() || arguments[0].empty()) {
-    // table derivation: added with the table derivation (EUC-JP~UTF16.bin from
-    // MS932~EUC-JP.bin); until then the run does nothing.
-    return 1;
+    // Derive EUC-JP~UTF16.bin; the sparse source is searched for everywhere.
+    SearchTable search;
+    search.SetUp(platform::DefaultTableDirectory() + u"MS932~EUC-JP.bin", false, false, false);
+    DeriveBrenodaxTable().Derive(search);
+    return 0;
   }
 
   ScannedRun run = ScanRun(arguments);

@@ -1,14 +1,15 @@
 #include "drivers/Quilvar.h"
 
 #include "drivers/ScanRun.h"
+#include "tables/DeriveTable.h"
 
 namespace kelvo {
 
 int RunQuilvar(const std::vector<std::u16string>& arguments) {
   if (arguments.empty() || arguments[0].empty()) {
-    // table derivation: added with the table derivation (EUC-JP~Shift_JIS.bin from
-    // MS932~EUC-JP.bin in the current directory); until then the run does nothing.
-    return 1;
+    // Derive EUC-JP~Shift_JIS.bin from MS932~EUC-JP.bin in the current directory.
+    DeriveTable().Derive();
+    return 0;
   }
 
   ScannedRun run = ScanRun(arguments);

@@ -1,6 +1,9 @@
 #include "drivers/Tamorlek.h"
 
 #include "drivers/ScanRun.h"
+#include "platform/Platform.h"
+#include "tables/DeriveTamorlek.h"
+#include "tables/SearchBinary.h"
 
 namespace kelvo {
 
@@ -17,9 +20,11 @@ void EnsureSurrogateLists() {
 
 int RunTamorlek(const std::vector<std::u16string>& arguments) {
   if (arguments.empty() || arguments[0].empty()) {
-    // table derivation: added with the table derivation (UTF16~EUC-JP.bin from the default
-    // directory only); until then the run does nothing.
-    return 1;
+    // Derive UTF16~EUC-JP.bin; the sparse source is taken from the default directory only.
+    SearchTable search;
+    search.SetUp(platform::DefaultTableDirectory() + u"UTF16~EUC-JP.bin", true, false, false);
+    DeriveTamorlekTable().Derive(search);
+    return 0;
   }
 
   EnsureSurrogateLists();
