@@ -1,8 +1,10 @@
 #include "support/PathEXE.h"
 
-#include <vector>
+#include <climits>
 
 #include "drivers/ProgramRecord.h"
+#include "fields/DivideSJIS.h"
+#include "fields/FieldsArrayMany.h"
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
@@ -11,59 +13,65 @@ namespace kelvo {
 
 namespace {
 
-constexpr char kQuote = '"';
-
-// Splits at the list separator; a separator inside quotes vanishes, the quotes stay. An
-// empty last entry is not counted.
-std::vector<std::string> SplitEntries(const std::string& bytes, char separator, int limit) {
-  std::vector<std::string> entries;
-  std::string field;
-  bool quoted = false;
-  for (char b : bytes) {
-    if (b == kQuote) {
-      quoted = !quoted;
-      field.push_back(b);
-    } else if (b == separator) {
-      if (quoted) continue;
-      entries.push_back(field);
-      field.clear();
-      if (static_cast<int>(entries.size()) >= limit) return entries;
-    } else {
-      field.push_back(b);
-    }
-  }
-  if (!field.empty()) entries.push_back(field);
-  return entries;
+// Shift_JIS lead bytes only mean something when the OEM code page is Shift_JIS. On a UTF-8
+// or single-byte code page a byte from 0x81 up is an ordinary part of a name, and reading
+// it as a lead byte would swallow the separator after it.
+bool OemIsShiftJis() {
+  return platform::ToOem(u"\u3042") == "\x82\xA0";
 }
 
 }  // namespace
 
 void CommandPath::Initialize(bool report) {
   report_ = report;
+  characterTable_.clear();
+  for (int k = 1; k <= kCharacterTableLength; ++k) characterTable_.push_back(static_cast<char>(k));
+
   pathBytes_.clear();
   std::u16string value;
   if (!platform::ReadSearchVariable(value)) return;
-  // A directory written with a trailing separator loses it (except the last one).
+  value.resize(std::min(value.size(), value.find(u'\0')));
+
+  // A directory written with a trailing separator loses it, except the last one.
   const char16_t list = platform::PathListSeparator();
   const std::u16string trailing{platform::DirectorySeparator(), list};
   std::u16string cleaned;
   cleaned.reserve(value.size());
   for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value.compare(i, 2, trailing) == 0) continue;
+    if (value.compare(i, trailing.size(), trailing) == 0) continue;
     cleaned.push_back(value[i]);
   }
+  // ASCII stays as it is; other characters are carried in the OEM code page, the encoding
+  // the candidates are read back from.
   pathBytes_ = platform::ToOem(cleaned);
 }
 
 std::u16string CommandPath::Search(const std::u16string& fileName) {
-  const std::string name = platform::ToOem(fileName);
-  const char separator = static_cast<char>(platform::PathListSeparator());
-  const char directory = static_cast<char>(platform::DirectorySeparator());
-  for (const std::string& entry : SplitEntries(pathBytes_, separator, kMaximumEntries)) {
-    candidate_ = platform::FromOem(entry + directory + name);
+  std::string name = platform::ToOem(fileName);
+  name.resize(std::min(name.size(), name.find('\0')));
+  const std::u16string kNone;
+  // A value too long for an int cannot be split; it names nothing that can be opened.
+  if (pathBytes_.size() > static_cast<std::size_t>(INT_MAX)) return kNone;
+
+  FieldsListMany fields;
+  DividingSJIS splitter;
+  splitter.Configure(characterTable_, platform::PathListSeparator());
+  splitter.SetDoubleByte(OemIsShiftJis());
+  splitter.Prepare(&fields, kMaximumEntries);
+  const int count = splitter.DivideAppending(pathBytes_.data(), static_cast<int>(pathBytes_.size()),
+                                             name, platform::DirectorySeparator());
+
+  const std::size_t suffixLength = name.size() + 1;
+  for (int i = 0; i < count; ++i) {
+    const std::string field = fields.item(i);
+    // An entry as long as the splitter's field buffer may have been cut; a cut entry would
+    // name a different directory, so it is passed over.
+    if (field.size() >= DividingSJIS::kFieldBufferSize + suffixLength) continue;
+    candidate_ = platform::FromOem(field);
+    candidate_.resize(std::min(candidate_.size(), candidate_.find(u'\0')));
     if (CanOpen(candidate_)) return candidate_;
   }
-  return u"";
+  return kNone;
 }
 
 bool CommandPath::CanOpen(const std::u16string& candidate) {

@@ -1,0 +1,71 @@
+// Splits one line of Shift_JIS bytes into fields at a separator, honouring a quote
+// character. A double-byte character is never cut and its second byte is never taken for a
+// separator or quote. The fields pass through a byte-string queue into a FieldsListMany.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fields/FieldsArrayMany.h"
+#include "support/AnsiQueue.h"
+
+namespace kelvo {
+
+class DividingSJIS {
+ public:
+  // Bytes of the buffer that collects one field; longer fields are cut there.
+  static constexpr std::size_t kFieldBufferSize = 98304;
+
+  DividingSJIS();
+  virtual ~DividingSJIS();
+  DividingSJIS(const DividingSJIS&) = delete;
+  DividingSJIS& operator=(const DividingSJIS&) = delete;
+
+  // Returns the number of fields: the division, then a copy with the identity conversion.
+  virtual int DivideConverting(const char* bytes, int fieldNumber, int count);
+  // Quote and separator are codes looked up in the character table (byte k, counted from
+  // 1, holds the value k).
+  virtual void ConfigureQuoting(std::string_view characterTable, int quote, int separator,
+                                bool dropSeparatorsInQuotes);
+  // As ConfigureQuoting; the blank code is recorded and not otherwise used.
+  virtual void ConfigureWithBlank(std::string_view characterTable, int quote, int separator,
+                                  bool dropSeparatorsInQuotes, int blank);
+
+  // The double quote as quote character, separators inside quotes dropped.
+  void Configure(std::string_view characterTable, int separator);
+  // Whether bytes 0x81-0xA0 and 0xE0-0xFC begin a double-byte character (the default).
+  // Off, every byte stands alone, for bytes that are not Shift_JIS.
+  void SetDoubleByte(bool doubleByte) { doubleByte_ = doubleByte; }
+  // Fields 1 to limit are taken (limit at most UPPER_LIMIT_TO_FIELD_NUMBER).
+  void Prepare(FieldsListMany* list, int limit);
+  // Returns the number of fields; list item i becomes field i + 1 followed by the table
+  // character of the suffix code and the suffix.
+  int DivideAppending(const char* bytes, int count, const std::string& suffix, int suffixCode);
+
+ private:
+  void DivideLine(const char* bytes, int count);
+  void CopyAppending(const std::string& suffix, int suffixCode);
+  void CopyConverting(int fieldNumber);
+  void StartQueue();
+  void HandOn();
+  void Append(char byte);
+  char Character(int code) const;
+
+  std::unique_ptr<AnsiStringQueue> queue_;
+  std::string characterTable_;
+  char filler_ = ' ';
+  std::vector<char> field_;  // kFieldBufferSize bytes
+  std::size_t fieldLength_ = 0;
+  FieldsListMany* list_ = nullptr;
+  int limit_ = 0;
+  std::vector<bool> selected_;
+  char quote_ = '"';
+  bool dropSeparatorsInQuotes_ = true;
+  char separator_ = ',';
+  int blank_ = 32;
+  bool doubleByte_ = true;
+};
+
+}  // namespace kelvo

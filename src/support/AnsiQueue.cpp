@@ -1,0 +1,52 @@
+#include "support/AnsiQueue.h"
+
+#include "drivers/ProgramRecord.h"
+#include "support/ErrorText.h"
+#include "support/Text.h"
+
+namespace kelvo {
+
+AnsiStringQueue::AnsiStringQueue() : occupied_(kSlots, 0), slots_(kSlots) {}
+
+void AnsiStringQueue::Initialize(std::string_view, const std::string& filler, int count) {
+  for (int i = 0; i < count; ++i) Push(filler);
+  offset_ = count;
+}
+
+int AnsiStringQueue::Push(const std::string& text) {
+  const int next = NextIndex(tail_);
+  if (next == head_) return kFull;
+  slots_[static_cast<std::size_t>(tail_)] = text;
+  occupied_[static_cast<std::size_t>(tail_)] = 1;
+  tail_ = next;
+  return 0;
+}
+
+int AnsiStringQueue::queue_size() const {
+  if (tail_ > head_) return tail_ - head_;
+  if (tail_ == head_) return 0;
+  return tail_ - head_ + kModulus;
+}
+
+int AnsiStringQueue::Count() const {
+  const int count = queue_size() - offset_;
+  if (count < 0) {
+    const int number = CurrentProgram().errors.queueCount;
+    ReportAndStop(number == 0 ? std::u16string(u"Error: count < 0")
+                              : ErrorMessage(u"queue_size - offset", number, u"count < 0"));
+  }
+  return count;
+}
+
+const std::string& AnsiStringQueue::q(int i) const {
+  // Kept within 0 to kModulus - 1 whatever i is.
+  const std::int64_t sum = std::int64_t{head_} + offset_ + i;
+  const int position = static_cast<int>(((sum % kModulus) + kModulus) % kModulus);
+  if (occupied_[static_cast<std::size_t>(position)] == 0) {
+    ReportAndStop(ErrorMessage(u"q()", CurrentProgram().errors.queueUnoccupied,
+                               u"occupied[ " + ToText(position) + u" ] = False"));
+  }
+  return slots_[static_cast<std::size_t>(position)];
+}
+
+}  // namespace kelvo
