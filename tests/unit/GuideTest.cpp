@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "cmdline/Guide.h"
+#include "drivers/ProgramRecord.h"
+#include "platform/Platform.h"
+
+namespace kelvo {
+namespace {
+
+std::vector<std::u16string> Lines(const std::u16string& text) {
+  std::vector<std::u16string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find(u"\r\n", start)) != std::u16string::npos;
+       start = end + 2) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  EXPECT_EQ(start, text.size()) << "text after the last CR LF";
+  return lines;
+}
+
+class GuideTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetCurrentProgram(kTamorlek); }
+};
+
+TEST_F(GuideTest, LayoutOfEachProgram) {
+  struct Case {
+    const ProgramRecord* program;
+    std::u16string heading;
+    std::size_t lines, shortLength;
+    std::u16string firstShort, distinctive;
+  };
+  const Case cases[] = {
+      {&kTamorlek, u"Tamorlek Version 1.06", 18, 25, u"tamorlek" + std::u16string(17, u' '),
+       u"tamorlek -u UTF16        # Replace surrogate-pair kanji with \uFF3F. "},
+      {&kBrenodax, u"Brenodax Version 1.05", 17, 24, u"brenodax" + std::u16string(16, u' '),
+       u"brenodax -o UTF16 < EUC # Every line includes 0Dh. "},
+      {&kQuilvar, u"Quilvar Version 1.04", 17, 22, u"quilvar" + std::u16string(15, u' '),
+       u"quilvar --out EUC     # standard output "},
+  };
+  for (const Case& c : cases) {
+    SetCurrentProgram(*c.program);
+    const std::u16string version = c.program->version;
+    const std::vector<std::u16string> full = Lines(Guiding::Text(version, true));
+    const std::vector<std::u16string> brief = Lines(Guiding::Text(version, false));
+    ASSERT_EQ(full.size(), c.lines + 2);
+    ASSERT_EQ(brief.size(), c.lines + 2);
+    for (const auto* lines : {&full, &brief}) {
+      EXPECT_EQ((*lines)[0], c.heading);
+      EXPECT_EQ((*lines)[1], u"");
+    }
+    EXPECT_EQ(brief[2], c.firstShort);
+    EXPECT_NE(std::find(full.begin(), full.end(), c.distinctive), full.end());
+    for (std::size_t i = 2; i < full.size(); ++i) {
+      const std::u16string& line = full[i];
+      SCOPED_TRACE(platform::ToAnsi(line));
+      // Short lines are the commented lines cut just before the '#'.
+      EXPECT_EQ(line.find(u'#'), c.shortLength);
+      EXPECT_EQ(brief[i], line.substr(0, c.shortLength));
+      EXPECT_EQ(line.rfind(c.program->name, 0), 0u);
+      // Only the "-w" line lacks a space after its comment.
+      const bool isW = line.find(u" -w ") != std::u16string::npos;
+      EXPECT_EQ(line.back() == u' ', !isW);
+    }
+  }
+}
+
+TEST_F(GuideTest, VersionTextIsTheCallersOwn) {
+  SetCurrentProgram(kQuilvar);
+  EXPECT_EQ(Lines(Guiding::Text(u"9.99", false))[0], u"Quilvar Version 9.99");
+}
+
+TEST_F(GuideTest, ShowWritesTheTextInOneGo) {
+  SetCurrentProgram(kBrenodax);
+  testing::internal::CaptureStdout();
+  Guiding guide;
+  guide.Show(u"1.05", true);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), platform::ToAnsi(Guiding::Text(u"1.05", true)));
+}
+
+}  // namespace
+}  // namespace kelvo

@@ -1,0 +1,444 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "cmdline/HyphenTerm.h"
+#include "drivers/ProgramRecord.h"
+#include "platform/Platform.h"
+#include "support/Halt.h"
+
+namespace kelvo {
+namespace {
+
+using test::TempDir;
+using Words = std::vector<std::u16string>;
+
+std::string Narrow(const std::u16string& text) {
+  return platform::ToAnsi(text);
+}
+
+// The flags that are on, one letter each, in a fixed order: 0 a b d G L s t u V w y z Z.
+std::string FlagLetters(const HyphenTerms& terms) {
+  std::string letters;
+  const std::pair<bool, char> flags[] = {
+      {terms.WithCR(), '0'},
+      {terms.AcquireTable(), 'a'},
+      {terms.ViaBinaryTmp(), 'b'},
+      {terms.DefaultTableOnly(), 'd'},
+      {terms.GuideWanted(), 'G'},
+      {terms.LineFeedMode(), 'L'},
+      {terms.RemoveControls(), 's'},
+      {terms.SameTime(), 't'},
+      {terms.UnderscoreSurrogates(), 'u'},
+      {terms.VersionWanted(), 'V'},
+      {terms.ShowTable(), 'w'},
+      {terms.KeepBinaryTmp(), 'y'},
+      {terms.NoDefaultOutput(), 'z'},
+      {terms.WideFields(), 'Z'},
+  };
+  for (const auto& [on, letter] : flags) {
+    if (on) letters.push_back(letter);
+  }
+  return letters;
+}
+
+class HyphenTermTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetCurrentProgram(kTamorlek); }
+
+  // Scans the words as the given program, with an optional settings file.
+  HyphenTerms Scan(const ProgramRecord& program, const Words& words,
+                   std::optional<std::string> settings = std::nullopt) {
+    SetCurrentProgram(program);
+    if (settings) TempDir::Write(Narrow(program.settingsFile), *settings);
+    HyphenTerms terms(words);
+    terms.SetUpTerms();
+    terms.ScanTerms();
+    return terms;
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(HyphenTermTest, DefaultsAndTheMissingSettingsFileOfEachProgram) {
+  struct Case {
+    const ProgramRecord* program;
+    std::string output;
+    std::string log;
+  };
+  const Case cases[] = {
+      {&kTamorlek, "tamorlek.txt", "Reset() error-782: set_tamorlek.txt"},
+      {&kBrenodax, "brenodax.txt", "Reset() error-156: set_brenodax.txt"},
+      {&kQuilvar, "quilvar.txt", "Reset() error-111: set_quilvar.txt"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    HyphenTerms terms = Scan(*c.program, {u"in.txt"});
+    EXPECT_EQ(FlagLetters(terms), "0");
+    EXPECT_EQ(terms.InputName(), u"in.txt");
+    EXPECT_EQ(Narrow(terms.OutputName()), c.output);
+    EXPECT_EQ(terms.PNumber(), 1);
+    EXPECT_EQ(terms.FieldLimit(), 255);
+    EXPECT_EQ(terms.FieldNumber(), 255);
+    EXPECT_EQ(terms.TableName(), u"");
+    EXPECT_EQ(terms.JoinCode(), 44);
+    EXPECT_EQ(terms.QuoteCode(), 34);
+    EXPECT_EQ(terms.JoinText(), u"_");
+    EXPECT_EQ(terms.OnBits(), std::u16string(3071, u'1'));
+    EXPECT_EQ(terms.OffBits(), std::u16string(3071, u'0'));
+    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.log});
+  }
+}
+
+TEST_F(HyphenTermTest, ExpandsCommandLineArguments) {
+  struct Case {
+    const ProgramRecord* program;
+    std::u16string argument;
+    Words words;  // appended after "-0"
+  };
+  const Case cases[] = {
+      {&kTamorlek, u"", {u""}},
+      {&kTamorlek, u"ab", {u"ab"}},
+      {&kTamorlek, u"-x", {u"-x"}},
+      {&kTamorlek, u"-CRLF", {u"-0"}},
+      {&kTamorlek, u"--help", {u"-G"}},
+      {&kTamorlek, u"-VC", {u"-G"}},
+      {&kTamorlek, u"-LF", {u"-0-", u"-L"}},
+      {&kBrenodax, u"--out", {u"-o-", u"-z"}},
+      {&kQuilvar, u"--out", {u"-o-", u"-z"}},
+      // The forward program has no "--out": it is split like any other word.
+      {&kTamorlek, u"--out", {u"--", u"-o", u"-u", u"-t"}},
+      {&kTamorlek, u"-lf", {u"-l", u"-f"}},
+      {&kTamorlek, u"plain.txt", {u"plain.txt"}},
+      {&kTamorlek, u"-r25", {u"-r25"}},
+      {&kTamorlek, u"-b-x", {u"-b-x"}},
+      {&kTamorlek, u"-J\\t", {u"-J\\t"}},
+      {&kTamorlek, u"-a\u00e9b", {u"-a\u00e9b"}},
+      {&kTamorlek, u"-jab", {u"-jab"}},
+      {&kTamorlek, u"-qab", {u"-qab"}},
+      {&kTamorlek, u"-abst", {u"-a", u"-b", u"-s", u"-t"}},
+      {&kTamorlek, u"-bx-", {u"-b", u"-x", u"--"}},
+      {&kTamorlek, u"-J,", {u"-J", u"-,"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.argument));
+    HyphenTerms terms = Scan(*c.program, {u"in", c.argument});
+    Words expected{u"-0", u"in"};
+    expected.insert(expected.end(), c.words.begin(), c.words.end());
+    EXPECT_EQ(terms.WordList(), expected);
+  }
+}
+
+TEST_F(HyphenTermTest, SetsAndClearsFlags) {
+  struct Case {
+    const ProgramRecord* program;
+    Words words;
+    std::string flags;
+  };
+  const Case cases[] = {
+      {&kTamorlek, {u"-abst"}, "0abst"}, {&kTamorlek, {u"-abst", u"-b-"}, "0ast"},
+      {&kTamorlek, {u"-bx-"}, "0b"},     {&kTamorlek, {u"-LF"}, "L"},
+      {&kTamorlek, {u"-L"}, "0L"},       {&kTamorlek, {u"-LF", u"-CRLF"}, "0L"},
+      {&kTamorlek, {u"-0-"}, ""},        {&kTamorlek, {u"-G"}, "0G"},
+      {&kTamorlek, {u"--help"}, "0G"},   {&kTamorlek, {u"-VC"}, "0G"},
+      {&kTamorlek, {u"-V"}, "0V"},       {&kTamorlek, {u"-d", u"-w", u"-y", u"-z"}, "0dwyz"},
+      {&kTamorlek, {u"-uZ"}, "0uZ"},     {&kBrenodax, {u"-uZ"}, "0"},
+      {&kQuilvar, {u"-u", u"-Z"}, "0"},  {&kBrenodax, {u"--out"}, "0z"},
+      {&kTamorlek, {u"--out"}, "0tu"},   {&kTamorlek, {u"-x", u"-", u"-?", u"-b-x"}, "0"},
+      {&kTamorlek, {u"-B", u"-g"}, "0"}, {&kTamorlek, {u"-s", u"-s--"}, "0"},
+  };
+  for (const Case& c : cases) {
+    Words words = c.words;
+    words.insert(words.begin(), u"in");
+    HyphenTerms terms = Scan(*c.program, words);
+    EXPECT_EQ(FlagLetters(terms), c.flags) << Narrow(c.words[0]);
+  }
+}
+
+TEST_F(HyphenTermTest, TakesPlainWordsAsNames) {
+  struct Case {
+    const ProgramRecord* program;
+    Words words;
+    std::u16string input, oValue, underscoreValue, output;
+  };
+  const Case cases[] = {
+      {&kTamorlek, {u"-o", u"out", u"in"}, u"in", u"out", u"", u"tamorlek.txt"},
+      {&kTamorlek, {u"in", u"-o", u"out"}, u"in", u"out", u"", u"tamorlek.txt"},
+      {&kTamorlek, {u"a", u"b", u"c"}, u"a", u"", u"", u"c"},
+      {&kTamorlek, {u"-z", u"in"}, u"in", u"", u"", u""},
+      {&kTamorlek, {u"-z", u"in", u"out"}, u"in", u"", u"", u"out"},
+      {&kBrenodax, {u"--out", u"in"}, u"in", u"", u"", u""},
+      {&kQuilvar, {u"-o", u"x", u"--out", u"in"}, u"in", u"", u"", u""},
+      {&kTamorlek, {u"-o", u"x", u"-o-", u"in"}, u"in", u"", u"", u"tamorlek.txt"},
+      {&kTamorlek, {u"-_", u"list", u"in"}, u"in", u"", u"list", u"tamorlek.txt"},
+      {&kTamorlek, {u"-_", u"list", u"-_-", u"in"}, u"in", u"", u"", u"tamorlek.txt"},
+      {&kTamorlek, {u"-x", u"-", u"in"}, u"in", u"", u"", u"tamorlek.txt"},
+      {&kQuilvar, {u"-s"}, u"", u"", u"", u"quilvar.txt"},
+  };
+  for (const Case& c : cases) {
+    HyphenTerms terms = Scan(*c.program, c.words);
+    EXPECT_EQ(terms.InputName(), c.input);
+    EXPECT_EQ(terms.listName(1), c.oValue);
+    EXPECT_EQ(terms.listName(2), c.underscoreValue);
+    EXPECT_EQ(terms.OutputName(), c.output);
+  }
+}
+
+TEST_F(HyphenTermTest, ReadsNumberedWords) {
+  struct Case {
+    const ProgramRecord* program;
+    Words words;
+    std::int32_t fieldLimit, fieldNumber, pNumber;
+    std::int32_t curlyClose, curlyOpen, iUpper, iLower, tildeUpper, tildeLower;
+    std::vector<std::string> logs;  // beyond the missing settings file
+  };
+  constexpr std::int32_t kMax = 2147483647;
+  const Case cases[] = {
+      {&kTamorlek, {u"-r2"}, 255, 2, 1, -1, -1, kMax, -1, kMax, -1, {}},
+      {&kTamorlek, {u"-r007"}, 255, 7, 1, -1, -1, kMax, -1, kMax, -1, {}},
+      {&kTamorlek, {u"-r2a"}, 255, 255, 1, -1, -1, kMax, -1, kMax, -1, {}},
+      {&kTamorlek, {u"-Z"}, 3071, 3071, 1, -1, -1, kMax, -1, kMax, -1, {}},
+      {&kTamorlek, {u"-r255", u"-Z"}, 3071, 255, 1, -1, -1, kMax, -1, kMax, -1, {}},
+      {&kBrenodax, {u"-r2", u"-Z"}, 255, 255, 1, -1, -1, kMax, -1, kMax, -1, {}},
+      {&kTamorlek, {u"-P15"}, 255, 255, 15, -1, -1, kMax, -1, kMax, -1, {}},
+      {&kTamorlek, {u"-P15x"}, 255, 255, 1, -1, -1, kMax, -1, kMax, -1, {}},
+      {&kTamorlek, {u"-P2147483647"}, 255, 255, kMax, -1, -1, kMax, -1, kMax, -1, {}},
+      {&kTamorlek,
+       {u"-P2147483648"},
+       255,
+       255,
+       1,
+       -1,
+       -1,
+       kMax,
+       -1,
+       kMax,
+       -1,
+       {"sequence_to_integer() error-784: 2147483648"}},
+      {&kBrenodax,
+       {u"-P999999999999"},
+       255,
+       255,
+       1,
+       -1,
+       -1,
+       kMax,
+       -1,
+       kMax,
+       -1,
+       {"sequence_to_integer() error-158: 999999999999"}},
+      {&kQuilvar,
+       {u"-r2", u"-}99999999999"},
+       255,
+       255,
+       1,
+       -1,
+       -1,
+       kMax,
+       -1,
+       kMax,
+       -1,
+       {"sequence_to_integer() error-113: 99999999999"}},
+      {&kTamorlek, {u"-}7", u"-{8"}, 255, 255, 1, 7, 8, kMax, -1, kMax, -1, {}},
+      {&kTamorlek, {u"-I3x5"}, 255, 255, 1, -1, -1, 5, 3, kMax, -1, {}},
+      {&kTamorlek, {u"-I35"}, 255, 255, 1, -1, -1, 2147483646, 35, kMax, -1, {}},
+      {&kQuilvar, {u"-~4-9"}, 255, 255, 1, -1, -1, kMax, -1, 9, 4, {}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    Words words{u"in"};
+    words.insert(words.end(), c.words.begin(), c.words.end());
+    HyphenTerms terms = Scan(*c.program, words);
+    SCOPED_TRACE(Narrow(c.words[0]));
+    EXPECT_EQ(terms.FieldLimit(), c.fieldLimit);
+    EXPECT_EQ(terms.FieldNumber(), c.fieldNumber);
+    EXPECT_EQ(terms.PNumber(), c.pNumber);
+    EXPECT_EQ(terms.CurlyCloseNumber(), c.curlyClose);
+    EXPECT_EQ(terms.CurlyOpenNumber(), c.curlyOpen);
+    EXPECT_EQ(terms.RangeIUpper(), c.iUpper);
+    EXPECT_EQ(terms.RangeILower(), c.iLower);
+    EXPECT_EQ(terms.RangeTildeUpper(), c.tildeUpper);
+    EXPECT_EQ(terms.RangeTildeLower(), c.tildeLower);
+    std::vector<std::string> logs = TempDir::ErrorMessages();
+    // Every scan logs the missing settings file first.
+    std::vector<std::string> rest;
+    for (const std::string& log : logs) {
+      if (log.rfind("Reset()", 0) != 0) rest.push_back(log);
+    }
+    EXPECT_EQ(rest, c.logs);
+  }
+}
+
+TEST_F(HyphenTermTest, ReadsSeparatorAndQuoteWords) {
+  struct Case {
+    std::u16string word;
+    std::int32_t joinCode, quoteCode;
+    std::u16string joinText, quoteText;
+  };
+  const Case cases[] = {
+      {u"-J\\t", 9, 34, u"_", u"_"},    {u"-J\\s", 32, 34, u"_", u"_"},
+      {u"-Q\\l", 44, 124, u"_", u"_"},  {u"-J\\v", 62, 34, u"_", u"_"},
+      {u"-J\\A", 60, 34, u"_", u"_"},   {u"-J\\\u00cd", 60, 34, u"_", u"_"},
+      {u"-J\\x41", 65, 34, u"_", u"_"}, {u"-J\\x4a", 0, 34, u"_", u"_"},
+      {u"-J\\q", 44, 34, u"_", u"_"},   {u"-J\\", 44, 34, u"_", u"_"},
+      {u"-J,", 0, 34, u"_", u"_"},      {u"-Q1", 44, 49, u"_", u"_"},
+      {u"-jABC", 0, 34, u"ABC", u"_"},  {u"-q'", 44, 0, u"_", u"'"},
+  };
+  for (const Case& c : cases) {
+    HyphenTerms terms = Scan(kTamorlek, {u"in", c.word});
+    SCOPED_TRACE(Narrow(c.word));
+    EXPECT_EQ(terms.JoinCode(), c.joinCode);
+    EXPECT_EQ(terms.QuoteCode(), c.quoteCode);
+    EXPECT_EQ(terms.JoinText(), c.joinText);
+    EXPECT_EQ(terms.QuoteText(), c.quoteText);
+  }
+}
+
+TEST_F(HyphenTermTest, DecodesCharactersAndHexCodes) {
+  HyphenTerms terms = Scan(kTamorlek, {u"in"});
+  struct Decode {
+    std::u16string word;
+    int prefixLength;
+    std::int32_t code;
+  };
+  const Decode decodes[] = {
+      {u"-J;", 2, 59},        {u"-J", 2, 0},          {u"-", 2, 44},
+      {u"-J;", 0, 44},        {u"-J\u0141", 2, 0x41}, {u"-J\u015Ct", 2, 9},
+      {u"-J\\\u01CD", 2, 60}, {u"-J\\x", 2, 0},       {u"-J\\xFF", 2, 255},
+  };
+  for (const Decode& d : decodes) {
+    EXPECT_EQ(terms.DecodeCharacter(d.word, d.prefixLength), d.code) << Narrow(d.word);
+  }
+  const std::pair<std::u16string, std::int32_t> hexes[] = {
+      {u"x00", 0}, {u"x41", 65}, {u"xFF", 255}, {u"xff", 0}, {u"", 0}, {u"zz", 0}, {u"x7", 112},
+  };
+  for (const auto& [text, code] : hexes) EXPECT_EQ(terms.HexCode(text), code) << Narrow(text);
+}
+
+TEST_F(HyphenTermTest, StoresBitStrings) {
+  HyphenTerms terms = Scan(kTamorlek, {u"in", u"-e0101", u"-E1"});
+  EXPECT_EQ(terms.OnBits(), u"0101");
+  EXPECT_EQ(terms.OffBits(), u"1");
+  EXPECT_EQ(FlagLetters(terms), "0");
+}
+
+TEST_F(HyphenTermTest, ReadsTheSettingsFile) {
+  struct Case {
+    std::string file;
+    Words words;
+    std::string flags;
+    std::u16string tableName, input;
+  };
+  const std::string many = [] {
+    std::string lines = "table\r\n";
+    for (int i = 1; i <= 63; ++i) lines += "-y\r\n";
+    return lines + "-s\r\n-b\r\n";
+  }();
+  const Case cases[] = {
+      {"C:\\t.bin\r\n-b\tcomment\r\n", {u"in"}, "0b", u"C:\\t.bin", u"in"},
+      {"t\r\n-LF\r\n", {u"in"}, "0", u"t", u"in"},
+      {"t\r\n-ab\r\n", {u"in"}, "0", u"t", u"in"},
+      {"t\r\nfile.txt\r\n", {u"-V"}, "0V", u"t", u"file.txt"},
+      {"t\r\n-b\r\n", {u"in", u"-b-"}, "0", u"t", u"in"},
+      {"t\r\n-b\r\n\r\n-s\r\n", {u"in"}, "0b", u"t", u"in"},
+      {"t\r\n-b\r\n\tonly a comment\r\n-s\r\n", {u"in"}, "0b", u"t", u"in"},
+      {"t\n-b\n-s", {u"in"}, "0bs", u"t", u"in"},
+      {"t\r-b\r-s\r\n", {u"in"}, "0bs", u"t", u"in"},
+      {"", {u"in"}, "0", u"", u"in"},
+      {"only\r\n", {u"in"}, "0", u"only", u"in"},
+      {"\r\n-w\r\n", {u"in"}, "0w", u"", u"in"},
+      {many, {u"in"}, "0sy", u"table", u"in"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    HyphenTerms terms = Scan(kTamorlek, c.words, c.file);
+    SCOPED_TRACE(c.file.substr(0, 40));
+    EXPECT_EQ(FlagLetters(terms), c.flags);
+    EXPECT_EQ(terms.TableName(), c.tableName);
+    EXPECT_EQ(terms.InputName(), c.input);
+    EXPECT_TRUE(TempDir::ErrorLogs().empty());
+  }
+}
+
+TEST_F(HyphenTermTest, CutsLongSettingsLinesAndKeepsOnly64) {
+  const std::string longLine(300, 'a');
+  HyphenTerms terms = Scan(kBrenodax, {u"-s"}, "t\r\n" + longLine + "\tx\r\n");
+  EXPECT_EQ(terms.InputName(), std::u16string(256, u'a'));
+
+  std::string lines = "t\r\n";
+  for (int i = 1; i <= 200; ++i) lines += "w" + std::to_string(i) + "\r\n";
+  terms = Scan(kBrenodax, {u"-s"}, lines);
+  ASSERT_EQ(terms.SetFileWords().size(), 65u);
+  EXPECT_EQ(terms.SetFileWords()[64], u"w64");
+  // 64 settings words and the command-line word after "-0".
+  EXPECT_EQ(terms.WordList().size(), 66u);
+  EXPECT_EQ(terms.OutputName(), u"w64");
+}
+
+TEST_F(HyphenTermTest, SettingsFileIsReadInItsProgramsName) {
+  TempDir::Write("set_tamorlek.txt", "t\r\n-b\r\n");
+  HyphenTerms terms = Scan(kQuilvar, {u"in"});
+  EXPECT_EQ(FlagLetters(terms), "0");
+  EXPECT_EQ(TempDir::ErrorMessages(),
+            std::vector<std::string>{"Reset() error-111: set_quilvar.txt"});
+}
+
+TEST_F(HyphenTermTest, ListNameOutsideOneAndTwoIsLogged) {
+  struct Case {
+    const ProgramRecord* program;
+    int index;
+    std::string log;
+  };
+  const Case cases[] = {
+      {&kTamorlek, 0, "listName() error-778: 0"},   {&kTamorlek, 3, "listName() error-779: 3"},
+      {&kBrenodax, -5, "listName() error-152: -5"}, {&kBrenodax, 4, "listName() error-153: 4"},
+      {&kQuilvar, 0, "listName() error-109: 0"},    {&kQuilvar, 99, "listName() error-110: 99"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    HyphenTerms terms = Scan(*c.program, {u"-o", u"out", u"in"}, "t\r\n");
+    EXPECT_EQ(terms.listName(c.index), u"");
+    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.log});
+  }
+}
+
+TEST_F(HyphenTermTest, SetUpWithoutFirstArgumentStops) {
+  struct Case {
+    const ProgramRecord* program;
+    Words words;
+    std::string log;
+  };
+  const Case cases[] = {
+      {&kTamorlek, {}, "ParamStr() error-783: ParamStr(1) = EMPTY\r\ntamorlek --help\r\n"},
+      {&kBrenodax, {u""}, "ParamStr() error-157: ParamStr(1) = EMPTY\r\nbrenodax --help\r\n"},
+      {&kQuilvar, {}, "ParamStr() error-112: ParamStr(1) = EMPTY\r\nquilvar --help\r\n"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    SetCurrentProgram(*c.program);
+    HyphenTerms terms(c.words);
+    try {
+      terms.SetUpTerms();
+      ADD_FAILURE() << "SetUpTerms went on";
+    } catch (const Halt& halt) {
+      EXPECT_EQ(halt.exitCode, 1);
+    }
+    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.log});
+  }
+}
+
+TEST_F(HyphenTermTest, ManyShortArgumentsAllCount) {
+  // More words than the 64 per argument character the list was first sized for.
+  Words words(100, u"");
+  words[0] = u"in";
+  words.push_back(u"-s");
+  HyphenTerms terms = Scan(kTamorlek, words);
+  EXPECT_EQ(FlagLetters(terms), "0s");
+  EXPECT_EQ(terms.WordList().size(), 102u);
+}
+
+}  // namespace
+}  // namespace kelvo

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "cmdline/Guide.h"
+#include "drivers/ProgramRecord.h"
+#include "drivers/ScanRun.h"
+#include "platform/Platform.h"
+#include "support/Halt.h"
+
+namespace kelvo {
+namespace {
+
+using test::TempDir;
+using Words = std::vector<std::u16string>;
+
+class ScanRunTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetCurrentProgram(kTamorlek); }
+  TempDir dir_;
+};
+
+// The switches of the run settings, one letter each when on: C a b d L s t u w y.
+std::string Switches(const FinalEffects& s) {
+  std::string letters;
+  const std::pair<bool, char> flags[] = {
+      {s.CarriageReturn(), 'C'},   {s.AcquireTable(), 'a'},         {s.ViaBinaryTmp(), 'b'},
+      {s.DefaultTableOnly(), 'd'}, {s.LineFeedMode(), 'L'},         {s.RemoveControls(), 's'},
+      {s.SameTime(), 't'},         {s.UnderscoreSurrogates(), 'u'}, {s.ShowTable(), 'w'},
+      {s.KeepBinaryTmp(), 'y'},
+  };
+  for (const auto& [on, letter] : flags) {
+    if (on) letters.push_back(letter);
+  }
+  return letters;
+}
+
+TEST_F(ScanRunTest, FillsTheRunSettings) {
+  struct Case {
+    const ProgramRecord* program;
+    Words words;
+    std::string switches;
+    std::u16string input, output;
+    std::int32_t fieldNumber, fieldLimit, pNumber;
+  };
+  const Case cases[] = {
+      {&kTamorlek, {u"in.txt"}, "C", u"in.txt", u"tamorlek.txt", 255, 255, 1},
+      {&kTamorlek,
+       {u"-o", u"out.txt", u"in.txt", u"later.txt"},
+       "C",
+       u"in.txt",
+       u"out.txt",
+       255,
+       255,
+       1},
+      {&kTamorlek, {u"in.txt", u"a.txt", u"b.txt"}, "C", u"in.txt", u"b.txt", 255, 255, 1},
+      {&kTamorlek, {u"-LF", u"in"}, "L", u"in", u"tamorlek.txt", 255, 255, 1},
+      {&kTamorlek, {u"-L", u"in"}, "CL", u"in", u"tamorlek.txt", 255, 255, 1},
+      {&kTamorlek, {u"-L", u"-0-", u"in"}, "L", u"in", u"tamorlek.txt", 255, 255, 1},
+      {&kTamorlek, {u"-0-", u"in"}, "C", u"in", u"tamorlek.txt", 255, 255, 1},
+      {&kTamorlek, {u"-r2", u"in", u"out"}, "C", u"in", u"out", 2, 255, 1},
+      {&kTamorlek, {u"-Z", u"-P7", u"in"}, "C", u"in", u"tamorlek.txt", 3071, 3071, 7},
+      {&kTamorlek, {u"-abdstuwy", u"in"}, "Cabdstuwy", u"in", u"tamorlek.txt", 255, 255, 1},
+      {&kTamorlek, {u"-z", u"in"}, "C", u"in", u"", 255, 255, 1},
+      {&kBrenodax, {u"-abdstuwy", u"in"}, "Cabdstwy", u"in", u"brenodax.txt", 0, 255, 1},
+      {&kBrenodax, {u"--out", u"in"}, "C", u"in", u"", 0, 255, 1},
+      {&kBrenodax, {u"-s"}, "Cs", u"", u"brenodax.txt", 0, 255, 1},
+      {&kQuilvar, {u"-LF", u"in", u"out"}, "L", u"in", u"out", 0, 255, 1},
+      {&kQuilvar, {u"-o", u"x", u"--out", u"in"}, "C", u"in", u"", 0, 255, 1},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    SetCurrentProgram(*c.program);
+    SCOPED_TRACE(platform::ToAnsi(c.words[0]));
+    ScannedRun run = ScanRun(c.words);
+    EXPECT_EQ(Switches(run.settings), c.switches);
+    EXPECT_EQ(run.settings.InputName(), c.input);
+    EXPECT_EQ(run.settings.OutputName(), c.output);
+    EXPECT_EQ(run.outputName, c.output);
+    EXPECT_EQ(run.settings.FieldNumber(), c.fieldNumber);
+    EXPECT_EQ(run.fieldLimit, c.fieldLimit);
+    EXPECT_EQ(run.settings.PNumber(), c.pNumber);
+  }
+}
+
+TEST_F(ScanRunTest, CarriesTheSettingsFilesTableName) {
+  SetCurrentProgram(kQuilvar);
+  TempDir::Write("set_quilvar.txt", "/tables/EUC-JP~Shift_JIS.bin\r\n-b\r\n");
+  ScannedRun run = ScanRun({u"in"});
+  EXPECT_EQ(run.settings.TableName(), u"/tables/EUC-JP~Shift_JIS.bin");
+  EXPECT_TRUE(run.settings.ViaBinaryTmp());
+  EXPECT_TRUE(TempDir::ErrorLogs().empty());
+}
+
+TEST_F(ScanRunTest, ShowTableErasesAnEarlierDataFile) {
+  TempDir::Write("data.txt", "old report");
+  ScanRun({u"in"});
+  EXPECT_TRUE(TempDir::Exists("data.txt"));
+  ScanRun({u"-w", u"in"});
+  EXPECT_FALSE(TempDir::Exists("data.txt"));
+  ScanRun({u"-w", u"in"});  // nothing to erase: no harm
+  EXPECT_FALSE(TempDir::Exists("data.txt"));
+}
+
+TEST_F(ScanRunTest, GuideAndVersionEndTheRunWithOne) {
+  struct Case {
+    Words words;
+    bool withComments;
+  };
+  const Case cases[] = {
+      {{u"-G"}, true},        {{u"--help", u"in"}, true}, {{u"-VC"}, true},
+      {{u"-V", u"-G"}, true}, {{u"-V", u"in"}, false},    {{u"in", u"-V"}, false},
+  };
+  for (const Case& c : cases) {
+    testing::internal::CaptureStdout();
+    int code = 0;
+    try {
+      ScanRun(c.words);
+    } catch (const Halt& halt) {
+      code = halt.exitCode;
+    }
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              platform::ToAnsi(Guiding::Text(u"1.06", c.withComments)));
+  }
+}
+
+}  // namespace
+}  // namespace kelvo
