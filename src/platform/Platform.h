@@ -32,6 +32,9 @@ bool ReadSearchVariable(std::u16string& value);
 // Local date and time in the system's general form; only the ':' separators matter.
 std::u16string LocalTimeText();
 
+// A number that tells this process from others running at the same time.
+unsigned long ProcessNumber();
+
 // The process status for an exit code of the system (-1 included).
 int ProcessStatus(int exitCode);
 

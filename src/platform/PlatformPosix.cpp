@@ -160,6 +160,10 @@ std::u16string LocalTimeText() {
   return DecodeUtf8(std::string_view(text, length));
 }
 
+unsigned long ProcessNumber() {
+  return static_cast<unsigned long>(::getpid());
+}
+
 int ProcessStatus(int exitCode) {
   return exitCode & 0xFF;
 }

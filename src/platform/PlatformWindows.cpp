@@ -115,6 +115,10 @@ std::u16string LocalTimeText() {
   return std::u16string(text.begin(), text.end());
 }
 
+unsigned long ProcessNumber() {
+  return GetCurrentProcessId();
+}
+
 int ProcessStatus(int exitCode) {
   return exitCode;
 }

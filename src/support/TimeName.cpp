@@ -57,14 +57,26 @@ bool ReadFirstLine(const std::u16string& name, std::u16string& line) {
   return true;
 }
 
-// Rewrites serial.txt whole; created reports whether the file could be created.
-bool WriteSerialFile(const std::u16string& text, bool& created) {
+bool WriteWhole(const std::u16string& name, const std::string& bytes, bool& created) {
   platform::OutputFile file;
-  created = file.Create(kSerialFile);
+  created = file.Create(name);
   if (!created) return false;
-  const std::string bytes = platform::ToAnsi(text);
   bool ok = file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
   return file.Close() && ok;
+}
+
+// Rewrites serial.txt whole; created reports whether the file could be created. The new
+// number is written to a file of this process and renamed over serial.txt, so a program
+// running at the same moment never reads a half-written or empty number.
+bool WriteSerialFile(const std::u16string& text, bool& created) {
+  const std::string bytes = platform::ToAnsi(text);
+  const std::u16string temporary =
+      std::u16string(kSerialFile) + u"." + ToText(platform::ProcessNumber()) + u".tmp";
+  if (WriteWhole(temporary, bytes, created) && platform::ReplaceFile(temporary, kSerialFile)) {
+    return true;
+  }
+  platform::RemoveFile(temporary);
+  return WriteWhole(kSerialFile, bytes, created);
 }
 
 }  // namespace
