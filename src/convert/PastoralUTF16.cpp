@@ -1,0 +1,306 @@
+#include "convert/PastoralUTF16.h"
+
+#include <new>
+#include <vector>
+
+#include "cmdline/FinalEffect.h"
+#include "convert/EngineFile.h"
+#include "drivers/ProgramRecord.h"
+#include "fields/Divide.h"
+#include "fields/FieldsArray.h"
+#include "platform/Platform.h"
+#include "support/ErrorText.h"
+#include "support/Halt.h"
+#include "support/Text.h"
+#include "tables/SearchBinary.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr char16_t kSurrogateList[] = u"surro.csv";
+constexpr char16_t kUnderscoreList[] = u"surro.txt";
+constexpr int kRecordSize = 5;
+constexpr char16_t kLineFeed = 0x0A;
+constexpr char16_t kCarriageReturn = 0x0D;
+// Fields of a "surro.csv" line that the table reads.
+constexpr int kHighField = 1;
+constexpr int kRowField = 4;
+constexpr int kColumnField = 5;
+constexpr int kReplacementField = 6;
+constexpr int kListFields = 7;
+// The longest hexadecimal run that has a power of sixteen for every digit.
+constexpr int kHexDigits = 8;
+// How much of a refused line goes into its report.
+constexpr std::size_t kReportedUnits = 129;
+
+std::u16string RefusedLine(std::u16string_view file, std::int64_t lineNumber,
+                           std::u16string_view line) {
+  std::u16string detail(file);
+  detail += u" line ";
+  detail += ToText(lineNumber);
+  detail += u": ";
+  if (line.size() > kReportedUnits) {
+    detail += line.substr(0, kReportedUnits);
+    detail += u"...";
+  } else {
+    detail += line;
+  }
+  return detail;
+}
+
+}  // namespace
+
+PastoralSceneUTF16::PastoralSceneUTF16()
+    : entries_(std::make_unique<std::uint8_t[]>(kEntryCount * 3)),
+      surrogates_(std::make_unique<std::uint16_t[]>(kRows * kColumns)) {}
+
+PastoralSceneUTF16::~PastoralSceneUTF16() = default;
+
+std::uint8_t PastoralSceneUTF16::Entry(char32_t unit, int k) const {
+  if (unit > kLastUnit || k < 0 || k > 2) return 0;
+  return entries_[unit * 3 + static_cast<unsigned>(k)];
+}
+
+void PastoralSceneUTF16::SetEntry(char32_t unit, int k, std::uint8_t value) {
+  if (unit > kLastUnit || k < 0 || k > 2) return;
+  entries_[unit * 3 + static_cast<unsigned>(k)] = value;
+}
+
+char16_t PastoralSceneUTF16::SurrogateUnit(char16_t high, char16_t low) const {
+  const int row = high - kHighBase;
+  const int column = low - kLowBase;
+  if (row < 0 || row >= kRows || column < 0 || column >= kColumns) return 0;
+  return surrogates_[static_cast<std::size_t>(row * kColumns + column)];
+}
+
+std::uint8_t PastoralSceneUTF16::SurrogateEntry(char16_t high, char16_t low, int k) const {
+  return Entry(SurrogateUnit(high, low), k);
+}
+
+int PastoralSceneUTF16::ReplacementBytes(char16_t high, char16_t low, std::uint8_t bytes[2]) const {
+  const char16_t unit = SurrogateUnit(high, low);
+  if (unit == 0) return 0;
+  switch (Entry(unit, 0)) {
+    case kTwoBytes:
+      bytes[0] = Entry(unit, 1);
+      bytes[1] = Entry(unit, 2);
+      return 2;
+    case kOneByte:
+      bytes[0] = Entry(unit, 1);
+      return 1;
+    case kUnmapped:
+      if (unit >= 0x20 && unit <= 0xFF) {
+        bytes[0] = static_cast<std::uint8_t>(unit);
+        return 1;
+      }
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+void PastoralSceneUTF16::LoadTable(const FinalEffects& settings) {
+  const ProgramRecord& program = CurrentProgram();
+  const std::u16string binaryTable =
+      FindTableFile(TableSearchInstance{u"UTF16~EUC-JP.bin", program.errors.codeTable},
+                    settings.DefaultTableOnly(), settings.AcquireTable(), settings.ShowTable());
+
+  // The whole file in one read.
+  std::vector<std::uint8_t> bytes;
+  bool read = false;
+  try {
+    read = EngineFiles::ReadWhole(binaryTable, bytes);
+  } catch (const std::bad_alloc&) {
+    read = false;
+  }
+  if (!read) ReportAndStop(ErrorMessage(u"Reset()", program.errors.engine.tableRead, binaryTable));
+
+  const std::size_t records = bytes.size() / kRecordSize;  // a cut-off last record is left out
+  for (std::size_t i = 0; i < records; ++i) {
+    const std::uint8_t* r = bytes.data() + i * kRecordSize;
+    switch (r[2]) {
+      case kUnmapped:  // a single-byte code: the key is the low byte alone
+        SetEntry(r[0], 0, kUnmapped);
+        SetEntry(r[0], 1, r[3]);
+        SetEntry(r[0], 2, 0);
+        break;
+      case kOneByte: {
+        const char32_t key = r[0] + 256u * r[1];
+        SetEntry(key, 0, kOneByte);
+        SetEntry(key, 1, r[3]);
+        SetEntry(key, 2, 0);
+        break;
+      }
+      default: {
+        const char32_t key = r[0] + 256u * r[1];
+        SetEntry(key, 0, kTwoBytes);
+        SetEntry(key, 1, r[3]);
+        SetEntry(key, 2, r[4]);
+        break;
+      }
+    }
+  }
+  // The read that meets the end of the file enters an all-zero record: U+0000 always ends
+  // unmapped with bytes 0 and 0.
+  SetEntry(0, 0, kUnmapped);
+  SetEntry(0, 1, 0);
+  SetEntry(0, 2, 0);
+}
+
+void PastoralSceneUTF16::ListPair(char16_t high, int row, int column, char16_t replacement) {
+  surrogates_[static_cast<std::size_t>(row * kColumns + column)] = replacement;
+  SetEntry(high, 0, kListedHigh);
+}
+
+void PastoralSceneUTF16::LoadSurrogateList() {
+  const std::int64_t size = platform::FileSize(kSurrogateList);
+  if (size < 0 || !platform::CanOpen(kSurrogateList, platform::ReadMode::Raw)) {
+    ReportAndStop(ErrorMessage(u"Reset()", kListOpenError, kSurrogateList));
+  }
+  std::vector<std::uint8_t> bytes;
+  bool read = false;
+  try {
+    read = EngineFiles::ReadWhole(kSurrogateList, bytes);
+  } catch (const std::bad_alloc&) {
+    ReportAndStop(ErrorMessage(u"SetLength()", kUnitArrayError, ToText(size / 2)));
+  }
+  if (!read) ReportAndStop(ErrorMessage(u"Reset()", kListReadError, kSurrogateList));
+
+  const std::size_t unitCount = bytes.size() / 2;
+  const std::size_t start = (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) ? 1 : 0;
+  std::u16string line;
+  line.reserve(kLineCapacity);
+  std::int64_t lineNumber = 1;
+  for (std::size_t i = start; i < unitCount; ++i) {
+    const char16_t unit = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    if (unit == kCarriageReturn) continue;
+    if (unit != kLineFeed) {
+      line.push_back(unit);
+      continue;
+    }
+    EnterListLine(line, lineNumber++);
+    line.clear();
+  }
+  // Units after the last line feed are not a line.
+}
+
+void PastoralSceneUTF16::EnterListLine(std::u16string_view line, std::int64_t lineNumber) {
+  if (line.empty()) return;  // a blank line lists nothing
+  auto refuse = [&] {
+    ReportError(ErrorMessage(u"LoadSurrogateList()", kRefusedListLine,
+                             RefusedLine(kSurrogateList, lineNumber, line)));
+  };
+  if (line.size() > static_cast<std::size_t>(kLineCapacity)) return refuse();
+
+  FieldsList fields;
+  {
+    Dividing divider;
+    divider.ConfigureQuoting(u'"', u',', false);
+    divider.Prepare(&fields, kListFields, u"1111111");
+    divider.DivideAll(line.data(), static_cast<int>(line.size()));
+  }
+  const std::u16string highText = fields.item(kHighField);
+  const std::int32_t row = sequence_to_integer(fields.item(kRowField));
+  const std::int32_t column = sequence_to_integer(fields.item(kColumnField));
+  const std::u16string replacement = fields.item(kReplacementField);
+
+  if (HexRunLength(highText) > kHexDigits) return refuse();
+  const std::int64_t high = hexadecimal_sequence_to_integer(highText, kHexDigits);
+  // The index covers the high surrogates D840h to D8BFh, that is U+20000 to U+3FFFF.
+  if (high < kHighBase || high >= kHighBase + kRows) return refuse();
+  if (row < 0 || row >= kRows || column < 0 || column >= kColumns) return refuse();
+  ListPair(static_cast<char16_t>(high), row, column, replacement.empty() ? 0 : replacement[0]);
+}
+
+int PastoralSceneUTF16::LoadUnderscoreList() {
+  platform::InputFile file;
+  std::string text;
+  bool ok = file.Open(kUnderscoreList, platform::ReadMode::Text);
+  char block[4096];
+  while (ok) {
+    const std::int64_t got = file.Read(block, sizeof block);
+    if (got < 0) ok = false;
+    if (got <= 0) break;
+    text.append(block, static_cast<std::size_t>(got));
+  }
+  file.Close();
+
+  // The lines read before a failure are entered all the same.
+  std::size_t start = 0;
+  std::int64_t lineNumber = 1;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    const std::size_t next = end == std::string::npos ? text.size() : end + 1;
+    if (end == std::string::npos) end = text.size();
+    if (end > start && text[end - 1] == '\r') --end;
+    if (end == start) break;  // an empty line ends the list
+    const std::u16string line =
+        platform::FromAnsi(std::string_view(text).substr(start, end - start));
+    start = next;
+
+    const std::int64_t code = hexadecimal_sequence_to_integer(line, kHexDigits);
+    const std::int64_t v = code - 0x10000;
+    const int high = 0xD800 + static_cast<int>(v >> 10);
+    const int low = 0xDC00 + static_cast<int>(v & 0x3FF);
+    const int row = high - kHighBase;
+    const int column = low - kLowBase;
+    if (HexRunLength(line) > kHexDigits || code < 0x20000 || code > 0x3FFFF || column < 0) {
+      ReportError(ErrorMessage(u"LoadUnderscoreList()", kRefusedUnderscore,
+                               RefusedLine(kUnderscoreList, lineNumber, line)));
+    } else {
+      ListPair(static_cast<char16_t>(high), row, column, kUnderscore);
+    }
+    ++lineNumber;
+  }
+  if (!ok) {
+    ReportError(ErrorMessage(u"Reset()", kUnderscoreError, kUnderscoreList));
+    return -2;
+  }
+  return 0;
+}
+
+bool PastoralSceneUTF16::IsHexDigit(char16_t character) {
+  return (character >= u'0' && character <= u'9') || (character >= u'A' && character <= u'F');
+}
+
+int PastoralSceneUTF16::HexRunLength(std::u16string_view text) {
+  int length = 0;
+  while (static_cast<std::size_t>(length) < text.size() && IsHexDigit(text[length])) ++length;
+  return length;
+}
+
+std::int64_t PastoralSceneUTF16::hexadecimal_sequence_to_integer(std::u16string_view text,
+                                                                 int length) {
+  std::int64_t value = 0;
+  for (int i = 0; i < length && static_cast<std::size_t>(i) < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (!IsHexDigit(c)) break;
+    value = value * 16 + (c <= u'9' ? c - u'0' : c - u'A' + 10);
+  }
+  return value;
+}
+
+std::int32_t PastoralSceneUTF16::sequence_to_integer(std::u16string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+  std::int64_t value = 0;
+  bool valid = i < text.size();
+  for (; valid && i < text.size(); ++i) {
+    if (text[i] < u'0' || text[i] > u'9') {
+      valid = false;
+    } else {
+      value = value * 10 + (text[i] - u'0');
+      if (value > std::int64_t{0x80000000}) valid = false;
+    }
+  }
+  if (negative) value = -value;
+  if (!valid || value > 0x7FFFFFFF) {
+    ReportError(ErrorMessage(u"sequence_to_integer()", kNotANumber, text));
+    return -1;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+}  // namespace kelvo

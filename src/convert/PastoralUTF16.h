@@ -1,0 +1,95 @@
+// The forward converter's code table: for every UTF-16 code unit from 0000h to FFE6h how it
+// is written in EUC-JP, and the surrogate index that maps each listed supplementary-plane
+// character (a high and a low surrogate) to a BMP code unit whose entry gives the bytes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kelvo {
+
+class FinalEffects;
+
+class PastoralSceneUTF16 {
+ public:
+  // Entry kinds.
+  static constexpr std::uint8_t kUnmapped = 0;    // left to the engine's own rules
+  static constexpr std::uint8_t kTwoBytes = 1;    // two-byte EUC-JP code
+  static constexpr std::uint8_t kOneByte = 2;     // one-byte code
+  static constexpr std::uint8_t kListedHigh = 3;  // high surrogate named in the list
+
+  // One entry for each code unit 0000h to FFE6h.
+  static constexpr int kEntryCount = 65511;
+  static constexpr char32_t kLastUnit = 0xFFE6;
+  // The surrogate index: row r belongs to the high surrogate D840h + r, column c to the low
+  // surrogate DC02h + c.
+  static constexpr int kRows = 128;
+  static constexpr int kColumns = 1024;
+  static constexpr char16_t kHighBase = 0xD840;
+  static constexpr char16_t kLowBase = 0xDC02;
+  // Longest line of "surro.csv" that is read (CR excluded).
+  static constexpr int kLineCapacity = 129;
+  // What every character of "surro.txt" becomes: the fullwidth low line.
+  static constexpr char16_t kUnderscore = 0xFF3F;
+
+  // Error numbers of the sites in this unit.
+  static constexpr int kUnitArrayError = 789;     // "SetLength() error-789: " + count
+  static constexpr int kRefusedListLine = 790;    // a "surro.csv" line that does not fit
+  static constexpr int kNotANumber = 791;         // "sequence_to_integer() error-791: "
+  static constexpr int kListOpenError = 792;      // "Reset() error-792: surro.csv"
+  static constexpr int kListReadError = 793;      // "Reset() error-793: surro.csv"
+  static constexpr int kRefusedUnderscore = 794;  // a "surro.txt" line that does not fit
+  static constexpr int kUnderscoreError = 829;    // "Reset() error-829: surro.txt"
+
+  PastoralSceneUTF16();
+  ~PastoralSceneUTF16();
+  PastoralSceneUTF16(const PastoralSceneUTF16&) = delete;
+  PastoralSceneUTF16& operator=(const PastoralSceneUTF16&) = delete;
+
+  // Finds "UTF16~EUC-JP.bin" with the settings' "-d", "-a" and "-w" and fills the table
+  // from its 5-byte records; a later record for a key replaces an earlier one. Ends the
+  // program with exit code 1 when the file cannot be found or read.
+  void LoadTable(const FinalEffects& settings);
+  // Enters the pairs listed in "surro.csv". Ends the program with exit code 1 when the
+  // file cannot be opened or read. Lines that do not fit are reported and skipped.
+  void LoadSurrogateList();
+  // Enters the code points listed in "surro.txt", each mapped to the fullwidth low line.
+  // Returns 0, or -2 after reporting "Reset() error-829: surro.txt".
+  int LoadUnderscoreList();
+
+  // Byte k (0 = kind, 1, 2) of the entry of the unit; 0 for a unit above FFE6h or a k
+  // outside 0 to 2.
+  std::uint8_t Entry(char32_t unit, int k) const;
+  void SetEntry(char32_t unit, int k, std::uint8_t value);
+  // The code unit the surrogate index holds for the pair; 0 when the pair is not listed
+  // or lies outside the index.
+  char16_t SurrogateUnit(char16_t high, char16_t low) const;
+  // Byte k of the entry of that code unit.
+  std::uint8_t SurrogateEntry(char16_t high, char16_t low, int k) const;
+  // The bytes written for a listed pair: the replacement's two-byte or one-byte code, or
+  // its own byte when it is an unmapped unit from 20h to FFh. Returns the number of bytes
+  // (1 or 2), or 0 when the pair has no usable replacement.
+  int ReplacementBytes(char16_t high, char16_t low, std::uint8_t bytes[2]) const;
+
+  // Value of the leading run of upper-case hexadecimal digits, at most length of them.
+  static std::int64_t hexadecimal_sequence_to_integer(std::u16string_view text, int length);
+  // Length of the leading run of upper-case hexadecimal digits.
+  static int HexRunLength(std::u16string_view text);
+  // Value of a decimal text (optional sign, digits); -1 after reporting
+  // "sequence_to_integer() error-791: " + text when it is not a number.
+  static std::int32_t sequence_to_integer(std::u16string_view text);
+  static bool IsHexDigit(char16_t character);
+
+ private:
+  // Enters one line of "surro.csv" (CR already dropped); lineNumber counts from 1.
+  void EnterListLine(std::u16string_view line, std::int64_t lineNumber);
+  // Marks the high surrogate and stores the replacement of the pair.
+  void ListPair(char16_t high, int row, int column, char16_t replacement);
+
+  std::unique_ptr<std::uint8_t[]> entries_;      // kEntryCount x (kind, byte 1, byte 2)
+  std::unique_ptr<std::uint16_t[]> surrogates_;  // kRows x kColumns
+};
+
+}  // namespace kelvo

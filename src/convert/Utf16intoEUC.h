@@ -1,0 +1,88 @@
+// The forward converter's engine: reads a whole UTF-16 little-endian file, turns every code
+// unit into EUC-JP bytes through the code table, handles line ends in one of three modes,
+// optionally drops control characters, and writes the bytes in one pass. It also offers the
+// file operations the driver combines for "-b", "-y", "-t" and "-w".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "convert/PastoralUTF16.h"
+
+namespace kelvo {
+
+class FinalEffects;
+
+class ConvertUtf16intoEUC {
+ public:
+  // The byte written for a character that cannot be converted.
+  static constexpr std::uint8_t kUnconvertible = 0x3F;
+  // A value of the control filter that drops the unit under "-s".
+  static constexpr std::uint8_t kDrop = 0x07;
+  static constexpr int kFilterSize = 224;
+
+  ConvertUtf16intoEUC();
+  ~ConvertUtf16intoEUC();
+  ConvertUtf16intoEUC(const ConvertUtf16intoEUC&) = delete;
+  ConvertUtf16intoEUC& operator=(const ConvertUtf16intoEUC&) = delete;
+
+  // Sizes the input, allocates the arrays and loads the code table with its surrogate list.
+  // An input that cannot be sized leaves the unit count at -1 after reporting
+  // "Reset() error-828: " + path; the table is loaded all the same.
+  void Open(const FinalEffects& settings, const std::u16string& inputPath);
+  // Ends the program with the exit code when the input was not sized.
+  void HaltIfNoInput(int exitCode) const;
+
+  bool ShowDataFile();
+  static std::int64_t FileSizeOf(const std::u16string& path);
+  std::int64_t CopyToBinaryTmp(const std::u16string& path, bool keep);
+  std::int64_t CopyFromBinaryTmp(const std::u16string& path, bool keep);
+  // Writes the first n bytes of the output to the output path: 0, or -2 after reporting
+  // "Rewrite() error-815: " + path.
+  int WriteOutput(std::int64_t n);
+  // Sizes the unit and output arrays: the unit count, or -1 / -3 after reporting
+  // "SetLength() error-823" / "-824". A positive count that cannot be held ends the program
+  // with exit code 1.
+  std::int64_t AllocateArrays();
+  void BuildIdentityBytes();
+  void PrepareControlFilter();
+
+  // Each conversion reads the input again, converts it and writes the output file;
+  // returns the result of WriteOutput. A failed read ends the program with exit code 1.
+  int ConvertCrLf(const std::u16string& outputPath);
+  int ConvertLf(const std::u16string& outputPath);
+  int ConvertAsRead(const std::u16string& outputPath);
+  int ConvertCrLfFiltered(const std::u16string& outputPath);
+  int ConvertLfFiltered(const std::u16string& outputPath);
+  int ConvertAsReadFiltered(const std::u16string& outputPath);
+
+  std::int64_t UnitCount() const { return unitCount_; }
+  int StartIndex() const { return startIndex_; }
+  const PastoralSceneUTF16* Table() const { return table_.get(); }
+
+ private:
+  enum class LineEnds { CrLf, Lf, AsRead };
+  int Convert(const std::u16string& outputPath, LineEnds lineEnds, bool filtered, int readError);
+  // Fills the lookup table: for every code unit its output bytes and their count under the
+  // mode, or a mark for a high surrogate, which needs the next unit.
+  void BuildLookup(LineEnds lineEnds, bool filtered);
+  // The one pass over the units; returns the number of output bytes.
+  std::int64_t Translate(std::int64_t unitsRead);
+
+  std::array<std::uint8_t, 256> byteTable_{};
+  int startIndex_ = 0;
+  std::array<std::uint8_t, kFilterSize> filterTable_{};
+  std::unique_ptr<std::uint8_t[]> units_;  // the input bytes, two per code unit
+  std::int64_t unitCount_ = -1;
+  std::unique_ptr<std::uint8_t[]> output_;
+  std::int64_t outputCapacity_ = 0;
+  const FinalEffects* settings_ = nullptr;
+  std::u16string inputPath_;
+  std::u16string outputPath_;
+  std::unique_ptr<PastoralSceneUTF16> table_;
+  std::unique_ptr<std::uint32_t[]> lookup_;  // 65,536 entries
+};
+
+}  // namespace kelvo

@@ -1,0 +1,73 @@
+// Field selection: keeps one comma-separated field of every line of a UTF-16 little-endian
+// file, converts it to EUC-JP through the forward code table and writes it with CR LF line
+// ends. Also builds "surro.txt" from "surro.csv".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "convert/PastoralUTF16.h"
+
+namespace kelvo {
+
+class FinalEffects;
+
+class Selecting {
+ public:
+  // Error numbers of the sites in this unit.
+  static constexpr int kWriteError = 357;        // "Rewrite() error-357: " + output name
+  static constexpr int kReadError = 359;         // "Reset() error-359: " + input name
+  static constexpr int kUnitArrayError = 360;    // "SetLength() error-360: " + unit count
+  static constexpr int kOutputArrayError = 361;  // "SetLength() error-361: " + capacity
+  static constexpr int kOpenError = 362;         // "Reset() error-362: " + input name
+  // The byte written for a character that cannot be converted.
+  static constexpr std::uint8_t kUnconvertible = 0x3F;
+  static constexpr std::uint8_t kDrop = 0x07;
+  static constexpr int kFilterSize = 224;
+
+  Selecting();
+  ~Selecting();
+  Selecting(const Selecting&) = delete;
+  Selecting& operator=(const Selecting&) = delete;
+
+  // Keeps the settings and fills the byte filter of one-byte codes.
+  void AttachSettings(const FinalEffects& settings);
+  // Sizes the input, allocates the arrays and loads the code table with its surrogate list.
+  // An input that cannot be sized leaves the unit count at -1 after reporting
+  // "Reset() error-362: " + name.
+  void Open(const FinalEffects& settings, const std::u16string& inputName);
+  // Ends the program with the exit code when the input was not sized.
+  void HaltIfNoInput(int exitCode) const;
+  // Reads the input, keeps the selected field of every line and writes it: 0, or -2 after
+  // reporting "Rewrite() error-357: " + name. A failed read ends the program (exit code 1).
+  int WriteSelectedField(const std::u16string& outputName);
+
+  static std::int64_t FileSizeOf(const std::u16string& name);
+  std::int64_t UnitCount() const { return unitCount_; }
+
+ private:
+  int WriteOutput(std::int64_t n);
+  void FillCodeArray();
+  std::int64_t AllocateArrays();
+  std::int64_t Select(std::int64_t unitsRead);
+
+  std::array<std::uint8_t, 256> codeArray_{};
+  int startIndex_ = 0;
+  std::array<std::uint8_t, kFilterSize> byteFilter_{};
+  std::unique_ptr<std::uint8_t[]> units_;  // the input bytes, two per code unit
+  std::int64_t unitCount_ = -1;
+  std::unique_ptr<std::uint8_t[]> output_;
+  std::int64_t outputCapacity_ = 0;
+  const FinalEffects* settings_ = nullptr;
+  std::u16string inputName_;
+  std::u16string outputName_;
+  char16_t quote_ = u'"';
+  bool dropSeparatorsInQuotes_ = false;
+  char16_t separator_ = u',';
+  std::int32_t fieldNumber_ = 0;
+  std::unique_ptr<PastoralSceneUTF16> table_;
+};
+
+}  // namespace kelvo

@@ -1,0 +1,243 @@
+// The UTF-16 to EUC-JP engine: line ends, the control filter, the byte-order mark, the
+// surrogate list and the "?" for characters that cannot be converted.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "ForwardTableFixture.h"
+#include "convert/Utf16intoEUC.h"
+#include "support/Halt.h"
+
+namespace kelvo {
+namespace {
+
+using test::ForwardTableFixture;
+using test::TempDir;
+using test::Utf16;
+
+enum class Mode { CrLf, Lf, AsRead, CrLfFiltered, LfFiltered, AsReadFiltered };
+constexpr Mode kAllModes[] = {Mode::CrLf,         Mode::Lf,         Mode::AsRead,
+                              Mode::CrLfFiltered, Mode::LfFiltered, Mode::AsReadFiltered};
+
+int RunMode(ConvertUtf16intoEUC& engine, Mode mode, const std::u16string& output) {
+  switch (mode) {
+    case Mode::CrLf:
+      return engine.ConvertCrLf(output);
+    case Mode::Lf:
+      return engine.ConvertLf(output);
+    case Mode::AsRead:
+      return engine.ConvertAsRead(output);
+    case Mode::CrLfFiltered:
+      engine.PrepareControlFilter();
+      return engine.ConvertCrLfFiltered(output);
+    case Mode::LfFiltered:
+      engine.PrepareControlFilter();
+      return engine.ConvertLfFiltered(output);
+    case Mode::AsReadFiltered:
+      engine.PrepareControlFilter();
+      return engine.ConvertAsReadFiltered(output);
+  }
+  return -99;
+}
+
+class ForwardEngineTest : public ForwardTableFixture {
+ protected:
+  // Converts the input bytes in one mode and returns the output file's bytes.
+  std::string Convert(const std::string& input, Mode mode, bool underscore = false) {
+    TempDir::Write("in.txt", input);
+    FinalEffects settings = test::Settings(u"in.txt", u"out.txt", 255, underscore);
+    ConvertUtf16intoEUC engine;
+    engine.Open(settings, u"in.txt");
+    engine.HaltIfNoInput(-1);
+    EXPECT_EQ(RunMode(engine, mode, u"out.txt"), 0);
+    return TempDir::Read("out.txt");
+  }
+};
+
+TEST_F(ForwardEngineTest, LineEndsByMode) {
+  struct Case {
+    const char* what;
+    std::string input;
+    std::string crlf, lf, asRead;
+  };
+  const Case cases[] = {
+      {"LF", Utf16(u"A\nB"), "A\r\nB", "A\nB", "A\nB"},
+      {"CR LF", Utf16(u"A\r\nB\r\n"), "A\r\nB\r\n", "A\nB\n", "A\r\nB\r\n"},
+      {"lone CR", Utf16(u"A\rB"), "AB", "AB", "A\rB"},
+      {"byte-order mark alone", Utf16(u""), "", "", ""},
+      {"no byte-order mark", Utf16(u"AB\n", false), "AB\r\n", "AB\n", "AB\n"},
+      {"odd size: the last byte is ignored", Utf16(u"AB") + "C", "AB", "AB", "AB"},
+      {"empty file", "", "", "", ""},
+      {"one byte", "A", "", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Convert(c.input, Mode::CrLf), c.crlf);
+    EXPECT_EQ(Convert(c.input, Mode::Lf), c.lf);
+    EXPECT_EQ(Convert(c.input, Mode::AsRead), c.asRead);
+    EXPECT_EQ(Convert(c.input, Mode::CrLfFiltered), c.crlf);
+    EXPECT_EQ(Convert(c.input, Mode::LfFiltered), c.lf);
+    EXPECT_EQ(Convert(c.input, Mode::AsReadFiltered), c.asRead);
+  }
+  EXPECT_TRUE(TempDir::ErrorLogs().empty());
+}
+
+TEST_F(ForwardEngineTest, CharactersWithAndWithoutTheControlFilter) {
+  struct Case {
+    const char* what;
+    std::u16string input;
+    std::string plain, filtered;
+  };
+  const Case cases[] = {
+      {"two-byte code", {test::kHiragana}, "\xA4\xA2", "\xA4\xA2"},
+      {"later record wins", {test::kTwice}, "\xB0\xEC", "\xB0\xEC"},
+      {"one-byte code is never filtered",
+       {test::kHalfwidth, test::kControlOneByte},
+       "\xB1\x85",
+       "\xB1\x85"},
+      {"tab", u"a\tb", "a\tb", "ab"},
+      {"U+0000 becomes '>'", std::u16string(1, u'\0'), ">", ""},
+      {"C0 controls", u"\x01\x1B\x1F", "\x01\x1B\x1F", ""},
+      {"DEL and 80h-A0h", u"\x7F\x80\x9F\xA0", "\x7F\x80\x9F\xA0", ""},
+      {"printable ASCII", u" ~", " ~", " ~"},
+      {"A1h-DFh kept", u"\xA1\xDF", "\xA1\xDF", "\xA1\xDF"},
+      {"E0h-FFh kept", u"\xE0\xE9\xFF", "\xE0\xE9\xFF", "\xE0\xE9\xFF"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Convert(Utf16(c.input), Mode::Lf), c.plain);
+    EXPECT_EQ(Convert(Utf16(c.input), Mode::LfFiltered), c.filtered);
+  }
+}
+
+// Characters that cannot be converted become one "?" each, in every mode.
+TEST_F(ForwardEngineTest, UnconvertibleCharactersBecomeOneQuestionMark) {
+  struct Case {
+    const char* what;
+    std::u16string input;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"unit absent from the table", {u'a', test::kAbsent, u'b'}, "a?b"},
+      {"units above FFE6h", u"\xFFE7\xFFFF", "??"},
+      {"byte-swapped byte-order mark",
+       u"\xFFFE"
+       u"A",
+       "?A"},
+      {"unlisted pair",
+       u"\xD842\xDF9F"
+       u"x",
+       "?x"},
+      {"lone low surrogate",
+       u"a\xDC00"
+       u"b",
+       "a?b"},
+      {"lone unlisted high surrogate before a line feed", u"\xD842\n", "?\n"},
+      {"unlisted high surrogate at the end", u"a\xD842", "a?"},
+      {"listed pair", u"\xD85F\xDDA0", "\xE7\xAA"},
+      {"listed high, low before the index", u"\xD85F\xDC00\xD85F\xDC01", "??"},
+      {"listed high, unlisted low", u"\xD85F\xDDA1", "?"},
+      {"listed high at the end", u"a\xD85F", "a?"},
+      {"listed high before a line feed", u"\xD85F\nA", "?\nA"},
+      {"listed high before a character", u"\xD85F\x3042", "?\xA4\xA2"},
+      {"listed high twice then its low", u"\xD85F\xD85F\xDDA0", "?\xE7\xAA"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Convert(Utf16(c.input), Mode::Lf), c.expected);
+    EXPECT_EQ(Convert(Utf16(c.input), Mode::LfFiltered), c.expected);
+  }
+  // A big-endian file: every unit is read byte-swapped and none is convertible.
+  EXPECT_EQ(Convert(std::string("\xFE\xFF\x00\x41\x30\x42", 6), Mode::CrLf), "???");
+}
+
+TEST_F(ForwardEngineTest, UserAddedListLineAndUnderscoreList) {
+  std::string list = TempDir::Read("surro.csv");
+  list += Utf16(u"\xD842\xDF9F,D842,DF9F,20B9F,2,925,\x53F1\r\n", false);
+  TempDir::Write("surro.csv", list);
+  const std::string input = Utf16(u"\xD842\xDF9F\xD85F\xDDA0");
+  EXPECT_EQ(Convert(input, Mode::CrLf), "\xC0\xC1\xE7\xAA");
+
+  TempDir::Write("surro.txt", "27DA0,\r\n");
+  EXPECT_EQ(Convert(input, Mode::CrLf, true), "?\xA1\xB2");
+}
+
+TEST_F(ForwardEngineTest, MissingInputIsReportedAndHaltsWithMinusOne) {
+  FinalEffects settings = test::Settings(u"missing.txt", u"out.txt");
+  ConvertUtf16intoEUC engine;
+  engine.Open(settings, u"missing.txt");
+  EXPECT_EQ(engine.UnitCount(), -1);
+  try {
+    engine.HaltIfNoInput(-1);
+    FAIL() << "no halt";
+  } catch (const Halt& halt) {
+    EXPECT_EQ(halt.exitCode, -1);
+  }
+  EXPECT_EQ(TempDir::ErrorMessages(), (std::vector<std::string>{"Reset() error-828: missing.txt",
+                                                                "SetLength() error-823: -1"}));
+}
+
+TEST_F(ForwardEngineTest, FailedReadStopsWithTheOperationsNumber) {
+  const std::pair<Mode, const char*> cases[] = {
+      {Mode::CrLf, "819"},         {Mode::Lf, "820"},         {Mode::AsRead, "821"},
+      {Mode::CrLfFiltered, "825"}, {Mode::LfFiltered, "826"}, {Mode::AsReadFiltered, "827"},
+  };
+  for (const auto& [mode, number] : cases) {
+    SCOPED_TRACE(number);
+    TempDir dir;
+    SetUp();
+    TempDir::Write("in.txt", Utf16(u"A"));
+    FinalEffects settings = test::Settings(u"in.txt", u"out.txt");
+    ConvertUtf16intoEUC engine;
+    engine.Open(settings, u"in.txt");
+    std::filesystem::remove("in.txt");
+    try {
+      RunMode(engine, mode, u"out.txt");
+      ADD_FAILURE() << "no stop";
+    } catch (const Halt& halt) {
+      EXPECT_EQ(halt.exitCode, 1);
+    }
+    EXPECT_EQ(TempDir::ErrorMessages(),
+              std::vector<std::string>{std::string("Reset() error-") + number + ": in.txt"});
+    EXPECT_FALSE(TempDir::Exists("out.txt"));
+  }
+}
+
+TEST_F(ForwardEngineTest, FailedWriteIsReportedWithMinusTwo) {
+  TempDir::Write("in.txt", Utf16(u"A"));
+  FinalEffects settings = test::Settings(u"in.txt", u"out.txt");
+  ConvertUtf16intoEUC engine;
+  engine.Open(settings, u"in.txt");
+  EXPECT_EQ(engine.ConvertCrLf(u"no-such-dir/out.txt"), -2);
+  EXPECT_EQ(TempDir::ErrorMessages(),
+            std::vector<std::string>{"Rewrite() error-815: no-such-dir/out.txt"});
+}
+
+TEST_F(ForwardEngineTest, LongInputMatchesUnitByUnitConversion) {
+  // Mixed text, long enough to cross any block or run boundary, against the expected bytes
+  // built character by character.
+  const std::u16string pieces[] = {u"abc def ",     u"\x3042", u"\r\n",
+                                   u"\xD85F\xDDA0", u"\xFF71", u"\xD842",
+                                   u"\t",           u"\x4E01", u"~"};
+  const std::string bytes[] = {"abc def ", "\xA4\xA2", "\r\n", "\xE7\xAA", "\xB1",
+                               "?",        "\t",       "?",    "~"};
+  std::u16string input;
+  std::string expected;
+  unsigned seed = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 1103515245 + 12345;
+    const unsigned k = (seed >> 16) % 9;
+    input += pieces[k];
+    expected += bytes[k];
+    // A lone high surrogate followed by a low one would make a pair: keep them apart.
+    if (k == 5) {
+      input += u"-";
+      expected += "-";
+    }
+  }
+  EXPECT_EQ(Convert(Utf16(input), Mode::CrLf), expected);
+}
+
+}  // namespace
+}  // namespace kelvo
