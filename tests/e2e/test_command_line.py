@@ -5,7 +5,22 @@ import os
 import re
 import unittest
 
-from kelvo_e2e import Sandbox
+import kelvo_e2e
+
+# The built-in surrogate list and the list of its code points.
+SURRO_CSV = (b"\xff\xfe" + "\U00027DA0,D85F,DDA0,27DA0,31,414,\u8CE3\r\n".encode("utf-16-le"))
+
+
+class Sandbox(kelvo_e2e.Sandbox):
+    """A temporary directory that already holds tamorlek's surrogate lists. A run of tamorlek
+    with arguments builds missing lists before it looks at its options, and building them
+    loads the code table; these tests are about the options alone."""
+
+    def __init__(self):
+        super().__init__()
+        self.write("surro.csv", SURRO_CSV)
+        self.write("surro.txt", b"27DA0,\r\n")
+
 
 # Console text is written in the ANSI code page, UTF-8 on POSIX.
 ANSI = "utf-8"
