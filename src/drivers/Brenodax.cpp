@@ -1,5 +1,7 @@
 #include "drivers/Brenodax.h"
 
+#include "convert/ConvertWideEUC.h"
+#include "convert/StandardIO.h"
 #include "drivers/ScanRun.h"
 #include "platform/Platform.h"
 #include "tables/DeriveBinaryEUC.h"
@@ -20,16 +22,28 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
   const FinalEffects& settings = run.settings;
 
   if (settings.InputName().empty()) {
-    // standard input: added with the standard-input reader (captured, converted to the
-    // output name, exit 0; line-end options, "-t" and "-b" do not apply).
-    return 1;
+    // Standard input, spooled through text.tmp; line-end options, "-t" and "-b" do not
+    // apply, every line keeps the CR LF the spool gives it.
+    StandardInput reader;
+    reader.CaptureStandardInput();
+    reader.Open(settings);
+    if (settings.ShowTable()) reader.ShowDataFile();
+    int result;
+    if (settings.RemoveControls()) {
+      reader.PrepareControlFilter();
+      result = reader.ConvertFiltered();
+    } else {
+      result = reader.Convert();
+    }
+    return result == 0 ? 0 : 1;
   }
 
-  // conversion: added with the engine. In order: Open the input (HaltIfNoInput(-1), data.txt
-  // shown under "-w"); under "-t" the input copied to binary.tmp and back; the conversion
-  // loop chosen by the line-end flags and by "-b" / "-s", writing the output name (standard
-  // output when it is empty); exit 0.
-  return 1;
+  ConvertEUCintoUTF16 engine;
+  engine.Open(settings, settings.InputName());
+  engine.HaltIfNoInput(-1);
+  if (settings.ShowTable()) engine.ShowDataFile();
+  // An empty output name ("--out", or "-z" alone) writes to standard output.
+  return engine.ConvertBySettings(settings);
 }
 
 }  // namespace kelvo

@@ -1,0 +1,26 @@
+// The recoder's engine: a whole EUC-JP file to Shift_JIS, through "EUC-JP~Shift_JIS.bin",
+// written to a file or to standard output. An unmapped sequence gives its first byte.
+#pragma once
+
+#include <cstdint>
+
+#include "convert/EucEngine.h"
+
+namespace kelvo {
+
+class Conversion : public EucEngine {
+ public:
+  Conversion();
+
+  // Convert the input with CR LF line ends and write it to standard output in one write;
+  // the result is the number of LF line ends met. A read failure or a failed write ends
+  // the program with exit code 1 after its report.
+  std::int64_t ConvertToStandardOutput();
+  // The same with control characters removed (after PrepareControlFilter).
+  std::int64_t ConvertToStandardOutputFiltered();
+
+ private:
+  std::int64_t ToStandardOutput(bool filtered, int readNumber);
+};
+
+}  // namespace kelvo

@@ -1,0 +1,83 @@
+// The conversion loop that the reverse converter and the recoder share: EUC-JP bytes are
+// decoded in one pass against an EucCodeTable.
+//
+// A byte of 80h or more pairs with the byte after it, whatever that byte is; the pair's key
+// is second * 256 + first. A lower byte stands alone and is its own key. A key of the
+// mapped kind gives its two value bytes. Otherwise a single LF or CR follows the line-end
+// mode, the control filter (when given) drops a sequence whose first byte it marks 07h,
+// and any other sequence gives one character: a byte in the output's character width (the
+// second byte of an unmapped pair for UTF-16, the first byte for Shift_JIS). A lead byte
+// at the very end of the input is dropped.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "convert/EucCodeTable.h"
+
+namespace kelvo {
+
+enum class LineEndMode {
+  CrLf,    // LF gives CR LF, CR is dropped
+  Lf,      // LF gives LF, CR is dropped
+  AsRead,  // LF and CR stay as they stand
+};
+
+// What distinguishes one output encoding from the other.
+struct EucOutputForm {
+  bool byteOrderMark;                // the output starts with FF FE
+  bool wideUnits;                    // a character byte b is written as the UTF-16 unit b 00
+  bool unmappedPairGivesSecondByte;  // else an unmapped pair gives its first byte
+};
+
+// UTF-16 little-endian with a byte-order mark (the reverse converter).
+inline constexpr EucOutputForm kUtf16Output{true, true, true};
+// Shift_JIS bytes (the recoder).
+inline constexpr EucOutputForm kShiftJisOutput{false, false, false};
+
+// The control filter: 07h marks a first byte whose sequence is dropped. C0 controls and
+// 7Fh-A0h are dropped; printable ASCII and A1h-FFh are kept (entry = the byte itself).
+// LF and CR are handled before the filter and never dropped.
+using ControlFilter = std::array<std::uint8_t, 256>;
+constexpr std::uint8_t kDropByte = 0x07;
+void FillControlFilter(ControlFilter& filter);
+
+class EucDecoder {
+ public:
+  // filter may be null: nothing is dropped then.
+  EucDecoder(const EucCodeTable& table, const EucOutputForm& form, LineEndMode mode,
+             const ControlFilter* filter);
+
+  // Room that Decode needs for an input of size bytes, whatever the bytes and the mode:
+  // the byte-order mark, at most 4 (UTF-16) or 2 (Shift_JIS) bytes per input byte, and
+  // the slack of the block stores. -1 when it does not fit a 64-bit count.
+  static std::int64_t Capacity(const EucOutputForm& form, std::int64_t size);
+
+  // Decodes size input bytes into out, which must hold Capacity(form, size) bytes;
+  // returns the number of bytes written.
+  std::int64_t Decode(const std::uint8_t* in, std::int64_t size, std::uint8_t* out);
+
+  // The LF line ends met (LF bytes without a mapping) by the last Decode.
+  std::int64_t LineEnds() const { return lineEnds_; }
+
+ private:
+  // What a byte below 80h gives: up to four bytes.
+  struct SingleAction {
+    std::uint8_t bytes[4];
+    std::uint8_t length;
+    std::uint8_t lineEnd;
+  };
+
+  std::uint8_t* UnmappedPair(std::uint8_t first, std::uint8_t second, std::uint8_t* out) const;
+
+  const std::uint32_t* entries_;
+  EucOutputForm form_;
+  const ControlFilter* filter_;
+  SingleAction single_[128];
+  // Printable ASCII (20h-7Eh) gives itself in the character width: runs of it may be
+  // copied in blocks.
+  bool asciiRuns_ = false;
+  std::int64_t lineEnds_ = 0;
+};
+
+}  // namespace kelvo
