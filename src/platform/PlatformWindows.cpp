@@ -9,6 +9,8 @@
 #include <io.h>
 #include <shellapi.h>
 // clang-format on
+// windows.h maps ReplaceFile to its own ReplaceFileW; the layer's function keeps its name.
+#undef ReplaceFile
 
 #include "platform/Platform.h"
 
