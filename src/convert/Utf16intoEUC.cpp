@@ -1,5 +1,6 @@
 #include "convert/Utf16intoEUC.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -29,6 +30,7 @@ constexpr std::size_t kLookupSize = 65536;
 // bytes depend on the unit after it.
 constexpr std::uint32_t kPairStart = 0x80000000u;
 constexpr std::uint32_t kListed = 0x40000000u;
+constexpr std::uint32_t kTwoBytesOut = 2u << 16;
 
 constexpr std::uint32_t Bytes(std::uint8_t first, std::uint8_t second, std::uint32_t count) {
   return first | static_cast<std::uint32_t>(second) << 8 | count << 16;
@@ -37,6 +39,26 @@ constexpr std::uint32_t Bytes(std::uint8_t first, std::uint8_t second, std::uint
 inline char16_t UnitAt(const std::uint8_t* p) {
   return static_cast<char16_t>(p[0] | p[1] << 8);
 }
+
+// Whether all four units in v (little-endian lanes of 16 bits) lie in 20h-7Eh.
+inline bool PrintableAscii(std::uint64_t v) {
+  constexpr std::uint64_t kHighBits = 0xFF80FF80FF80FF80u;
+  constexpr std::uint64_t kBit7 = 0x0080008000800080u;
+  // A lane of 00h-7Fh plus 60h reaches 80h exactly when it is 20h or more; plus 1 it
+  // reaches 80h only when it is 7Fh. No lane carries into the next.
+  const std::uint64_t atLeastSpace = v + 0x0060006000600060u;
+  const std::uint64_t isDelete = v + 0x0001000100010001u;
+  return (v & kHighBits) == 0 && (atLeastSpace & ~isDelete & kBit7) == kBit7;
+}
+
+// The low bytes of the four lanes, in order.
+inline std::uint32_t LowBytes(std::uint64_t v) {
+  v = (v | v >> 8) & 0x0000FFFF0000FFFFu;
+  return static_cast<std::uint32_t>(v | v >> 16);
+}
+
+// Units converted into one output block.
+constexpr std::int64_t kBlockUnits = 1 << 17;
 
 // The largest unit count whose input and output arrays can be addressed.
 constexpr std::int64_t kMaximumUnits = static_cast<std::int64_t>(PTRDIFF_MAX / 4);
@@ -122,7 +144,10 @@ std::int64_t ConvertUtf16intoEUC::AllocateArrays() {
   if (!units_) {
     ReportAndStop(ErrorMessage(u"SetLength()", numbers.unitArray, ToText(unitCount_)));
   }
-  output_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(outputCapacity_)]);
+  // The output is converted one block at a time into one block buffer, with room for the
+  // two bytes that every unit may give and for a pair's low surrogate past the block.
+  blockUnits_ = unitCount_ < kBlockUnits ? unitCount_ : kBlockUnits;
+  output_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(2 * blockUnits_ + 2)]);
   if (!output_) {
     units_.reset();
     ReportAndStop(ErrorMessage(u"SetLength()", numbers.outputArray, ToText(outputCapacity_)));
@@ -173,7 +198,7 @@ int ConvertUtf16intoEUC::Convert(const std::u16string& outputPath, LineEnds line
   if (got < 0) ReportAndStop(ErrorMessage(u"Reset()", readError, inputPath_));
 
   BuildLookup(lineEnds, filtered);
-  return WriteOutput(Translate(got / 2));
+  return TranslateAndWrite(got / 2);
 }
 
 void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
@@ -210,30 +235,76 @@ void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
     }
     lookup_[u] = entry;
   }
+  asciiAsIs_ = std::endian::native == std::endian::little;
+  for (std::uint32_t u = 0x20; u <= 0x7E; ++u) {
+    if (lookup_[u] != Bytes(static_cast<std::uint8_t>(u), 0, 1)) asciiAsIs_ = false;
+  }
 }
 
-std::int64_t ConvertUtf16intoEUC::Translate(std::int64_t unitsRead) {
-  if (unitsRead <= startIndex_) return 0;
-  const std::uint32_t* const lookup = lookup_.get();
-  const std::uint8_t* in = units_.get() + 2 * startIndex_;
+int ConvertUtf16intoEUC::TranslateAndWrite(std::int64_t unitsRead) {
+  platform::OutputFile file;
+  bool ok = file.Create(outputPath_);
+  const std::uint8_t* in = units_.get() + 2 * (unitsRead < startIndex_ ? unitsRead : startIndex_);
   const std::uint8_t* const end = units_.get() + 2 * unitsRead;
-  std::uint8_t* const first = output_.get();
-  std::uint8_t* out = first;
+  // One block of units at a time into the same output block: the converted text never
+  // needs memory of its own size.
+  while (ok && in < end) {
+    const std::uint8_t* const stop = (end - in) / 2 > blockUnits_ ? in + 2 * blockUnits_ : end;
+    const std::uint8_t* const last = Translate(in, stop, end, output_.get());
+    ok = file.Write(output_.get(), last - output_.get());
+  }
+  ok = file.Close() && ok;
+  if (!ok) {
+    ReportError(
+        ErrorMessage(u"Rewrite()", CurrentProgram().errors.engine.writeOutput, outputPath_));
+    return -2;
+  }
+  return 0;
+}
+
+std::uint8_t* ConvertUtf16intoEUC::Translate(const std::uint8_t*& from, const std::uint8_t* stop,
+                                             const std::uint8_t* end, std::uint8_t* out) const {
+  const std::uint32_t* const lookup = lookup_.get();
+  const std::uint8_t* in = from;
   // Every unit yields at most two bytes, and a pair of units at most two, so the output
-  // (two bytes per unit) has room for the two bytes stored before the count is applied.
-  while (in < end) {
-    const std::uint32_t entry = lookup[UnitAt(in)];
+  // block (two bytes per unit) has room for the two bytes stored before the count is
+  // applied.
+  while (in < stop) {
+    const char16_t unit = UnitAt(in);
+    const std::uint32_t entry = lookup[unit];
     if (!(entry & kPairStart)) {
       out[0] = static_cast<std::uint8_t>(entry);
       out[1] = static_cast<std::uint8_t>(entry >> 8);
-      out += (entry >> 16) & 3;
       in += 2;
+      // A branch rather than an addition of the count: the next store then need not wait
+      // for this lookup, and runs of two-byte codes are predicted well.
+      if (entry & kTwoBytesOut) [[likely]] {
+        out += 2;
+        continue;
+      }
+      out += (entry >> 16) & 3;
+      if (unit < 0x80 && asciiAsIs_) {
+        // A run of printable ASCII: eight units at a time, each its own byte.
+        while (stop - in >= 16) {
+          std::uint64_t first;
+          std::uint64_t second;
+          std::memcpy(&first, in, 8);
+          std::memcpy(&second, in + 8, 8);
+          if (!PrintableAscii(first) || !PrintableAscii(second)) break;
+          const std::uint32_t low = LowBytes(first);
+          const std::uint32_t high = LowBytes(second);
+          std::memcpy(out, &low, 4);
+          std::memcpy(out + 4, &high, 4);
+          out += 8;
+          in += 16;
+        }
+      }
       continue;
     }
     // A high surrogate: with a low surrogate after it, the two make one character, written
     // as the list's replacement or as one "?". Otherwise it stands alone as a "?" and the
     // next unit is converted on its own.
-    const char16_t high = UnitAt(in);
+    const char16_t high = unit;
     in += 2;
     if (in < end) {
       const char16_t low = UnitAt(in);
@@ -252,7 +323,8 @@ std::int64_t ConvertUtf16intoEUC::Translate(std::int64_t unitsRead) {
     }
     *out++ = kUnconvertible;
   }
-  return out - first;
+  from = in;
+  return out;
 }
 
 }  // namespace kelvo

@@ -39,12 +39,13 @@ class ConvertUtf16intoEUC {
   static std::int64_t FileSizeOf(const std::u16string& path);
   std::int64_t CopyToBinaryTmp(const std::u16string& path, bool keep);
   std::int64_t CopyFromBinaryTmp(const std::u16string& path, bool keep);
-  // Writes the first n bytes of the output to the output path: 0, or -2 after reporting
-  // "Rewrite() error-815: " + path.
+  // Writes the first n bytes of the output block to the output path: 0, or -2 after
+  // reporting "Rewrite() error-815: " + path.
   int WriteOutput(std::int64_t n);
-  // Sizes the unit and output arrays: the unit count, or -1 / -3 after reporting
-  // "SetLength() error-823" / "-824". A positive count that cannot be held ends the program
-  // with exit code 1.
+  // Sizes the unit array (the whole input) and the output block: the unit count, or -1
+  // after reporting "SetLength() error-823: -1" for an input that was not sized. A positive
+  // count that cannot be held is reported ("SetLength() error-823" / "-824") and ends the
+  // program with exit code 1.
   std::int64_t AllocateArrays();
   void BuildIdentityBytes();
   void PrepareControlFilter();
@@ -68,21 +69,30 @@ class ConvertUtf16intoEUC {
   // Fills the lookup table: for every code unit its output bytes and their count under the
   // mode, or a mark for a high surrogate, which needs the next unit.
   void BuildLookup(LineEnds lineEnds, bool filtered);
-  // The one pass over the units; returns the number of output bytes.
-  std::int64_t Translate(std::int64_t unitsRead);
+  // Converts the units from in up to stop into out (a pair begun before stop may take its
+  // low surrogate from before end); returns the end of the bytes written and moves in past
+  // the units used.
+  std::uint8_t* Translate(const std::uint8_t*& in, const std::uint8_t* stop,
+                          const std::uint8_t* end, std::uint8_t* out) const;
+  // Converts the units read and writes the bytes to the output path, a block at a time.
+  int TranslateAndWrite(std::int64_t unitsRead);
 
   std::array<std::uint8_t, 256> byteTable_{};
   int startIndex_ = 0;
   std::array<std::uint8_t, kFilterSize> filterTable_{};
   std::unique_ptr<std::uint8_t[]> units_;  // the input bytes, two per code unit
   std::int64_t unitCount_ = -1;
-  std::unique_ptr<std::uint8_t[]> output_;
-  std::int64_t outputCapacity_ = 0;
+  std::unique_ptr<std::uint8_t[]> output_;  // one block of converted bytes
+  std::int64_t outputCapacity_ = 0;         // two bytes per input unit
+  std::int64_t blockUnits_ = 0;             // units converted into one output block
   const FinalEffects* settings_ = nullptr;
   std::u16string inputPath_;
   std::u16string outputPath_;
   std::unique_ptr<PastoralSceneUTF16> table_;
   std::unique_ptr<std::uint32_t[]> lookup_;  // 65,536 entries
+  // Whether every printable ASCII unit (20h-7Eh) is written as its own byte in the mode,
+  // so that runs of them can be copied several at a time.
+  bool asciiAsIs_ = false;
 };
 
 }  // namespace kelvo

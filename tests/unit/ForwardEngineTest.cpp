@@ -239,5 +239,56 @@ TEST_F(ForwardEngineTest, LongInputMatchesUnitByUnitConversion) {
   EXPECT_EQ(Convert(Utf16(input), Mode::CrLf), expected);
 }
 
+// Long inputs are converted a block at a time: a pair or a run of ASCII that crosses from
+// one block into the next must come out as if the text were converted in one piece.
+TEST_F(ForwardEngineTest, PairsAndAsciiRunsAcrossBlockBoundaries) {
+  constexpr std::size_t kBlock = 1 << 17;
+  const std::u16string pair = u"\xD85F\xDDA0";
+  struct Case {
+    const char* what;
+    bool bom;
+    std::size_t before;  // units before the pair
+  };
+  const Case cases[] = {
+      {"pair starts the last unit of a block", false, kBlock - 1},
+      {"pair starts the last unit of a block after the byte-order mark", true, kBlock - 1},
+      {"pair starts the next block", false, kBlock},
+      {"pair ends a block", false, kBlock - 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::u16string input(c.before, u'x');
+    input += pair;
+    input += u"y\n";
+    EXPECT_EQ(Convert(Utf16(input, c.bom), Mode::Lf),
+              std::string(c.before, 'x') + "\xE7\xAA" + "y\n");
+  }
+
+  // Printable ASCII in long runs, broken at every position by characters that are not
+  // copied as they are: controls, DEL, non-ASCII, line ends.
+  const std::u16string breakers[] = {u"\t", u"\x7F", u"\x1F", u"\r\n", u"\x3042", u"\xA1"};
+  const std::string lf[] = {"\t", "\x7F", "\x1F", "\n", "\xA4\xA2", "\xA1"};
+  const std::string filtered[] = {"", "", "", "\n", "\xA4\xA2", "\xA1"};
+  std::u16string input;
+  std::string expectLf, expectFiltered;
+  unsigned seed = 777;
+  while (input.size() < 3 * kBlock) {
+    seed = seed * 1103515245 + 12345;
+    const std::size_t run = (seed >> 16) % 37;
+    for (std::size_t i = 0; i < run; ++i) {
+      const char ascii = static_cast<char>(0x20 + (seed >> (i % 16)) % 95);
+      input += static_cast<char16_t>(ascii);
+      expectLf += ascii;
+      expectFiltered += ascii;
+    }
+    const unsigned k = (seed >> 8) % 6;
+    input += breakers[k];
+    expectLf += lf[k];
+    expectFiltered += filtered[k];
+  }
+  EXPECT_EQ(Convert(Utf16(input), Mode::Lf), expectLf);
+  EXPECT_EQ(Convert(Utf16(input), Mode::LfFiltered), expectFiltered);
+}
+
 }  // namespace
 }  // namespace kelvo
