@@ -1,0 +1,131 @@
+// Field selection: one comma-separated field of every line, converted to EUC-JP, with CR LF
+// line ends; and the building of "surro.txt" from "surro.csv".
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ForwardTableFixture.h"
+#include "fields/SelectField.h"
+#include "support/Halt.h"
+
+namespace kelvo {
+namespace {
+
+using test::ForwardTableFixture;
+using test::TempDir;
+using test::Utf16;
+
+class SelectFieldTest : public ForwardTableFixture {
+ protected:
+  std::string Select(const std::string& input, std::int32_t field) {
+    TempDir::Write("in.txt", input);
+    FinalEffects settings = test::Settings(u"in.txt", u"out.txt", field);
+    Selecting selecting;
+    selecting.AttachSettings(settings);
+    selecting.Open(settings, u"in.txt");
+    selecting.HaltIfNoInput(-1);
+    EXPECT_EQ(selecting.WriteSelectedField(u"out.txt"), 0);
+    return TempDir::Read("out.txt");
+  }
+};
+
+TEST_F(SelectFieldTest, QuotesSeparatorsAndLineEnds) {
+  struct Case {
+    const char* what;
+    std::u16string text;
+    std::int32_t field;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"the separator ending a kept field is written", u"a,b,c\n", 2, "b,\r\n"},
+      {"last field", u"a,b,c\n", 3, "c\r\n"},
+      {"first field", u"a,b,c\n", 1, "a,\r\n"},
+      {"quoted separator is data", u"a,\"x,y\",z\n", 2, "x,y,\r\n"},
+      {"fewer fields than the number", u"a,b\n", 5, "\r\n"},
+      {"last line without a line feed", u"a,b\nc,d", 2, "b\r\nd"},
+      {"CR LF and lone CR", u"a,b\r\nc,\rd\n", 2, "b\r\nd\r\n"},
+      {"quote closed by the first line end", u"\"a,b\nc,d\n", 2, "\r\nd\r\n"},
+      {"open quote spans later lines", u"a\n\"b\nc,d\",e\n", 2, "\r\n\r\ne\r\n"},
+      {"empty input", u"", 1, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Select(Utf16(c.text), c.field), c.expected);
+  }
+  EXPECT_EQ(Select(Utf16(u"1,2\n", false), 2), "2\r\n");
+  EXPECT_TRUE(TempDir::ErrorLogs().empty());
+}
+
+// The kept characters go through the code table; what cannot be converted becomes "?".
+TEST_F(SelectFieldTest, CharactersOfTheKeptField) {
+  struct Case {
+    const char* what;
+    std::u16string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"two-byte code", {u',', test::kHiragana}, "\xA4\xA2"},
+      {"one-byte code", {u',', test::kHalfwidth}, "\xB1"},
+      {"one-byte code 224-255 as it is", {u',', test::kHighOneByte}, "\xE5"},
+      {"one-byte control code dropped", {u',', test::kControlOneByte}, ""},
+      {"kind-0 controls kept, U+0000 as '>'", {u',', u'\t', u'\0'}, "\t>"},
+      {"unit absent from the table", {u',', test::kAbsent, u'x'}, "?x"},
+      {"unit above FFE6h", u",\xFFFF", "?"},
+      {"listed pair", u",\xD85F\xDDA0", "\xE7\xAA"},
+      {"unlisted pair is one '?'", u",\xD842\xDF9F", "?"},
+      {"listed high, unlisted low", u",\xD85F\xDDA1", "?"},
+      {"listed high at the end", u",a\xD85F", "a?"},
+      {"listed high before a line feed keeps the line", u",\xD85F\nx,y", "?\r\ny"},
+      {"listed high before a separator keeps the field", u",\xD85F,z", "?,"},
+      {"lone low surrogate", u",\xDC00", "?"},
+      {"pairs in other fields are skipped whole", u"\xD85F\xDDA0,\xD842\xDF9F,b", "b"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::u16string text = c.text;
+    EXPECT_EQ(Select(Utf16(text), text.starts_with(u",") ? 2 : 3), c.expected);
+  }
+}
+
+TEST_F(SelectFieldTest, MissingInputIsReportedAndHaltsWithMinusOne) {
+  FinalEffects settings = test::Settings(u"missing.txt", u"out.txt", 2);
+  Selecting selecting;
+  selecting.AttachSettings(settings);
+  selecting.Open(settings, u"missing.txt");
+  try {
+    selecting.HaltIfNoInput(-1);
+    FAIL() << "no halt";
+  } catch (const Halt& halt) {
+    EXPECT_EQ(halt.exitCode, -1);
+  }
+  EXPECT_EQ(TempDir::ErrorMessages(), (std::vector<std::string>{"Reset() error-362: missing.txt",
+                                                                "SetLength() error-360: -1"}));
+}
+
+TEST_F(SelectFieldTest, FailedWriteIsReportedWithMinusTwo) {
+  TempDir::Write("in.txt", Utf16(u"a,b\n"));
+  FinalEffects settings = test::Settings(u"in.txt", u"no-such-dir/out.txt", 2);
+  Selecting selecting;
+  selecting.AttachSettings(settings);
+  selecting.Open(settings, u"in.txt");
+  EXPECT_EQ(selecting.WriteSelectedField(u"no-such-dir/out.txt"), -2);
+  EXPECT_EQ(TempDir::ErrorMessages(),
+            std::vector<std::string>{"Rewrite() error-357: no-such-dir/out.txt"});
+}
+
+TEST_F(SelectFieldTest, BuildsTheUnderscoreListFromTheSurrogateList) {
+  FinalEffects settings;
+  settings.DefineForSurrogates(u"surro.csv", u"surro.txt", 4, true);
+  Selecting selecting;
+  selecting.AttachSettings(settings);
+  selecting.Open(settings, u"surro.csv");
+  selecting.HaltIfNoInput(-1);
+  EXPECT_EQ(selecting.WriteSelectedField(u"surro.txt"), 0);
+  EXPECT_EQ(TempDir::Read("surro.txt"), "27DA0,\r\n");
+  // surro.txt does not exist yet while it is being built.
+  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{"Reset() error-829: surro.txt"});
+}
+
+}  // namespace
+}  // namespace kelvo
