@@ -1,5 +1,6 @@
 #include "convert/PastoralUTF16.h"
 
+#include <cstdlib>
 #include <new>
 #include <vector>
 
@@ -51,9 +52,24 @@ std::u16string RefusedLine(std::u16string_view file, std::int64_t lineNumber,
 
 }  // namespace
 
+namespace {
+
+template <typename T>
+T* ZeroedArray(std::size_t count) {
+  void* memory = std::calloc(count, sizeof(T));
+  if (memory == nullptr) throw std::bad_alloc();
+  return static_cast<T*>(memory);
+}
+
+}  // namespace
+
+void PastoralSceneUTF16::FreeMemory::operator()(void* memory) const {
+  std::free(memory);
+}
+
 PastoralSceneUTF16::PastoralSceneUTF16()
-    : entries_(std::make_unique<std::uint8_t[]>(kEntryCount * 3)),
-      surrogates_(std::make_unique<std::uint16_t[]>(kRows * kColumns)) {}
+    : entries_(ZeroedArray<std::uint8_t>(kEntryCount * 3)),
+      surrogates_(ZeroedArray<std::uint16_t>(kRows * kColumns)) {}
 
 PastoralSceneUTF16::~PastoralSceneUTF16() = default;
 

@@ -88,8 +88,13 @@ class PastoralSceneUTF16 {
   // Marks the high surrogate and stores the replacement of the pair.
   void ListPair(char16_t high, int row, int column, char16_t replacement);
 
-  std::unique_ptr<std::uint8_t[]> entries_;      // kEntryCount x (kind, byte 1, byte 2)
-  std::unique_ptr<std::uint16_t[]> surrogates_;  // kRows x kColumns
+  // Zeroed memory from the allocator: pages that are never written (most of the surrogate
+  // index) cost neither clearing nor mapping.
+  struct FreeMemory {
+    void operator()(void* memory) const;
+  };
+  std::unique_ptr<std::uint8_t[], FreeMemory> entries_;      // kEntryCount x (kind, byte 1, 2)
+  std::unique_ptr<std::uint16_t[], FreeMemory> surrogates_;  // kRows x kColumns
 };
 
 }  // namespace kelvo
