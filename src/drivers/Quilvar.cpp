@@ -1,5 +1,6 @@
 #include "drivers/Quilvar.h"
 
+#include "convert/ConvertEUC.h"
 #include "drivers/ScanRun.h"
 #include "tables/DeriveTable.h"
 
@@ -17,12 +18,22 @@ int RunQuilvar(const std::vector<std::u16string>& arguments) {
 
   if (settings.InputName().empty()) StopWithShortGuide();
 
-  // conversion: added with the engine. In order: Open the input (HaltIfNoInput(-1), data.txt
-  // shown under "-w"); with an empty output name the conversion to standard output ("-s"
-  // honoured, line-end options, "-t" and "-b" not), exit 0; otherwise under "-t" the input
-  // copied to binary.tmp and back, then the conversion loop chosen by the line-end flags and
-  // by "-b" / "-s"; exit 0.
-  return 1;
+  Conversion engine;
+  engine.Open(settings, settings.InputName());
+  engine.HaltIfNoInput(-1);
+  if (settings.ShowTable()) engine.ShowDataFile();
+
+  if (settings.OutputName().empty()) {
+    // Standard output ("--out", or "-z" alone): always CR LF; "-t" and "-b" do not apply.
+    if (settings.RemoveControls()) {
+      engine.PrepareControlFilter();
+      engine.ConvertToStandardOutputFiltered();
+    } else {
+      engine.ConvertToStandardOutput();
+    }
+    return 0;
+  }
+  return engine.ConvertBySettings(settings);
 }
 
 }  // namespace kelvo
