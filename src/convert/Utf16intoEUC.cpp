@@ -131,7 +131,7 @@ int ConvertUtf16intoEUC::WriteOutput(std::int64_t n) {
 
 std::int64_t ConvertUtf16intoEUC::AllocateArrays() {
   const EngineNumbers& numbers = CurrentProgram().errors.engine;
-  units_.reset();
+  units_.Release();
   output_.reset();
   if (unitCount_ < 0) {
     ReportError(ErrorMessage(u"SetLength()", numbers.unitArray, ToText(unitCount_)));
@@ -139,7 +139,7 @@ std::int64_t ConvertUtf16intoEUC::AllocateArrays() {
   }
   // Neither array is zero-filled: the conversion overwrites what it uses.
   if (unitCount_ <= kMaximumUnits) {
-    units_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(2 * unitCount_)]);
+    units_.Allocate(2 * unitCount_);
   }
   if (!units_) {
     ReportAndStop(ErrorMessage(u"SetLength()", numbers.unitArray, ToText(unitCount_)));
@@ -149,7 +149,7 @@ std::int64_t ConvertUtf16intoEUC::AllocateArrays() {
   blockUnits_ = unitCount_ < kBlockUnits ? unitCount_ : kBlockUnits;
   output_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(2 * blockUnits_ + 2)]);
   if (!output_) {
-    units_.reset();
+    units_.Release();
     ReportAndStop(ErrorMessage(u"SetLength()", numbers.outputArray, ToText(outputCapacity_)));
   }
   return unitCount_;
@@ -192,7 +192,7 @@ int ConvertUtf16intoEUC::Convert(const std::u16string& outputPath, LineEnds line
   platform::InputFile input;
   std::int64_t got = -1;
   if (unitCount_ >= 0 && units_ && input.Open(inputPath_, platform::ReadMode::Raw)) {
-    got = input.ReadFully(units_.get(), 2 * unitCount_);
+    got = input.ReadFully(units_.Data(), 2 * unitCount_);
   }
   input.Close();
   if (got < 0) ReportAndStop(ErrorMessage(u"Reset()", readError, inputPath_));
@@ -244,8 +244,8 @@ void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
 int ConvertUtf16intoEUC::TranslateAndWrite(std::int64_t unitsRead) {
   platform::OutputFile file;
   bool ok = file.Create(outputPath_);
-  const std::uint8_t* in = units_.get() + 2 * (unitsRead < startIndex_ ? unitsRead : startIndex_);
-  const std::uint8_t* const end = units_.get() + 2 * unitsRead;
+  const std::uint8_t* in = units_.Data() + 2 * (unitsRead < startIndex_ ? unitsRead : startIndex_);
+  const std::uint8_t* const end = units_.Data() + 2 * unitsRead;
   // One block of units at a time into the same output block: the converted text never
   // needs memory of its own size.
   while (ok && in < end) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "convert/PastoralUTF16.h"
+#include "platform/Platform.h"
 
 namespace kelvo {
 
@@ -80,7 +81,7 @@ class ConvertUtf16intoEUC {
   std::array<std::uint8_t, 256> byteTable_{};
   int startIndex_ = 0;
   std::array<std::uint8_t, kFilterSize> filterTable_{};
-  std::unique_ptr<std::uint8_t[]> units_;  // the input bytes, two per code unit
+  platform::LargeBuffer units_;  // the input bytes, two per code unit
   std::int64_t unitCount_ = -1;
   std::unique_ptr<std::uint8_t[]> output_;  // one block of converted bytes
   std::int64_t outputCapacity_ = 0;         // two bytes per input unit

@@ -93,21 +93,21 @@ void Selecting::FillCodeArray() {
 }
 
 std::int64_t Selecting::AllocateArrays() {
-  units_.reset();
-  output_.reset();
+  units_.Release();
+  output_.Release();
   if (unitCount_ < 0) {
     ReportError(ErrorMessage(u"SetLength()", kUnitArrayError, ToText(unitCount_)));
     return -1;
   }
   if (unitCount_ <= kMaximumUnits) {
-    units_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(2 * unitCount_)]);
+    units_.Allocate(2 * unitCount_);
   }
   if (!units_) {
     ReportAndStop(ErrorMessage(u"SetLength()", kUnitArrayError, ToText(unitCount_)));
   }
-  output_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(outputCapacity_)]);
+  output_.Allocate(outputCapacity_);
   if (!output_) {
-    units_.reset();
+    units_.Release();
     ReportAndStop(ErrorMessage(u"SetLength()", kOutputArrayError, ToText(outputCapacity_)));
   }
   return unitCount_;
@@ -118,7 +118,7 @@ int Selecting::WriteSelectedField(const std::u16string& outputName) {
   platform::InputFile input;
   std::int64_t got = -1;
   if (unitCount_ >= 0 && units_ && input.Open(inputName_, platform::ReadMode::Raw)) {
-    got = input.ReadFully(units_.get(), 2 * unitCount_);
+    got = input.ReadFully(units_.Data(), 2 * unitCount_);
   }
   input.Close();
   if (got < 0) ReportAndStop(ErrorMessage(u"Reset()", kReadError, inputName_));
@@ -126,8 +126,8 @@ int Selecting::WriteSelectedField(const std::u16string& outputName) {
 }
 
 std::int64_t Selecting::Select(std::int64_t unitsRead) {
-  const std::uint8_t* const units = units_.get();
-  std::uint8_t* out = output_.get();
+  const std::uint8_t* const units = units_.Data();
+  std::uint8_t* out = output_.Data();
   std::int64_t n = 0;
   std::int64_t field = 1;
   bool keeping = fieldNumber_ == 1;
@@ -200,7 +200,7 @@ std::int64_t Selecting::Select(std::int64_t unitsRead) {
 
 int Selecting::WriteOutput(std::int64_t n) {
   platform::OutputFile file;
-  bool ok = file.Create(outputName_) && file.Write(output_.get(), n);
+  bool ok = file.Create(outputName_) && file.Write(output_.Data(), n);
   ok = file.Close() && ok;
   if (!ok) {
     ReportError(ErrorMessage(u"Rewrite()", kWriteError, outputName_));

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "convert/PastoralUTF16.h"
+#include "platform/Platform.h"
 
 namespace kelvo {
 
@@ -56,9 +57,9 @@ class Selecting {
   std::array<std::uint8_t, 256> codeArray_{};
   int startIndex_ = 0;
   std::array<std::uint8_t, kFilterSize> byteFilter_{};
-  std::unique_ptr<std::uint8_t[]> units_;  // the input bytes, two per code unit
+  platform::LargeBuffer units_;  // the input bytes, two per code unit
   std::int64_t unitCount_ = -1;
-  std::unique_ptr<std::uint8_t[]> output_;
+  platform::LargeBuffer output_;
   std::int64_t outputCapacity_ = 0;
   const FinalEffects* settings_ = nullptr;
   std::u16string inputName_;

@@ -50,6 +50,34 @@ bool CanOpen(const std::u16string& name, ReadMode mode);
 // Size in bytes of a file opened for shared reading; -1 when it cannot be opened.
 std::int64_t FileSize(const std::u16string& name);
 
+// True when both names open one and the same existing file (through links or different
+// spellings of the path); false when either cannot be opened or names a standard stream.
+bool SameFile(const std::u16string& first, const std::u16string& second);
+
+// Memory for a whole file or a large result. Large sizes come straight from the system, in
+// large pages where it offers them: filling a buffer of hundreds of megabytes then takes a
+// few hundred page faults instead of tens of thousands, and a conversion walking through it
+// misses the address-translation cache far less often. The bytes are not initialised.
+class LargeBuffer {
+ public:
+  LargeBuffer() = default;
+  ~LargeBuffer();
+  LargeBuffer(const LargeBuffer&) = delete;
+  LargeBuffer& operator=(const LargeBuffer&) = delete;
+
+  // Replaces the buffer with one of the given number of bytes (0 gives a usable, empty
+  // buffer); false, and empty, when the memory cannot be had.
+  bool Allocate(std::int64_t bytes);
+  void Release();
+  std::uint8_t* Data() const { return data_; }
+  explicit operator bool() const { return data_ != nullptr; }
+
+ private:
+  std::uint8_t* data_ = nullptr;
+  void* mapping_ = nullptr;  // a mapping of the system's; null for the heap
+  std::int64_t mappingSize_ = 0;
+};
+
 // A file open for reading. An empty name reads standard input.
 class InputFile {
  public:

@@ -1,5 +1,6 @@
 // POSIX side of the platform layer: UTF-8 for every code page, read-only raw opens, PATH.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <new>
 
 #include "platform/Platform.h"
 
@@ -164,6 +166,51 @@ unsigned long ProcessNumber() {
   return static_cast<unsigned long>(::getpid());
 }
 
+namespace {
+// Below this size the heap serves: a small file gains nothing from a mapping of its own.
+constexpr std::int64_t kMappedFrom = std::int64_t{4} << 20;
+constexpr std::int64_t kLargePage = std::int64_t{2} << 20;
+}  // namespace
+
+LargeBuffer::~LargeBuffer() {
+  Release();
+}
+
+void LargeBuffer::Release() {
+  if (mapping_ != nullptr) {
+    ::munmap(mapping_, static_cast<std::size_t>(mappingSize_));
+  } else {
+    delete[] data_;
+  }
+  data_ = nullptr;
+  mapping_ = nullptr;
+  mappingSize_ = 0;
+}
+
+bool LargeBuffer::Allocate(std::int64_t bytes) {
+  Release();
+  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2 - kLargePage) return false;
+  if (bytes < kMappedFrom) {
+    data_ = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes > 0 ? bytes : 1)];
+    return data_ != nullptr;
+  }
+  // One large page more than asked, so that the buffer can start on a large-page boundary.
+  const std::int64_t size = (bytes + kLargePage - 1) / kLargePage * kLargePage + kLargePage;
+  void* mapping = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping == MAP_FAILED) return false;
+  mapping_ = mapping;
+  mappingSize_ = size;
+  const auto start = reinterpret_cast<std::uintptr_t>(mapping);
+  const auto aligned = (start + kLargePage - 1) & ~static_cast<std::uintptr_t>(kLargePage - 1);
+  data_ = reinterpret_cast<std::uint8_t*>(aligned);
+#ifdef MADV_HUGEPAGE
+  // Only advice: without large pages the buffer works all the same.
+  ::madvise(data_, static_cast<std::size_t>(size - kLargePage), MADV_HUGEPAGE);
+#endif
+  return true;
+}
+
 int ProcessStatus(int exitCode) {
   return exitCode & 0xFF;
 }
@@ -187,6 +234,16 @@ std::int64_t FileSize(const std::u16string& name) {
   if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) size = info.st_size;
   ::close(fd);
   return size;
+}
+
+bool SameFile(const std::u16string& first, const std::u16string& second) {
+  if (first.empty() || second.empty()) return false;
+  struct stat a {};
+  struct stat b {};
+  if (::stat(NativeName(first).c_str(), &a) != 0 || ::stat(NativeName(second).c_str(), &b) != 0) {
+    return false;
+  }
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 InputFile::~InputFile() {

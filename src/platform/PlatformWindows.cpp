@@ -12,6 +12,8 @@
 // windows.h maps ReplaceFile to its own ReplaceFileW; the layer's function keeps its name.
 #undef ReplaceFile
 
+#include <new>
+
 #include "platform/Platform.h"
 
 namespace kelvo::platform {
@@ -121,6 +123,42 @@ unsigned long ProcessNumber() {
   return GetCurrentProcessId();
 }
 
+namespace {
+// Below this size the heap serves: a small file gains nothing from memory of its own.
+constexpr std::int64_t kMappedFrom = std::int64_t{4} << 20;
+}  // namespace
+
+LargeBuffer::~LargeBuffer() {
+  Release();
+}
+
+void LargeBuffer::Release() {
+  if (mapping_ != nullptr) {
+    VirtualFree(mapping_, 0, MEM_RELEASE);
+  } else {
+    delete[] data_;
+  }
+  data_ = nullptr;
+  mapping_ = nullptr;
+  mappingSize_ = 0;
+}
+
+bool LargeBuffer::Allocate(std::int64_t bytes) {
+  Release();
+  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2) return false;
+  if (bytes < kMappedFrom) {
+    data_ = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes > 0 ? bytes : 1)];
+    return data_ != nullptr;
+  }
+  void* mapping =
+      VirtualAlloc(nullptr, static_cast<SIZE_T>(bytes), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  if (mapping == nullptr) return false;
+  mapping_ = mapping;
+  mappingSize_ = bytes;
+  data_ = static_cast<std::uint8_t*>(mapping);
+  return true;
+}
+
 int ProcessStatus(int exitCode) {
   return exitCode;
 }
@@ -140,6 +178,24 @@ std::int64_t FileSize(const std::u16string& name) {
   std::int64_t result = GetFileSizeEx(handle, &size) ? size.QuadPart : -1;
   CloseHandle(handle);
   return result;
+}
+
+bool SameFile(const std::u16string& first, const std::u16string& second) {
+  if (first.empty() || second.empty()) return false;
+  BY_HANDLE_FILE_INFORMATION info[2];
+  const std::u16string* names[2] = {&first, &second};
+  for (int i = 0; i < 2; ++i) {
+    HANDLE handle = CreateFileW(Wide(*names[i]).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool ok = GetFileInformationByHandle(handle, &info[i]) != 0;
+    CloseHandle(handle);
+    if (!ok) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
 InputFile::~InputFile() {
