@@ -20,8 +20,7 @@ std::int64_t Conversion::ConvertToStandardOutputFiltered() {
 }
 
 std::int64_t Conversion::ToStandardOutput(bool filtered, int readNumber) {
-  SetOutputName(u"");
-  if (WriteOutput(Decode(LineEndMode::CrLf, filtered, readNumber)) != 0) Stop(1);
+  if (Convert(LineEndMode::CrLf, filtered, readNumber, u"") != 0) Stop(1);
   return LineEnds();
 }
 

@@ -1,5 +1,7 @@
 #include "convert/EucCodeTable.h"
 
+#include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "convert/EngineFile.h"
@@ -14,7 +16,14 @@ namespace {
 constexpr std::int64_t kRecordSize = 5;
 }
 
-EucCodeTable::EucCodeTable() : entries_(new std::uint32_t[kEntryCount]()) {}
+void EucCodeTable::Free::operator()(std::uint32_t* memory) const {
+  std::free(memory);
+}
+
+EucCodeTable::EucCodeTable()
+    : entries_(static_cast<std::uint32_t*>(std::calloc(kEntryCount, sizeof(std::uint32_t)))) {
+  if (entries_ == nullptr) throw std::bad_alloc();
+}
 
 void EucCodeTable::LoadTable(const FinalEffects& settings) {
   const ProgramRecord& program = CurrentProgram();

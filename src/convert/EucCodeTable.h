@@ -43,7 +43,11 @@ class EucCodeTable {
   const std::uint32_t* Packed() const { return entries_.get(); }
 
  private:
-  std::unique_ptr<std::uint32_t[]> entries_;
+  struct Free {
+    void operator()(std::uint32_t* memory) const;
+  };
+  // Taken zeroed from the allocator: pages that no record touches cost nothing.
+  std::unique_ptr<std::uint32_t[], Free> entries_;
 };
 
 }  // namespace kelvo

@@ -84,6 +84,14 @@ std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::
     *o++ = 0xFF;
     *o++ = 0xFE;
   }
+  lineEnds_ = 0;
+  std::int64_t consumed = 0;
+  return (o - out) + DecodeBlock(in, size, true, o, consumed);
+}
+
+std::int64_t EucDecoder::DecodeBlock(const std::uint8_t* in, std::int64_t size, bool final,
+                                     std::uint8_t* out, std::int64_t& consumed) {
+  std::uint8_t* o = out;
   const std::uint8_t* p = in;
   const std::uint8_t* const end = in + size;
   const std::uint32_t* const entries = entries_;
@@ -124,19 +132,28 @@ std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::
       ++p;
       continue;
     }
-    if (end - p < 2) break;  // a lead byte at the very end is dropped
-    const std::uint8_t second = p[1];
-    const std::uint32_t entry = entries[std::uint32_t{second} << 8 | b];
-    if ((entry & 0xFF) == EucCodeTable::kMappedKind) {
-      o[0] = static_cast<std::uint8_t>(entry >> 8);
-      o[1] = static_cast<std::uint8_t>(entry >> 16);
-      o += 2;
-    } else {
-      o = UnmappedPair(b, second, o);
-    }
-    p += 2;
+    // A run of two-byte sequences.
+    do {
+      if (end - p < 2) {
+        // A lead byte at the very end is dropped; one at the end of a block waits for the
+        // next block.
+        if (final) ++p;
+        goto done;
+      }
+      const std::uint32_t entry = entries[std::uint32_t{p[1]} << 8 | *p];
+      if ((entry & 0xFF) == EucCodeTable::kMappedKind) {
+        o[0] = static_cast<std::uint8_t>(entry >> 8);
+        o[1] = static_cast<std::uint8_t>(entry >> 16);
+        o += 2;
+      } else {
+        o = UnmappedPair(*p, p[1], o);
+      }
+      p += 2;
+    } while (p < end && *p >= 0x80);
   }
-  lineEnds_ = lineEnds;
+done:
+  lineEnds_ += lineEnds;
+  consumed = p - in;
   return o - out;
 }
 

@@ -53,11 +53,19 @@ class EucDecoder {
   // the slack of the block stores. -1 when it does not fit a 64-bit count.
   static std::int64_t Capacity(const EucOutputForm& form, std::int64_t size);
 
-  // Decodes size input bytes into out, which must hold Capacity(form, size) bytes;
-  // returns the number of bytes written.
+  // Decodes size input bytes into out, which must hold Capacity(form, size) bytes, the
+  // byte-order mark first; returns the number of bytes written.
   std::int64_t Decode(const std::uint8_t* in, std::int64_t size, std::uint8_t* out);
 
-  // The LF line ends met (LF bytes without a mapping) by the last Decode.
+  // Decodes one block of a longer input, without the byte-order mark, into out, which must
+  // hold Capacity(form, size) bytes; returns the number of bytes written. consumed is set to
+  // the input bytes used: all of them, except a lead byte that ends a block which is not
+  // final (it pairs with the first byte of the next block). In the final block such a byte
+  // is dropped.
+  std::int64_t DecodeBlock(const std::uint8_t* in, std::int64_t size, bool final, std::uint8_t* out,
+                           std::int64_t& consumed);
+
+  // The LF line ends met (LF bytes without a mapping) since the decoder was made.
   std::int64_t LineEnds() const { return lineEnds_; }
 
  private:

@@ -1,5 +1,6 @@
 #include "convert/EucEngine.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <utility>
@@ -16,6 +17,8 @@ namespace {
 
 constexpr char16_t kDataFile[] = u"data.txt";
 constexpr char16_t kBinaryTmp[] = u"binary.tmp";
+// Input bytes converted at a time.
+constexpr std::int64_t kBlockSize = std::int64_t{1} << 18;
 
 // A byte array of the given length whose contents are left unset (they are overwritten
 // before use); null when it cannot be had.
@@ -45,7 +48,8 @@ void EucEngine::Open(const FinalEffects& settings, const std::u16string& inputNa
     inputSize_ = -1;
     ReportError(ErrorMessage(u"Reset()", numbers_.open, inputName_));
   } else {
-    outputCapacity_ = EucDecoder::Capacity(form_, inputSize_);
+    // Room for the byte-order mark and the output of one block.
+    outputCapacity_ = EucDecoder::Capacity(form_, kBlockSize + 1);
   }
   AllocateArrays();
   table_->LoadTable(settings);
@@ -120,29 +124,73 @@ int EucEngine::ConvertBySettings(const FinalEffects& settings) {
 int EucEngine::Convert(LineEndMode mode, bool filtered, int readNumber,
                        const std::u16string& outputName) {
   outputName_ = outputName;
-  return WriteOutput(Decode(mode, filtered, readNumber));
-}
-
-std::int64_t EucEngine::Decode(LineEndMode mode, bool filtered, int readNumber) {
-  // The input is read again in one go: it may have been renewed through binary.tmp since
-  // it was measured. Only the measured bytes are converted.
-  platform::InputFile file;
-  std::int64_t got = -1;
-  if (inputSize_ >= 0 && input_ != nullptr && output_ != nullptr &&
-      file.Open(inputName_, platform::ReadMode::Raw)) {
-    got = file.ReadFully(input_.get(), inputSize_);
-  }
-  file.Close();
-  if (got < 0) ReportAndStop(ErrorMessage(u"Reset()", readNumber, inputName_));
   EucDecoder decoder(*table_, form_, mode, filtered ? &filter_ : nullptr);
-  const std::int64_t n = decoder.Decode(input_.get(), got, output_.get());
+  const int result = Stream(decoder, readNumber);
   lineEnds_ = decoder.LineEnds();
-  return n;
+  return result;
 }
 
-int EucEngine::WriteOutput(std::int64_t n) {
+int EucEngine::Stream(EucDecoder& decoder, int readNumber) {
+  platform::InputFile file;
+  if (inputSize_ < 0 || output_ == nullptr || !file.Open(inputName_, platform::ReadMode::Raw)) {
+    ReportAndStop(ErrorMessage(u"Reset()", readNumber, inputName_));
+  }
+  // Only the measured bytes are converted. When the output is the input itself, all of it is
+  // read before the output is created; otherwise it is read and converted a block at a time,
+  // through two small buffers that stay in the cache.
+  std::unique_ptr<std::uint8_t[]> whole;
+  std::int64_t wholeSize = 0;
+  if (platform::SameFile(inputName_, outputName_)) {
+    whole = NewBytes(inputSize_);
+    if (whole == nullptr) {
+      ReportAndStop(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(inputSize_)));
+    }
+    wholeSize = file.ReadFully(whole.get(), inputSize_);
+    if (wholeSize < 0) ReportAndStop(ErrorMessage(u"Reset()", readNumber, inputName_));
+  }
+
   platform::OutputFile out;
-  bool ok = n >= 0 && out.Create(outputName_) && out.Write(output_.get(), n);
+  bool created = false;
+  bool ok = true;
+  std::int64_t pending = 0;  // output bytes in the buffer, not yet written
+  if (form_.byteOrderMark) {
+    output_[0] = 0xFF;
+    output_[1] = 0xFE;
+    pending = 2;
+  }
+  std::int64_t read = 0;   // input bytes read (or, for a whole input, handed to the decoder)
+  std::int64_t carry = 0;  // a lead byte kept from the last block, at the front of the buffer
+  for (;;) {
+    const std::uint8_t* block;
+    std::int64_t size;
+    bool final;
+    if (whole != nullptr) {
+      block = whole.get() + read - carry;
+      size = carry + std::min(kBlockSize, wholeSize - read);
+      read += size - carry;
+      final = read == wholeSize;
+    } else {
+      const std::int64_t want = std::min(kBlockSize, inputSize_ - read);
+      const std::int64_t got = want > 0 ? file.ReadFully(input_.get() + carry, want) : 0;
+      if (got < 0) ReportAndStop(ErrorMessage(u"Reset()", readNumber, inputName_));
+      read += got;
+      block = input_.get();
+      size = carry + got;
+      final = got < want || read == inputSize_;
+    }
+    std::int64_t consumed = 0;
+    pending += decoder.DecodeBlock(block, size, final, output_.get() + pending, consumed);
+    carry = size - consumed;
+    if (carry > 0 && whole == nullptr) input_[0] = block[consumed];
+    if (!created) {
+      // The output is created once the first block has been read.
+      created = true;
+      ok = out.Create(outputName_);
+    }
+    ok = ok && out.Write(output_.get(), pending);
+    pending = 0;
+    if (final || !ok) break;
+  }
   ok = out.Close() && ok;
   if (!ok) {
     ReportError(ErrorMessage(u"Rewrite()", numbers_.writeOutput, outputName_));
@@ -155,9 +203,10 @@ std::int64_t EucEngine::AllocateArrays() {
   input_.reset();
   output_.reset();
   std::int64_t result = inputSize_;
-  // An input that could not be measured has no array: its sizes are reported as they
-  // stand, and HaltIfNoInput ends the run.
-  input_ = NewBytes(inputSize_);
+  // A measured input is converted through a block buffer of each kind; an input that could
+  // not be measured has neither, its sizes are reported as they stand, and HaltIfNoInput
+  // ends the run.
+  input_ = NewBytes(inputSize_ < 0 ? inputSize_ : kBlockSize + 1);
   if (input_ == nullptr) {
     ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(inputSize_)));
     if (inputSize_ >= 0) Stop(1);
@@ -165,11 +214,7 @@ std::int64_t EucEngine::AllocateArrays() {
   }
   output_ = NewBytes(outputCapacity_);
   if (output_ == nullptr) {
-    // A capacity beyond a 64-bit count is shown as the largest count.
-    const std::int64_t shown = inputSize_ >= 0 && outputCapacity_ < 0
-                                   ? std::numeric_limits<std::int64_t>::max()
-                                   : outputCapacity_;
-    ReportError(ErrorMessage(u"SetLength()", numbers_.outputArray, ToText(shown)));
+    ReportError(ErrorMessage(u"SetLength()", numbers_.outputArray, ToText(outputCapacity_)));
     if (inputSize_ >= 0) Stop(1);
     result = -3;
   }

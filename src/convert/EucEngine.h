@@ -36,8 +36,8 @@ class EucEngine {
   void PrepareControlFilter();
 
   // Read the whole input, decode it and write it to the output name (standard output when
-  // it is empty): the result of WriteOutput. A read failure ends the program with exit
-  // code 1 after "Reset() error-<read>: " + input name.
+  // it is empty): 0, or -2 after "Rewrite() error-<writeOutput>: " + output name. A read failure
+  // ends the program with exit code 1 after "Reset() error-<read>: " + input name.
   int ConvertCrLf(const std::u16string& outputName);
   int ConvertLf(const std::u16string& outputName);
   int ConvertAsRead(const std::u16string& outputName);
@@ -52,12 +52,9 @@ class EucEngine {
   // or 1 when the output could not be written (binary.tmp is then not copied on).
   int ConvertBySettings(const FinalEffects& settings);
 
-  // Writes the first n output bytes to the output name: 0, or -2 after
-  // "Rewrite() error-<writeOutput>: " + output name.
-  int WriteOutput(std::int64_t n);
-  // Sizes the input and output arrays: the input size, or -1 / -3 after reporting that
-  // the input / output array cannot be sized. With a measured input that cannot be held
-  // in memory the program ends with exit code 1 after the report.
+  // Sizes the input and output block buffers: the input size, or -1 / -3 after reporting
+  // that the input / output buffer cannot be had (with a measured input the program then
+  // ends with exit code 1).
   std::int64_t AllocateArrays();
   // Size of a file in bytes, -1 when it cannot be opened.
   static std::int64_t FileSizeOf(const std::u16string& name);
@@ -65,17 +62,17 @@ class EucEngine {
   std::int64_t InputSize() const { return inputSize_; }
 
  protected:
-  // Reads the input and decodes it into the output array; returns the output byte count.
-  // readNumber is the report of a read failure, which ends the program with exit code 1.
-  std::int64_t Decode(LineEndMode mode, bool filtered, int readNumber);
-  // Decode, then write to outputName.
+  // Reads the input, decodes it and writes the output to outputName (standard output when
+  // it is empty): 0, or -2 after "Rewrite() error-<writeOutput>: " + output name. A read
+  // failure ends the program with exit code 1 after "Reset() error-<readNumber>: " + input.
   int Convert(LineEndMode mode, bool filtered, int readNumber, const std::u16string& outputName);
   // The LF line ends met by the last Decode.
   std::int64_t LineEnds() const { return lineEnds_; }
   const EngineNumbers& Numbers() const { return numbers_; }
-  void SetOutputName(const std::u16string& name) { outputName_ = name; }
 
  private:
+  int Stream(EucDecoder& decoder, int readNumber);
+
   EucOutputForm form_;
   EngineNumbers numbers_;
   std::unique_ptr<EucCodeTable> table_;

@@ -134,6 +134,10 @@ class BrenodaxTest(unittest.TestCase):
         self.assertEqual(box.run("brenodax", ["-b", "in.euc", "in.euc"]).returncode, 0)
         self.assertEqual(box.read("in.euc"), expected)
         self.assertFalse(box.exists("binary.tmp"))
+        # In place without binary.tmp: the input is read whole before the output is made.
+        box.write("in.euc", b"A\n")
+        self.assertEqual(box.run("brenodax", ["in.euc", "./in.euc"]).returncode, 0)
+        self.assertEqual(box.read("in.euc"), expected)
         box.write("in.euc", b"A\n")
         self.assertEqual(box.run("brenodax", ["-b", "-y", "in.euc", "out.u16"]).returncode, 0)
         self.assertEqual(box.read("out.u16"), expected)

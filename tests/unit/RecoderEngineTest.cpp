@@ -181,6 +181,24 @@ TEST_F(RecoderEngineTest, MatchesTheByteByByteModel) {
   }
 }
 
+// Lead bytes at every offset around the block boundaries, to a file and to standard output.
+TEST_F(RecoderEngineTest, LongInputsAcrossBlocks) {
+  const std::string table = SmallTable();
+  SurvivorsEUC model;
+  model.StoreRecords(reinterpret_cast<const std::uint8_t*>(table.data()),
+                     static_cast<std::int64_t>(table.size()));
+  constexpr std::size_t kBlock = std::size_t{1} << 18;
+  for (std::size_t shift : {0, 1, 2, 3}) {
+    std::string input(kBlock - 4 + shift, '\n');
+    for (int i = 0; i < 3; ++i) input += Bytes({0xA4, 0xA2, 0xA9, 0x0A, 'x'});
+    input += std::string(kBlock, 'b') + Bytes({0xA4});
+    const std::string expected =
+        test::ModelDecode(model, false, test::ModelMode::CrLf, false, input);
+    EXPECT_EQ(Convert(input, kCrLf), expected) << shift;
+    EXPECT_EQ(Convert(input, kStdOut), expected) << shift;
+  }
+}
+
 TEST_F(RecoderEngineTest, ReadFailureStopsWithItsNumber) {
   const std::vector<std::pair<Mode, std::string>> cases = {
       {kCrLf, "92"}, {kLf, "93"},       {kAsRead, "94"},  {kCrLfS, "98"},

@@ -175,6 +175,29 @@ TEST_F(ReverseEngineTest, MatchesTheByteByByteModel) {
   }
 }
 
+// Inputs longer than the engine's blocks, with a pair and a lead byte followed by LF at
+// every offset around the block boundaries, and converted in place (the output names the
+// input), which reads the whole input first.
+TEST_F(ReverseEngineTest, LongInputsAcrossBlocks) {
+  const std::string table = SmallTable();
+  RuralAreaUTF16 model;
+  model.StoreRecords(reinterpret_cast<const std::uint8_t*>(table.data()),
+                     static_cast<std::int64_t>(table.size()));
+  constexpr std::size_t kBlock = std::size_t{1} << 18;
+  for (std::size_t shift : {0, 1, 2, 3}) {
+    std::string input(kBlock - 4 + shift, 'a');
+    for (int i = 0; i < 3; ++i) input += Bytes({0xA4, 0xA2, 0xB0, 0x0A, 'x'});
+    input += std::string(kBlock - 7, 'b') + Bytes({0xB4, 0xC1, 0xB4});
+    const std::string expected =
+        test::ModelDecode(model, true, test::ModelMode::CrLf, false, input);
+    EXPECT_EQ(Convert(input, kCrLf), expected) << shift;
+    ConvertEUCintoUTF16 engine;
+    engine.Open(FinalEffects(), u"in.euc");
+    EXPECT_EQ(engine.ConvertCrLf(u"./in.euc"), 0);
+    EXPECT_EQ(TempDir::Read("in.euc"), expected) << "in place " << shift;
+  }
+}
+
 TEST_F(ReverseEngineTest, ReadFailureStopsWithItsNumber) {
   const std::vector<std::pair<Mode, std::string>> cases = {{kCrLf, "137"},   {kLf, "138"},
                                                            {kAsRead, "139"}, {kCrLfS, "143"},
