@@ -30,7 +30,6 @@ constexpr std::size_t kLookupSize = 65536;
 // bytes depend on the unit after it.
 constexpr std::uint32_t kPairStart = 0x80000000u;
 constexpr std::uint32_t kListed = 0x40000000u;
-constexpr std::uint32_t kTwoBytesOut = 2u << 16;
 
 constexpr std::uint32_t Bytes(std::uint8_t first, std::uint8_t second, std::uint32_t count) {
   return first | static_cast<std::uint32_t>(second) << 8 | count << 16;
@@ -188,17 +187,64 @@ int ConvertUtf16intoEUC::ConvertAsReadFiltered(const std::u16string& outputPath)
 int ConvertUtf16intoEUC::Convert(const std::u16string& outputPath, LineEnds lineEnds, bool filtered,
                                  int readError) {
   outputPath_ = outputPath;
-  // The whole input in one read; a file grown since Open is read up to the sized count.
   platform::InputFile input;
-  std::int64_t got = -1;
-  if (unitCount_ >= 0 && units_ && input.Open(inputPath_, platform::ReadMode::Raw)) {
-    got = input.ReadFully(units_.Data(), 2 * unitCount_);
+  if (unitCount_ < 0 || !units_ || !input.Open(inputPath_, platform::ReadMode::Raw)) {
+    ReportAndStop(ErrorMessage(u"Reset()", readError, inputPath_));
   }
+  BuildLookup(lineEnds, filtered);
+  // An input of one block, or one that the output is about to replace, is read whole before
+  // the output is created. Any other input is read a block at a time into the start of the
+  // unit array, so that the text passes through memory that stays in the cache. Either way
+  // only the sized count is converted: a file grown since Open is read up to it.
+  if (unitCount_ > blockUnits_ && !platform::SameFile(inputPath_, outputPath_)) {
+    return StreamAndWrite(input, readError);
+  }
+  const std::int64_t got = input.ReadFully(units_.Data(), 2 * unitCount_);
   input.Close();
   if (got < 0) ReportAndStop(ErrorMessage(u"Reset()", readError, inputPath_));
-
-  BuildLookup(lineEnds, filtered);
   return TranslateAndWrite(got / 2);
+}
+
+int ConvertUtf16intoEUC::StreamAndWrite(platform::InputFile& input, int readError) {
+  platform::OutputFile file;
+  bool ok = file.Create(outputPath_);
+  std::uint8_t* const buffer = units_.Data();
+  const std::int64_t blockBytes = 2 * blockUnits_;
+  std::int64_t remaining = 2 * unitCount_;  // input bytes not read yet
+  std::int64_t carry = 0;  // a unit kept from the last block, at the front of the buffer
+  bool first = true;
+  while (ok) {
+    const std::int64_t want = remaining < blockBytes ? remaining : blockBytes;
+    const std::int64_t got = want > 0 ? input.ReadFully(buffer + carry, want) : 0;
+    if (got < 0) {
+      file.Close();
+      ReportAndStop(ErrorMessage(u"Reset()", readError, inputPath_));
+    }
+    remaining -= got;
+    const bool final = got < want || remaining == 0;
+    // A file that shrank since Open ends at its last whole unit.
+    const std::int64_t available = final ? (carry + got) & ~std::int64_t{1} : carry + got;
+    const std::uint8_t* in = buffer;
+    if (first) in += available < 2 * startIndex_ ? available : 2 * startIndex_;
+    first = false;
+    const std::uint8_t* const end = buffer + available;
+    // Before the last block the final unit waits: it may be a high surrogate whose low
+    // surrogate comes with the next block. A pair may still take it as its low surrogate.
+    const std::uint8_t* const stop = final || end - in < 2 ? end : end - 2;
+    const std::uint8_t* const last = Translate(in, stop, end, output_.get());
+    ok = file.Write(output_.get(), last - output_.get());
+    if (final) break;
+    carry = end - in;
+    std::memmove(buffer, in, static_cast<std::size_t>(carry));
+  }
+  input.Close();
+  ok = file.Close() && ok;
+  if (!ok) {
+    ReportError(
+        ErrorMessage(u"Rewrite()", CurrentProgram().errors.engine.writeOutput, outputPath_));
+    return -2;
+  }
+  return 0;
 }
 
 void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
@@ -269,62 +315,74 @@ std::uint8_t* ConvertUtf16intoEUC::Translate(const std::uint8_t*& from, const st
   // Every unit yields at most two bytes, and a pair of units at most two, so the output
   // block (two bytes per unit) has room for the two bytes stored before the count is
   // applied.
-  while (in < stop) {
-    const char16_t unit = UnitAt(in);
-    const std::uint32_t entry = lookup[unit];
-    if (!(entry & kPairStart)) {
-      out[0] = static_cast<std::uint8_t>(entry);
-      out[1] = static_cast<std::uint8_t>(entry >> 8);
-      in += 2;
-      // A branch rather than an addition of the count: the next store then need not wait
-      // for this lookup, and runs of two-byte codes are predicted well.
-      if (entry & kTwoBytesOut) [[likely]] {
-        out += 2;
-        continue;
-      }
-      out += (entry >> 16) & 3;
-      if (unit < 0x80 && asciiAsIs_) {
-        // A run of printable ASCII: eight units at a time, each its own byte.
-        while (stop - in >= 16) {
-          std::uint64_t first;
-          std::uint64_t second;
-          std::memcpy(&first, in, 8);
-          std::memcpy(&second, in + 8, 8);
-          if (!PrintableAscii(first) || !PrintableAscii(second)) break;
-          const std::uint32_t low = LowBytes(first);
-          const std::uint32_t high = LowBytes(second);
-          std::memcpy(out, &low, 4);
-          std::memcpy(out + 4, &high, 4);
-          out += 8;
-          in += 16;
-        }
-      }
+  while (stop - in >= 16) {
+    // Eight units at a time. A run of printable ASCII, written as it is, needs no table.
+    std::uint64_t first;
+    std::uint64_t second;
+    std::memcpy(&first, in, 8);
+    std::memcpy(&second, in + 8, 8);
+    if (asciiAsIs_ && PrintableAscii(first) && PrintableAscii(second)) {
+      const std::uint32_t low = LowBytes(first);
+      const std::uint32_t high = LowBytes(second);
+      std::memcpy(out, &low, 4);
+      std::memcpy(out + 4, &high, 4);
+      out += 8;
+      in += 16;
       continue;
     }
-    // A high surrogate: with a low surrogate after it, the two make one character, written
-    // as the list's replacement or as one "?". Otherwise it stands alone as a "?" and the
-    // next unit is converted on its own.
-    const char16_t high = unit;
-    in += 2;
-    if (in < end) {
-      const char16_t low = UnitAt(in);
-      if (low >= kLowFirst && low <= kLowLast) {
-        in += 2;
-        std::uint8_t bytes[2];
-        const int count = (entry & kListed) ? table_->ReplacementBytes(high, low, bytes) : 0;
-        if (count > 0) {
-          std::memcpy(out, bytes, static_cast<std::size_t>(count));
-          out += count;
-        } else {
-          *out++ = kUnconvertible;
-        }
-        continue;
-      }
+    // Otherwise each unit through the table, without a branch per unit: its two bytes are
+    // stored and the output moves on by its count. Only a high surrogate, which needs the
+    // unit after it, sends the eight units through the general step.
+    std::uint32_t entries[8];
+    std::uint32_t marks = 0;
+    for (int k = 0; k < 8; ++k) {
+      entries[k] = lookup[UnitAt(in + 2 * k)];
+      marks |= entries[k];
     }
-    *out++ = kUnconvertible;
+    if (marks & kPairStart) {
+      const std::uint8_t* const chunkEnd = in + 16;
+      while (in < chunkEnd) out = TranslateOne(in, end, out);
+      continue;
+    }
+    for (const std::uint32_t entry : entries) {
+      out[0] = static_cast<std::uint8_t>(entry);
+      out[1] = static_cast<std::uint8_t>(entry >> 8);
+      out += (entry >> 16) & 3;
+    }
+    in += 16;
   }
+  while (in < stop) out = TranslateOne(in, end, out);
   from = in;
   return out;
+}
+
+std::uint8_t* ConvertUtf16intoEUC::TranslateOne(const std::uint8_t*& in, const std::uint8_t* end,
+                                                std::uint8_t* out) const {
+  const char16_t unit = UnitAt(in);
+  const std::uint32_t entry = lookup_[unit];
+  in += 2;
+  if (!(entry & kPairStart)) {
+    out[0] = static_cast<std::uint8_t>(entry);
+    out[1] = static_cast<std::uint8_t>(entry >> 8);
+    return out + ((entry >> 16) & 3);
+  }
+  // A high surrogate: with a low surrogate after it, the two make one character, written
+  // as the list's replacement or as one "?". Otherwise it stands alone as a "?" and the
+  // next unit is converted on its own.
+  if (in < end) {
+    const char16_t low = UnitAt(in);
+    if (low >= kLowFirst && low <= kLowLast) {
+      in += 2;
+      std::uint8_t bytes[2];
+      const int count = (entry & kListed) ? table_->ReplacementBytes(unit, low, bytes) : 0;
+      if (count > 0) {
+        std::memcpy(out, bytes, static_cast<std::size_t>(count));
+        return out + count;
+      }
+    }
+  }
+  *out = kUnconvertible;
+  return out + 1;
 }
 
 }  // namespace kelvo

@@ -75,8 +75,15 @@ class ConvertUtf16intoEUC {
   // the units used.
   std::uint8_t* Translate(const std::uint8_t*& in, const std::uint8_t* stop,
                           const std::uint8_t* end, std::uint8_t* out) const;
+  // Converts the unit at in (with its low surrogate when it starts a pair) into out;
+  // returns the end of the bytes written and moves in past the units used.
+  std::uint8_t* TranslateOne(const std::uint8_t*& in, const std::uint8_t* end,
+                             std::uint8_t* out) const;
   // Converts the units read and writes the bytes to the output path, a block at a time.
   int TranslateAndWrite(std::int64_t unitsRead);
+  // Reads, converts and writes the open input a block at a time. A failed read ends the
+  // program with exit code 1.
+  int StreamAndWrite(platform::InputFile& input, int readError);
 
   std::array<std::uint8_t, 256> byteTable_{};
   int startIndex_ = 0;

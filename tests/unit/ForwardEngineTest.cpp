@@ -290,5 +290,23 @@ TEST_F(ForwardEngineTest, PairsAndAsciiRunsAcrossBlockBoundaries) {
   EXPECT_EQ(Convert(Utf16(input), Mode::LfFiltered), expectFiltered);
 }
 
+// A long input converted onto itself is read whole before the output replaces it, and
+// gives the same bytes as the block-by-block conversion to another file.
+TEST_F(ForwardEngineTest, LongInputConvertedOntoItself) {
+  constexpr std::size_t kBlock = 1 << 17;
+  std::u16string text;
+  while (text.size() < 2 * kBlock + 5) text += u"ab\x3042\xD85F\xDDA0\r\n";
+  const std::string input = Utf16(text, true);
+  const std::string expected = Convert(input, Mode::CrLf);
+  ASSERT_GT(expected.size(), 2 * kBlock);
+
+  TempDir::Write("same.txt", input);
+  FinalEffects settings = test::Settings(u"same.txt", u"same.txt", 255, false);
+  ConvertUtf16intoEUC engine;
+  engine.Open(settings, u"same.txt");
+  EXPECT_EQ(engine.ConvertCrLf(u"same.txt"), 0);
+  EXPECT_EQ(TempDir::Read("same.txt"), expected);
+}
+
 }  // namespace
 }  // namespace kelvo
