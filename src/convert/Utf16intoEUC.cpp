@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "cmdline/FinalEffect.h"
 #include "convert/EngineFile.h"
 #include "drivers/ProgramRecord.h"
@@ -39,21 +43,33 @@ inline char16_t UnitAt(const std::uint8_t* p) {
   return static_cast<char16_t>(p[0] | p[1] << 8);
 }
 
-// Whether all four units in v (little-endian lanes of 16 bits) lie in 20h-7Eh.
-inline bool PrintableAscii(std::uint64_t v) {
+// When the eight units at in are all printable ASCII (20h-7Eh), writes their eight bytes
+// to out and returns true.
+inline bool CopyPrintableAscii(const std::uint8_t* in, std::uint8_t* out) {
+#if defined(__SSE2__)
+  const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  // Signed comparisons: units of 8000h and above count as negative and fail the first.
+  const __m128i printable = _mm_and_si128(_mm_cmpgt_epi16(units, _mm_set1_epi16(0x1F)),
+                                          _mm_cmplt_epi16(units, _mm_set1_epi16(0x7F)));
+  if (_mm_movemask_epi8(printable) != 0xFFFF) return false;
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+  return true;
+#else
+  // Four units in each 64-bit word, as little-endian lanes of 16 bits. A lane of 00h-7Fh
+  // plus 60h reaches 80h exactly when it is 20h or more; plus 1 it reaches 80h only when
+  // it is 7Fh. No lane carries into the next.
   constexpr std::uint64_t kHighBits = 0xFF80FF80FF80FF80u;
   constexpr std::uint64_t kBit7 = 0x0080008000800080u;
-  // A lane of 00h-7Fh plus 60h reaches 80h exactly when it is 20h or more; plus 1 it
-  // reaches 80h only when it is 7Fh. No lane carries into the next.
-  const std::uint64_t atLeastSpace = v + 0x0060006000600060u;
-  const std::uint64_t isDelete = v + 0x0001000100010001u;
-  return (v & kHighBits) == 0 && (atLeastSpace & ~isDelete & kBit7) == kBit7;
-}
-
-// The low bytes of the four lanes, in order.
-inline std::uint32_t LowBytes(std::uint64_t v) {
-  v = (v | v >> 8) & 0x0000FFFF0000FFFFu;
-  return static_cast<std::uint32_t>(v | v >> 16);
+  std::uint64_t words[2];
+  std::memcpy(words, in, 16);
+  for (std::uint64_t v : words) {
+    const std::uint64_t atLeastSpace = v + 0x0060006000600060u;
+    const std::uint64_t isDelete = v + 0x0001000100010001u;
+    if ((v & kHighBits) != 0 || (atLeastSpace & ~isDelete & kBit7) != kBit7) return false;
+  }
+  for (int i = 0; i < 8; ++i) out[i] = in[2 * i];
+  return true;
+#endif
 }
 
 // Units converted into one output block.
@@ -317,15 +333,7 @@ std::uint8_t* ConvertUtf16intoEUC::Translate(const std::uint8_t*& from, const st
   // applied.
   while (stop - in >= 16) {
     // Eight units at a time. A run of printable ASCII, written as it is, needs no table.
-    std::uint64_t first;
-    std::uint64_t second;
-    std::memcpy(&first, in, 8);
-    std::memcpy(&second, in + 8, 8);
-    if (asciiAsIs_ && PrintableAscii(first) && PrintableAscii(second)) {
-      const std::uint32_t low = LowBytes(first);
-      const std::uint32_t high = LowBytes(second);
-      std::memcpy(out, &low, 4);
-      std::memcpy(out + 4, &high, 4);
+    if (asciiAsIs_ && CopyPrintableAscii(in, out)) {
       out += 8;
       in += 16;
       continue;
