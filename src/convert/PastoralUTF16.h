@@ -63,6 +63,9 @@ class PastoralSceneUTF16 {
   // outside 0 to 2.
   std::uint8_t Entry(char32_t unit, int k) const;
   void SetEntry(char32_t unit, int k, std::uint8_t value);
+  // All entries at once, three bytes (kind, byte 1, byte 2) for each unit from 0000h to
+  // kLastUnit, for a caller that turns the whole table into a form of its own.
+  const std::uint8_t* Entries() const { return entries_.get(); }
   // The code unit the surrogate index holds for the pair; 0 when the pair is not listed
   // or lies outside the index.
   char16_t SurrogateUnit(char16_t high, char16_t low) const;

@@ -266,34 +266,44 @@ int ConvertUtf16intoEUC::StreamAndWrite(platform::InputFile& input, int readErro
 void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
   if (!lookup_) lookup_.reset(new std::uint32_t[kLookupSize]);
   const std::uint32_t unconvertible = Bytes(kUnconvertible, 0, 1);
-  for (std::size_t u = 0; u < kLookupSize; ++u) {
-    const auto unit = static_cast<char32_t>(u);
+  // Units from 256 up straight from the table's entries, in one pass without calls: an
+  // unmapped one is a "?", or the start of a pair when it is a high surrogate.
+  const std::uint8_t* const entries = table_->Entries();
+  constexpr std::size_t kTableEnd = PastoralSceneUTF16::kLastUnit + 1;
+  for (std::size_t u = byteTable_.size(); u < kLookupSize; ++u) {
+    const std::uint8_t* const e = entries + 3 * (u < kTableEnd ? u : 0);
+    const std::uint8_t kind = u < kTableEnd ? e[0] : PastoralSceneUTF16::kUnmapped;
     std::uint32_t entry;
-    switch (table_->Entry(unit, 0)) {
-      case PastoralSceneUTF16::kTwoBytes:
-        entry = Bytes(table_->Entry(unit, 1), table_->Entry(unit, 2), 2);
-        break;
-      case PastoralSceneUTF16::kOneByte:
-        entry = Bytes(table_->Entry(unit, 1), 0, 1);
-        break;
-      case PastoralSceneUTF16::kListedHigh:
-        entry = kPairStart | kListed | unconvertible;
-        break;
-      default:
-        if (unit == kLineFeed) {
-          entry = lineEnds == LineEnds::CrLf ? Bytes(0x0D, 0x0A, 2) : Bytes(0x0A, 0, 1);
-        } else if (unit == kCarriageReturn) {
-          entry = lineEnds == LineEnds::AsRead ? Bytes(0x0D, 0, 1) : Bytes(0, 0, 0);
-        } else if (unit >= kHighFirst && unit <= kHighLast) {
-          entry = kPairStart | unconvertible;
-        } else if (u >= byteTable_.size()) {
-          entry = unconvertible;
-        } else if (filtered && u < filterTable_.size() && filterTable_[u] == kDrop) {
-          entry = Bytes(0, 0, 0);
-        } else {
-          entry = Bytes(byteTable_[u], 0, 1);
-        }
-        break;
+    if (kind == PastoralSceneUTF16::kTwoBytes) {
+      entry = Bytes(e[1], e[2], 2);
+    } else if (kind == PastoralSceneUTF16::kOneByte) {
+      entry = Bytes(e[1], 0, 1);
+    } else if (kind == PastoralSceneUTF16::kListedHigh) {
+      entry = kPairStart | kListed | unconvertible;
+    } else if (u >= kHighFirst && u <= kHighLast) {
+      entry = kPairStart | unconvertible;
+    } else {
+      entry = unconvertible;
+    }
+    lookup_[u] = entry;
+  }
+  // Units below 256: the line-end mode, the control filter and the byte table decide
+  // those the table leaves unmapped.
+  for (std::size_t u = 0; u < byteTable_.size(); ++u) {
+    const std::uint8_t* const e = entries + 3 * u;
+    std::uint32_t entry;
+    if (e[0] == PastoralSceneUTF16::kTwoBytes) {
+      entry = Bytes(e[1], e[2], 2);
+    } else if (e[0] == PastoralSceneUTF16::kOneByte) {
+      entry = Bytes(e[1], 0, 1);
+    } else if (u == kLineFeed) {
+      entry = lineEnds == LineEnds::CrLf ? Bytes(0x0D, 0x0A, 2) : Bytes(0x0A, 0, 1);
+    } else if (u == kCarriageReturn) {
+      entry = lineEnds == LineEnds::AsRead ? Bytes(0x0D, 0, 1) : Bytes(0, 0, 0);
+    } else if (filtered && u < filterTable_.size() && filterTable_[u] == kDrop) {
+      entry = Bytes(0, 0, 0);
+    } else {
+      entry = Bytes(byteTable_[u], 0, 1);
     }
     lookup_[u] = entry;
   }

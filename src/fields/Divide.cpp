@@ -14,7 +14,7 @@ char16_t CodeUnit(int code) {
 
 Dividing::Dividing()
     : queue_(std::make_unique<std::vector<std::u16string>>()),
-      field_(kFieldBufferSize),
+      field_(new char16_t[kFieldBufferSize]),
       selected_(FieldsList::kSlots, false) {}
 
 Dividing::~Dividing() = default;
@@ -60,12 +60,12 @@ int Dividing::DivideConverting(const char16_t* units, int fieldNumber, int count
 
 // A unit beyond the field buffer is dropped: the buffer is never written past.
 void Dividing::Append(char16_t unit) {
-  if (fieldLength_ < field_.size()) field_[fieldLength_++] = unit;
+  if (fieldLength_ < kFieldBufferSize) field_[fieldLength_++] = unit;
 }
 
 // The field's text ends at its first zero unit.
 void Dividing::HandOn() {
-  std::u16string_view text(field_.data(), fieldLength_);
+  std::u16string_view text(field_.get(), fieldLength_);
   text = text.substr(0, text.find(u'\0'));
   queue_->emplace_back(text);
 }

@@ -43,7 +43,8 @@ class Dividing {
   void CopyAll();
 
   std::unique_ptr<std::vector<std::u16string>> queue_;
-  std::vector<char16_t> field_;  // kFieldBufferSize elements
+  // kFieldBufferSize elements, not cleared: only the first fieldLength_ are ever read.
+  std::unique_ptr<char16_t[]> field_;
   std::size_t fieldLength_ = 0;
   FieldsList* list_ = nullptr;
   int limit_ = 0;

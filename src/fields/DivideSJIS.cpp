@@ -14,7 +14,8 @@ bool IsLeadByte(unsigned char b) {
 }
 }  // namespace
 
-DividingSJIS::DividingSJIS() : field_(kFieldBufferSize), selected_(FieldsListMany::kSlots, false) {}
+DividingSJIS::DividingSJIS()
+    : field_(new char[kFieldBufferSize]), selected_(FieldsListMany::kSlots, false) {}
 
 DividingSJIS::~DividingSJIS() = default;
 
@@ -73,12 +74,12 @@ int DividingSJIS::DivideConverting(const char* bytes, int fieldNumber, int count
 
 // A byte beyond the field buffer is dropped: the buffer is never written past.
 void DividingSJIS::Append(char byte) {
-  if (fieldLength_ < field_.size()) field_[fieldLength_++] = byte;
+  if (fieldLength_ < kFieldBufferSize) field_[fieldLength_++] = byte;
 }
 
 // The field's text ends at its first zero byte. A full queue drops the field.
 void DividingSJIS::HandOn() {
-  std::string_view text(field_.data(), fieldLength_);
+  std::string_view text(field_.get(), fieldLength_);
   text = text.substr(0, text.find('\0'));
   queue_->Push(std::string(text));
 }

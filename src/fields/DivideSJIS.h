@@ -56,7 +56,8 @@ class DividingSJIS {
   std::unique_ptr<AnsiStringQueue> queue_;
   std::string characterTable_;
   char filler_ = ' ';
-  std::vector<char> field_;  // kFieldBufferSize bytes
+  // kFieldBufferSize bytes, not cleared: only the first fieldLength_ are ever read.
+  std::unique_ptr<char[]> field_;
   std::size_t fieldLength_ = 0;
   FieldsListMany* list_ = nullptr;
   int limit_ = 0;

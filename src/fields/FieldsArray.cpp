@@ -28,16 +28,20 @@ bool CheckIndex(int index, int low, int high) {
 
 }  // namespace
 
-FieldsList::FieldsList() : items_(kSlots) {}
+// The slots are made as they are first filled: a slot never filled reads as the empty text.
+FieldsList::FieldsList() = default;
 
 std::u16string FieldsList::item(int index) const {
   if (!CheckIndex(index, kReadLow, kReadHigh)) return u"";
-  return items_[static_cast<std::size_t>(index)];
+  const auto at = static_cast<std::size_t>(index);
+  return at < items_.size() ? items_[at] : decltype(items_)::value_type();
 }
 
 void FieldsList::item(const std::u16string& text, int index) {
   if (!CheckIndex(index, kStoreLow, kStoreHigh)) return;
-  items_[static_cast<std::size_t>(index)] = text;
+  const auto at = static_cast<std::size_t>(index);
+  if (at >= items_.size()) items_.resize(at + 1);
+  items_[at] = text;
 }
 
 }  // namespace kelvo

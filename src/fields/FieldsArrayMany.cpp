@@ -23,18 +23,22 @@ bool CheckIndex(int index, int low, int high) {
 
 }  // namespace
 
-FieldsListMany::FieldsListMany() : items_(kSlots) {}
+// The slots are made as they are first filled: a slot never filled reads as the empty text.
+FieldsListMany::FieldsListMany() = default;
 
 std::string FieldsListMany::item(int index) const {
   const auto& errors = CurrentProgram().errors;
   if (!CheckIndex(index, errors.itemReadLow, errors.itemReadHigh)) return "";
-  return items_[static_cast<std::size_t>(index)];
+  const auto at = static_cast<std::size_t>(index);
+  return at < items_.size() ? items_[at] : decltype(items_)::value_type();
 }
 
 void FieldsListMany::item(const std::string& text, int index) {
   const auto& errors = CurrentProgram().errors;
   if (!CheckIndex(index, errors.itemStoreLow, errors.itemStoreHigh)) return;
-  items_[static_cast<std::size_t>(index)] = text;
+  const auto at = static_cast<std::size_t>(index);
+  if (at >= items_.size()) items_.resize(at + 1);
+  items_[at] = text;
 }
 
 }  // namespace kelvo
