@@ -1,6 +1,5 @@
 #include "convert/EucCodeTable.h"
 
-#include <cstdlib>
 #include <new>
 #include <vector>
 
@@ -16,13 +15,11 @@ namespace {
 constexpr std::int64_t kRecordSize = 5;
 }
 
-void EucCodeTable::Free::operator()(std::uint32_t* memory) const {
-  std::free(memory);
-}
-
-EucCodeTable::EucCodeTable()
-    : entries_(static_cast<std::uint32_t*>(std::calloc(kEntryCount, sizeof(std::uint32_t)))) {
-  if (entries_ == nullptr) throw std::bad_alloc();
+EucCodeTable::EucCodeTable() {
+  if (!memory_.AllocateTables(kEntryCount * std::int64_t{sizeof(std::uint32_t)})) {
+    throw std::bad_alloc();
+  }
+  entries_ = reinterpret_cast<std::uint32_t*>(memory_.Data());
 }
 
 void EucCodeTable::LoadTable(const FinalEffects& settings) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cmdline/FinalEffect.h"
+#include "platform/Platform.h"
 
 namespace kelvo {
 
@@ -40,14 +41,12 @@ class EucCodeTable {
   void SetEntry(std::int32_t key, std::int32_t index, std::uint8_t value);
 
   // Every entry packed as kind | value1 << 8 | value2 << 16, for the conversion loops.
-  const std::uint32_t* Packed() const { return entries_.get(); }
+  const std::uint32_t* Packed() const { return entries_; }
 
  private:
-  struct Free {
-    void operator()(std::uint32_t* memory) const;
-  };
-  // Taken zeroed from the allocator: pages that no record touches cost nothing.
-  std::unique_ptr<std::uint32_t[], Free> entries_;
+  // Zeroed table memory, filled in one large page where the system offers them.
+  platform::LargeBuffer memory_;
+  std::uint32_t* entries_ = nullptr;
 };
 
 }  // namespace kelvo

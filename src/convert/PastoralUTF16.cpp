@@ -53,23 +53,17 @@ std::u16string RefusedLine(std::u16string_view file, std::int64_t lineNumber,
 }  // namespace
 
 namespace {
-
-template <typename T>
-T* ZeroedArray(std::size_t count) {
-  void* memory = std::calloc(count, sizeof(T));
-  if (memory == nullptr) throw std::bad_alloc();
-  return static_cast<T*>(memory);
-}
-
+// The entries take three bytes each; the surrogate index starts after them, on an even byte.
+constexpr std::int64_t kEntryBytes = (PastoralSceneUTF16::kEntryCount * 3 + 1) / 2 * 2;
+constexpr std::int64_t kIndexBytes =
+    PastoralSceneUTF16::kRows * PastoralSceneUTF16::kColumns * std::int64_t{2};
 }  // namespace
 
-void PastoralSceneUTF16::FreeMemory::operator()(void* memory) const {
-  std::free(memory);
+PastoralSceneUTF16::PastoralSceneUTF16() {
+  if (!memory_.AllocateTables(kEntryBytes + kIndexBytes)) throw std::bad_alloc();
+  entries_ = memory_.Data();
+  surrogates_ = reinterpret_cast<std::uint16_t*>(memory_.Data() + kEntryBytes);
 }
-
-PastoralSceneUTF16::PastoralSceneUTF16()
-    : entries_(ZeroedArray<std::uint8_t>(kEntryCount * 3)),
-      surrogates_(ZeroedArray<std::uint16_t>(kRows * kColumns)) {}
 
 PastoralSceneUTF16::~PastoralSceneUTF16() = default;
 

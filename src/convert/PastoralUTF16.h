@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Platform.h"
+
 namespace kelvo {
 
 class FinalEffects;
@@ -65,7 +67,7 @@ class PastoralSceneUTF16 {
   void SetEntry(char32_t unit, int k, std::uint8_t value);
   // All entries at once, three bytes (kind, byte 1, byte 2) for each unit from 0000h to
   // kLastUnit, for a caller that turns the whole table into a form of its own.
-  const std::uint8_t* Entries() const { return entries_.get(); }
+  const std::uint8_t* Entries() const { return entries_; }
   // The code unit the surrogate index holds for the pair; 0 when the pair is not listed
   // or lies outside the index.
   char16_t SurrogateUnit(char16_t high, char16_t low) const;
@@ -91,13 +93,11 @@ class PastoralSceneUTF16 {
   // Marks the high surrogate and stores the replacement of the pair.
   void ListPair(char16_t high, int row, int column, char16_t replacement);
 
-  // Zeroed memory from the allocator: pages that are never written (most of the surrogate
-  // index) cost neither clearing nor mapping.
-  struct FreeMemory {
-    void operator()(void* memory) const;
-  };
-  std::unique_ptr<std::uint8_t[], FreeMemory> entries_;      // kEntryCount x (kind, byte 1, 2)
-  std::unique_ptr<std::uint16_t[], FreeMemory> surrogates_;  // kRows x kColumns
+  // The entries and the surrogate index share one zeroed block of table memory; pages of
+  // the index that are never written cost nothing.
+  platform::LargeBuffer memory_;
+  std::uint8_t* entries_ = nullptr;      // kEntryCount x (kind, byte 1, byte 2)
+  std::uint16_t* surrogates_ = nullptr;  // kRows x kColumns
 };
 
 }  // namespace kelvo

@@ -264,7 +264,10 @@ int ConvertUtf16intoEUC::StreamAndWrite(platform::InputFile& input, int readErro
 }
 
 void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
-  if (!lookup_) lookup_.reset(new std::uint32_t[kLookupSize]);
+  if (lookup_ == nullptr) {
+    if (!lookupMemory_.AllocateTables(kLookupSize * sizeof(std::uint32_t))) throw std::bad_alloc();
+    lookup_ = reinterpret_cast<std::uint32_t*>(lookupMemory_.Data());
+  }
   const std::uint32_t unconvertible = Bytes(kUnconvertible, 0, 1);
   // Units from 256 up straight from the table's entries, in one pass without calls: an
   // unmapped one is a "?", or the start of a pair when it is a high surrogate.
@@ -336,7 +339,7 @@ int ConvertUtf16intoEUC::TranslateAndWrite(std::int64_t unitsRead) {
 
 std::uint8_t* ConvertUtf16intoEUC::Translate(const std::uint8_t*& from, const std::uint8_t* stop,
                                              const std::uint8_t* end, std::uint8_t* out) const {
-  const std::uint32_t* const lookup = lookup_.get();
+  const std::uint32_t* const lookup = lookup_;
   const std::uint8_t* in = from;
   // Every unit yields at most two bytes, and a pair of units at most two, so the output
   // block (two bytes per unit) has room for the two bytes stored before the count is

@@ -97,7 +97,8 @@ class ConvertUtf16intoEUC {
   std::u16string inputPath_;
   std::u16string outputPath_;
   std::unique_ptr<PastoralSceneUTF16> table_;
-  std::unique_ptr<std::uint32_t[]> lookup_;  // 65,536 entries
+  platform::LargeBuffer lookupMemory_;
+  std::uint32_t* lookup_ = nullptr;  // 65,536 entries, in lookupMemory_
   // Whether every printable ASCII unit (20h-7Eh) is written as its own byte in the mode,
   // so that runs of them can be copied several at a time.
   bool asciiAsIs_ = false;

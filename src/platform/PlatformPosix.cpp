@@ -187,6 +187,31 @@ void LargeBuffer::Release() {
   mappingSize_ = 0;
 }
 
+namespace {
+
+// A fresh mapping (zeroed by the system) of at least the given size, starting on a
+// large-page boundary and advised to use large pages.
+bool MapLargePages(std::int64_t bytes, void*& mapping, std::int64_t& mappingSize,
+                   std::uint8_t*& data) {
+  // One large page more than asked, so that the buffer can start on a large-page boundary.
+  const std::int64_t size = (bytes + kLargePage - 1) / kLargePage * kLargePage + kLargePage;
+  void* mapped = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return false;
+  mapping = mapped;
+  mappingSize = size;
+  const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+  const auto aligned = (start + kLargePage - 1) & ~static_cast<std::uintptr_t>(kLargePage - 1);
+  data = reinterpret_cast<std::uint8_t*>(aligned);
+#ifdef MADV_HUGEPAGE
+  // Only advice: without large pages the buffer works all the same.
+  ::madvise(data, static_cast<std::size_t>(size - kLargePage), MADV_HUGEPAGE);
+#endif
+  return true;
+}
+
+}  // namespace
+
 bool LargeBuffer::Allocate(std::int64_t bytes) {
   Release();
   if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2 - kLargePage) return false;
@@ -194,21 +219,13 @@ bool LargeBuffer::Allocate(std::int64_t bytes) {
     data_ = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes > 0 ? bytes : 1)];
     return data_ != nullptr;
   }
-  // One large page more than asked, so that the buffer can start on a large-page boundary.
-  const std::int64_t size = (bytes + kLargePage - 1) / kLargePage * kLargePage + kLargePage;
-  void* mapping = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapping == MAP_FAILED) return false;
-  mapping_ = mapping;
-  mappingSize_ = size;
-  const auto start = reinterpret_cast<std::uintptr_t>(mapping);
-  const auto aligned = (start + kLargePage - 1) & ~static_cast<std::uintptr_t>(kLargePage - 1);
-  data_ = reinterpret_cast<std::uint8_t*>(aligned);
-#ifdef MADV_HUGEPAGE
-  // Only advice: without large pages the buffer works all the same.
-  ::madvise(data_, static_cast<std::size_t>(size - kLargePage), MADV_HUGEPAGE);
-#endif
-  return true;
+  return MapLargePages(bytes, mapping_, mappingSize_, data_);
+}
+
+bool LargeBuffer::AllocateTables(std::int64_t bytes) {
+  Release();
+  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2 - kLargePage) return false;
+  return MapLargePages(bytes > 0 ? bytes : 1, mapping_, mappingSize_, data_);
 }
 
 int ProcessStatus(int exitCode) {

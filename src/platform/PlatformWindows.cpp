@@ -159,6 +159,19 @@ bool LargeBuffer::Allocate(std::int64_t bytes) {
   return true;
 }
 
+bool LargeBuffer::AllocateTables(std::int64_t bytes) {
+  Release();
+  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2) return false;
+  // Committed memory from the system reads as zeros.
+  void* mapping = VirtualAlloc(nullptr, static_cast<SIZE_T>(bytes > 0 ? bytes : 1),
+                               MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  if (mapping == nullptr) return false;
+  mapping_ = mapping;
+  mappingSize_ = bytes;
+  data_ = static_cast<std::uint8_t*>(mapping);
+  return true;
+}
+
 int ProcessStatus(int exitCode) {
   return exitCode;
 }
