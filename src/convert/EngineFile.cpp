@@ -43,7 +43,7 @@ bool EngineFiles::ReadWhole(const std::u16string& path, std::vector<std::uint8_t
   return true;
 }
 
-bool EngineFiles::ShowDataFile() {
+bool EngineFiles::ShowDataFile(int number) {
   platform::InputFile file;
   std::string text;
   bool ok = file.Open(kDataFile, platform::ReadMode::Text);
@@ -55,7 +55,7 @@ bool EngineFiles::ShowDataFile() {
     text.append(block, static_cast<std::size_t>(got));
   }
   if (!ok) {
-    ReportError(ErrorMessage(u"Reset()", CurrentProgram().errors.engine.showData, kDataFile));
+    ReportError(ErrorMessage(u"Reset()", number, kDataFile));
     return false;
   }
   // Line by line: CR LF or LF ends a line; each line is written with CR LF.

@@ -12,8 +12,8 @@ namespace kelvo {
 class EngineFiles {
  public:
   // Copies data.txt line by line to standard output, each line ending in CR LF. false
-  // after reporting "Reset() error-N: data.txt".
-  static bool ShowDataFile();
+  // after reporting "Reset() error-<number>: data.txt", with the caller's number.
+  static bool ShowDataFile(int number);
   // Copies the file to binary.tmp and erases it unless keep; returns the bytes copied.
   // Any failure is reported and ends the program with exit code 1.
   static std::int64_t CopyToBinaryTmp(const std::u16string& path, bool keep);

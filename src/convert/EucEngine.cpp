@@ -60,11 +60,7 @@ void EucEngine::HaltIfNoInput(int exitCode) const {
 }
 
 bool EucEngine::ShowDataFile() {
-  if (!platform::CanOpen(kDataFile, platform::ReadMode::Text)) {
-    ReportError(ErrorMessage(u"Reset()", numbers_.showData, kDataFile));
-    return false;
-  }
-  return EngineFiles::ShowDataFile();
+  return EngineFiles::ShowDataFile(numbers_.showData);
 }
 
 std::int64_t EucEngine::CopyToBinaryTmp(const std::u16string& name, bool keep) {

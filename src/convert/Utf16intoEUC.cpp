@@ -125,7 +125,7 @@ void ConvertUtf16intoEUC::HaltIfNoInput(int exitCode) const {
 }
 
 bool ConvertUtf16intoEUC::ShowDataFile() {
-  return EngineFiles::ShowDataFile();
+  return EngineFiles::ShowDataFile(CurrentProgram().errors.engine.showData);
 }
 
 std::int64_t ConvertUtf16intoEUC::FileSizeOf(const std::u16string& path) {

@@ -11,6 +11,7 @@
 #include "cmdline/FinalEffect.h"
 #include "convert/ConvertWideEUC.h"
 #include "convert/RuralUTF16.h"
+#include "convert/StandardIO.h"
 #include "drivers/ProgramRecord.h"
 #include "support/Halt.h"
 
@@ -243,12 +244,39 @@ TEST_F(ReverseEngineTest, MissingInputIsReportedAndHalts) {
   }
 }
 
-TEST_F(ReverseEngineTest, ShowDataFileReportsAMissingFile) {
+// data.txt missing, or there but unreadable (a directory), is reported with the number of
+// the path that shows it: the file engine's or the standard-input reader's.
+TEST_F(ReverseEngineTest, ShowDataFileReportsWithItsOwnNumber) {
+  struct Case {
+    const char* what;
+    bool directory;
+    bool standardInput;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"missing, file engine", false, false, "Reset() error-134: data.txt"},
+      {"unreadable, file engine", true, false, "Reset() error-134: data.txt"},
+      {"missing, standard input", false, true, "Reset() error-183: data.txt"},
+      {"unreadable, standard input", true, true, "Reset() error-183: data.txt"},
+  };
   TempDir::Write("in.euc", "A");
-  ConvertEUCintoUTF16 engine;
-  engine.Open(FinalEffects(), u"in.euc");
-  EXPECT_FALSE(engine.ShowDataFile());
-  EXPECT_EQ(TempDir::ErrorMessages().back(), "Reset() error-134: data.txt");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all("data.txt");
+    if (c.directory) std::filesystem::create_directory("data.txt");
+    bool shown;
+    if (c.standardInput) {
+      StandardInput reader;
+      shown = reader.ShowDataFile();
+    } else {
+      ConvertEUCintoUTF16 engine;
+      engine.Open(FinalEffects(), u"in.euc");
+      shown = engine.ShowDataFile();
+    }
+    EXPECT_FALSE(shown);
+    ASSERT_FALSE(TempDir::ErrorMessages().empty());
+    EXPECT_EQ(TempDir::ErrorMessages().back(), c.message);
+  }
 }
 
 }  // namespace
