@@ -25,7 +25,9 @@ TEST(LargeBufferTest, EveryByteAskedForIsUsable) {
       if (tables) {
         // Fresh table memory is zeroed, to its last byte.
         for (std::int64_t at = 0; at < size; at += 4093) EXPECT_EQ(data[at], 0) << at;
-        if (size > 0) EXPECT_EQ(data[size - 1], 0);
+        if (size > 0) {
+          EXPECT_EQ(data[size - 1], 0);
+        }
       }
       if (size > 0) {
         std::memset(data, 0xA5, static_cast<std::size_t>(size));
