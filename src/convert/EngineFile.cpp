@@ -43,6 +43,25 @@ bool EngineFiles::ReadWhole(const std::u16string& path, std::vector<std::uint8_t
   return true;
 }
 
+bool EngineFiles::MeasureUtf16(const std::u16string& name, int number, std::int64_t& units,
+                               int& startIndex) {
+  const std::int64_t size = name.empty() ? -1 : platform::FileSize(name);
+  platform::InputFile input;
+  std::uint8_t head[2] = {0, 0};
+  std::int64_t got = -1;
+  if (size >= 0 && input.Open(name, platform::ReadMode::Raw)) {
+    got = input.ReadFully(head, sizeof head);
+  }
+  input.Close();
+  if (got < 0) {
+    ReportError(ErrorMessage(u"Reset()", number, name));
+    return false;
+  }
+  startIndex = (got == 2 && head[0] == 0xFF && head[1] == 0xFE) ? 1 : 0;
+  units = size / 2;
+  return true;
+}
+
 bool EngineFiles::ShowDataFile(int number) {
   platform::InputFile file;
   std::string text;

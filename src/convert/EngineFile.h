@@ -14,6 +14,11 @@ class EngineFiles {
   // Copies data.txt line by line to standard output, each line ending in CR LF. false
   // after reporting "Reset() error-<number>: data.txt", with the caller's number.
   static bool ShowDataFile(int number);
+  // Measures a UTF-16 input: its size in whole code units, and a start index of 1 when it
+  // begins with the byte-order mark FF FE (0 otherwise). false, after reporting
+  // "Reset() error-<number>: " + name, when it cannot be opened or read.
+  static bool MeasureUtf16(const std::u16string& name, int number, std::int64_t& units,
+                           int& startIndex);
   // Copies the file to binary.tmp and erases it unless keep; returns the bytes copied.
   // Any failure is reported and ends the program with exit code 1.
   static std::int64_t CopyToBinaryTmp(const std::u16string& path, bool keep);

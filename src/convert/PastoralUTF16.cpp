@@ -223,6 +223,15 @@ void PastoralSceneUTF16::EnterListLine(std::u16string_view line, std::int64_t li
   ListPair(static_cast<char16_t>(high), row, column, replacement.empty() ? 0 : replacement[0]);
 }
 
+void PastoralSceneUTF16::LoadTableAndList(const FinalEffects& settings) {
+  LoadTable(settings);
+  if (settings.UnderscoreSurrogates()) {
+    LoadUnderscoreList();
+  } else {
+    LoadSurrogateList();
+  }
+}
+
 int PastoralSceneUTF16::LoadUnderscoreList() {
   platform::InputFile file;
   std::string text;

@@ -60,6 +60,8 @@ class PastoralSceneUTF16 {
   // Enters the code points listed in "surro.txt", each mapped to the fullwidth low line.
   // Returns 0, or -2 after reporting "Reset() error-829: surro.txt".
   int LoadUnderscoreList();
+  // LoadTable, then the list the settings choose: "surro.txt" under "-u", else "surro.csv".
+  void LoadTableAndList(const FinalEffects& settings);
 
   // Byte k (0 = kind, 1, 2) of the entry of the unit; 0 for a unit above FFE6h or a k
   // outside 0 to 2.

@@ -89,21 +89,8 @@ void ConvertUtf16intoEUC::Open(const FinalEffects& settings, const std::u16strin
   inputPath_ = inputPath;
   outputPath_.clear();
 
-  // The size, and whether the input starts with the byte-order mark FF FE.
-  const std::int64_t size = inputPath_.empty() ? -1 : FileSizeOf(inputPath_);
-  platform::InputFile input;
-  std::uint8_t head[2] = {0, 0};
-  std::int64_t got = -1;
-  if (size >= 0 && input.Open(inputPath_, platform::ReadMode::Raw)) {
-    got = input.ReadFully(head, sizeof head);
-  }
-  input.Close();
-  if (got < 0) {
-    ReportError(ErrorMessage(u"Reset()", CurrentProgram().errors.engine.open, inputPath_));
-  } else {
-    startIndex_ = (got == 2 && head[0] == 0xFF && head[1] == 0xFE) ? 1 : 0;
-    unitCount_ = size / 2;
-  }
+  EngineFiles::MeasureUtf16(inputPath_, CurrentProgram().errors.engine.open, unitCount_,
+                            startIndex_);
   outputCapacity_ = 2 * unitCount_;
 
   BuildIdentityBytes();
@@ -112,12 +99,7 @@ void ConvertUtf16intoEUC::Open(const FinalEffects& settings, const std::u16strin
   AllocateArrays();
 
   table_ = std::make_unique<PastoralSceneUTF16>();
-  table_->LoadTable(settings);
-  if (settings.UnderscoreSurrogates()) {
-    table_->LoadUnderscoreList();
-  } else {
-    table_->LoadSurrogateList();
-  }
+  table_->LoadTableAndList(settings);
 }
 
 void ConvertUtf16intoEUC::HaltIfNoInput(int exitCode) const {

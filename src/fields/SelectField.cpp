@@ -4,6 +4,7 @@
 #include <new>
 
 #include "cmdline/FinalEffect.h"
+#include "convert/EngineFile.h"
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
 #include "support/Halt.h"
@@ -51,32 +52,14 @@ void Selecting::Open(const FinalEffects& settings, const std::u16string& inputNa
   dropSeparatorsInQuotes_ = false;
   separator_ = u',';
 
-  const std::int64_t size = inputName_.empty() ? -1 : FileSizeOf(inputName_);
-  platform::InputFile input;
-  std::uint8_t head[2] = {0, 0};
-  std::int64_t got = -1;
-  if (size >= 0 && input.Open(inputName_, platform::ReadMode::Raw)) {
-    got = input.ReadFully(head, sizeof head);
-  }
-  input.Close();
-  if (got < 0) {
-    ReportError(ErrorMessage(u"Reset()", kOpenError, inputName_));
-  } else {
-    startIndex_ = (got == 2 && head[0] == 0xFF && head[1] == 0xFE) ? 1 : 0;
-    unitCount_ = size / 2;
-  }
+  EngineFiles::MeasureUtf16(inputName_, kOpenError, unitCount_, startIndex_);
   outputCapacity_ = 2 * unitCount_;
 
   FillCodeArray();
   AllocateArrays();
 
   table_ = std::make_unique<PastoralSceneUTF16>();
-  table_->LoadTable(settings);
-  if (settings.UnderscoreSurrogates()) {
-    table_->LoadUnderscoreList();
-  } else {
-    table_->LoadSurrogateList();
-  }
+  table_->LoadTableAndList(settings);
 }
 
 void Selecting::HaltIfNoInput(int exitCode) const {
