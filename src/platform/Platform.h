@@ -32,9 +32,6 @@ bool ReadSearchVariable(std::u16string& value);
 // Local date and time in the system's general form; only the ':' separators matter.
 std::u16string LocalTimeText();
 
-// A number that tells this process from others running at the same time.
-unsigned long ProcessNumber();
-
 // The process status for an exit code of the system (-1 included).
 int ProcessStatus(int exitCode);
 
@@ -130,6 +127,12 @@ class OutputFile {
 };
 
 bool RemoveFile(const std::u16string& name);
+// Writes the bytes at the start of the named file, creating it when it is missing, and cuts
+// the file after them; opened tells whether the file could be opened at all. An existing
+// file is written in place rather than emptied first: a reader at the same moment sees the
+// old or the new bytes but never an empty file, and the file system is spared the flush
+// that emptying and refilling a file costs.
+bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count, bool& opened);
 // Renames from over to, replacing an existing target.
 bool ReplaceFile(const std::u16string& from, const std::u16string& to);
 

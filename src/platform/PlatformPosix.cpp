@@ -162,10 +162,6 @@ std::u16string LocalTimeText() {
   return DecodeUtf8(std::string_view(text, length));
 }
 
-unsigned long ProcessNumber() {
-  return static_cast<unsigned long>(::getpid());
-}
-
 namespace {
 // Below this size the heap serves: a small file gains nothing from a mapping of its own.
 constexpr std::int64_t kMappedFrom = std::int64_t{4} << 20;
@@ -375,6 +371,24 @@ bool OutputFile::Close() {
   handle_ = kClosed;
   standard_ = false;
   return ok;
+}
+
+bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
+                   bool& opened) {
+  const int fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  opened = fd >= 0;
+  if (fd < 0) return false;
+  const auto* data = static_cast<const unsigned char*>(bytes);
+  bool ok = count >= 0;
+  for (std::int64_t done = 0; ok && done < count;) {
+    const ssize_t wrote = ::pwrite(fd, data + done, static_cast<std::size_t>(count - done), done);
+    if (wrote < 0 && errno == EINTR) continue;
+    ok = wrote > 0;
+    if (ok) done += wrote;
+  }
+  struct stat info {};
+  if (ok && ::fstat(fd, &info) == 0 && info.st_size > count) ok = ::ftruncate(fd, count) == 0;
+  return ::close(fd) == 0 && ok;
 }
 
 bool RemoveFile(const std::u16string& name) {

@@ -119,10 +119,6 @@ std::u16string LocalTimeText() {
   return std::u16string(text.begin(), text.end());
 }
 
-unsigned long ProcessNumber() {
-  return GetCurrentProcessId();
-}
-
 namespace {
 // Below this size the heap serves: a small file gains nothing from memory of its own.
 constexpr std::int64_t kMappedFrom = std::int64_t{4} << 20;
@@ -312,6 +308,26 @@ bool OutputFile::Close() {
   handle_ = kClosed;
   standard_ = false;
   return ok;
+}
+
+bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
+                   bool& opened) {
+  HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  opened = handle != INVALID_HANDLE_VALUE;
+  if (!opened) return false;
+  const auto* data = static_cast<const unsigned char*>(bytes);
+  bool ok = count >= 0;
+  for (std::int64_t done = 0; ok && done < count;) {
+    const std::int64_t chunk = count - done < (1 << 30) ? count - done : (1 << 30);
+    DWORD wrote = 0;
+    ok = WriteFile(handle, data + done, static_cast<DWORD>(chunk), &wrote, nullptr) != 0 &&
+         wrote > 0;
+    done += wrote;
+  }
+  // The file ends where the new bytes end.
+  ok = ok && SetEndOfFile(handle) != 0;
+  return CloseHandle(handle) != 0 && ok;
 }
 
 bool RemoveFile(const std::u16string& name) {

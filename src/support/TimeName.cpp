@@ -57,26 +57,13 @@ bool ReadFirstLine(const std::u16string& name, std::u16string& line) {
   return true;
 }
 
-bool WriteWhole(const std::u16string& name, const std::string& bytes, bool& created) {
-  platform::OutputFile file;
-  created = file.Create(name);
-  if (!created) return false;
-  bool ok = file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-  return file.Close() && ok;
-}
-
-// Rewrites serial.txt whole; created reports whether the file could be created. The new
-// number is written to a file of this process and renamed over serial.txt, so a program
-// running at the same moment never reads a half-written or empty number.
+// Rewrites serial.txt in place; created reports whether the file could be opened or made.
+// The number only grows (but for its wrap to 0), so a program reading it at the same
+// moment finds whole digits, never an empty file.
 bool WriteSerialFile(const std::u16string& text, bool& created) {
   const std::string bytes = platform::ToAnsi(text);
-  const std::u16string temporary =
-      std::u16string(kSerialFile) + u"." + ToText(platform::ProcessNumber()) + u".tmp";
-  if (WriteWhole(temporary, bytes, created) && platform::ReplaceFile(temporary, kSerialFile)) {
-    return true;
-  }
-  platform::RemoveFile(temporary);
-  return WriteWhole(kSerialFile, bytes, created);
+  return platform::OverwriteFile(kSerialFile, bytes.data(), static_cast<std::int64_t>(bytes.size()),
+                                 created);
 }
 
 }  // namespace

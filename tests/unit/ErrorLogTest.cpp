@@ -143,7 +143,7 @@ TEST_F(ErrorLogTest, ConcurrentProcessesLoseNoMessage) {
   }
   for (int p = 0; p < kProcesses; ++p) wait(nullptr);
   EXPECT_EQ(TempDir::ErrorLogs().size(), static_cast<std::size_t>(kProcesses * kMessages));
-  // serial.txt is replaced whole, so no process ever read a broken number.
+  // serial.txt is rewritten in place, never emptied, so no process ever read a broken number.
   EXPECT_FALSE(TempDir::Exists("error.txt"));
 }
 
