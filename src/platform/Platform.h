@@ -109,7 +109,9 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates the file or empties an existing one.
+  // Creates the file or empties an existing one. An existing regular file may be written
+  // over in place and cut at Close after the last byte written, which spares the file
+  // system the flush of a file emptied and refilled at once; the file ends the same.
   bool Create(const std::u16string& name);
   // Creates the file only when no file of that name exists. exists is set when that was
   // the reason for failing.
@@ -124,6 +126,7 @@ class OutputFile {
   static constexpr std::intptr_t kClosed = -1;
   std::intptr_t handle_ = kClosed;
   bool standard_ = false;
+  bool cutAtClose_ = false;
 };
 
 bool RemoveFile(const std::u16string& name);

@@ -322,8 +322,19 @@ bool OutputFile::Create(const std::u16string& name) {
     standard_ = true;
     return true;
   }
-  int fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Emptying a file that holds data and then refilling it makes some file systems flush
+  // the new data at close. An existing regular file is therefore written over in place and
+  // cut after the last byte written when it is closed.
+  int fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+  } else {
+    cutAtClose_ = info.st_size > 0;
+  }
   handle_ = fd;
   standard_ = false;
   return true;
@@ -367,9 +378,17 @@ bool OutputFile::Write(const void* buffer, std::int64_t count) {
 
 bool OutputFile::Close() {
   bool ok = true;
-  if (handle_ != kClosed && !standard_) ok = ::close(static_cast<int>(handle_)) == 0;
+  if (handle_ != kClosed && !standard_) {
+    const int fd = static_cast<int>(handle_);
+    if (cutAtClose_) {
+      const off_t end = ::lseek(fd, 0, SEEK_CUR);
+      ok = end >= 0 && ::ftruncate(fd, end) == 0;
+    }
+    ok = ::close(fd) == 0 && ok;
+  }
   handle_ = kClosed;
   standard_ = false;
+  cutAtClose_ = false;
   return ok;
 }
 
