@@ -22,8 +22,6 @@ namespace {
 constexpr char16_t kSurrogateList[] = u"surro.csv";
 constexpr char16_t kUnderscoreList[] = u"surro.txt";
 constexpr int kRecordSize = 5;
-constexpr char16_t kLineFeed = 0x0A;
-constexpr char16_t kCarriageReturn = 0x0D;
 // Fields of a "surro.csv" line that the table reads.
 constexpr int kHighField = 1;
 constexpr int kRowField = 4;

@@ -21,12 +21,6 @@ namespace kelvo {
 
 namespace {
 
-constexpr char16_t kLineFeed = 0x0A;
-constexpr char16_t kCarriageReturn = 0x0D;
-constexpr char16_t kHighFirst = 0xD800;
-constexpr char16_t kHighLast = 0xDBFF;
-constexpr char16_t kLowFirst = 0xDC00;
-constexpr char16_t kLowLast = 0xDFFF;
 constexpr std::size_t kLookupSize = 65536;
 
 // A lookup entry: output byte 1 in bits 0-7, byte 2 in bits 8-15, the byte count in bits

@@ -14,12 +14,6 @@ namespace kelvo {
 
 namespace {
 
-constexpr char16_t kLineFeed = 0x0A;
-constexpr char16_t kCarriageReturn = 0x0D;
-constexpr char16_t kHighFirst = 0xD800;
-constexpr char16_t kHighLast = 0xDBFF;
-constexpr char16_t kLowFirst = 0xDC00;
-constexpr char16_t kLowLast = 0xDFFF;
 constexpr std::int64_t kMaximumUnits = static_cast<std::int64_t>(PTRDIFF_MAX / 4);
 
 inline char16_t UnitAt(const std::uint8_t* units, std::int64_t i) {

@@ -7,6 +7,14 @@
 
 namespace kelvo {
 
+// UTF-16 code units that the converters and the list readers treat on their own.
+inline constexpr char16_t kLineFeed = 0x0A;
+inline constexpr char16_t kCarriageReturn = 0x0D;
+inline constexpr char16_t kHighFirst = 0xD800;  // high surrogates
+inline constexpr char16_t kHighLast = 0xDBFF;
+inline constexpr char16_t kLowFirst = 0xDC00;  // low surrogates
+inline constexpr char16_t kLowLast = 0xDFFF;
+
 // Decimal text of a number, with a leading '-' when negative.
 std::u16string ToText(std::int64_t value);
 

@@ -8,6 +8,7 @@ import shlex
 import shutil
 import subprocess
 import tempfile
+import unittest
 
 SOURCE_DIR = os.environ.get(
     "KELVO_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
@@ -90,6 +91,21 @@ class Sandbox:
         """Copies derived or source tables into this directory."""
         for name in names:
             shutil.copyfile(table_path(name), self.file(name))
+
+
+class TableSandboxTest(unittest.TestCase):
+    """Each test runs in a fresh Sandbox (self.box) that holds the derived table TABLE, with
+    an empty default table directory, so the program finds its table in the current one."""
+
+    TABLE = None
+
+    def setUp(self):
+        self.box = Sandbox()
+        self.addCleanup(self.box.__exit__, None, None, None)
+        self.box.put_tables(self.TABLE)
+        default = default_dir()
+        default.__enter__()
+        self.addCleanup(default.__exit__, None, None, None)
 
 
 @contextlib.contextmanager

@@ -17,17 +17,8 @@ def units(*codes):
     return b"".join(c.to_bytes(2, "little") for c in codes)
 
 
-class BrenodaxTest(unittest.TestCase):
-    def setUp(self):
-        self.box = kelvo_e2e.Sandbox()
-        self.box.put_tables(TABLE)
-        # An empty default directory: the table is found in the current directory.
-        self._default = kelvo_e2e.default_dir()
-        self._default.__enter__()
-
-    def tearDown(self):
-        self._default.__exit__(None, None, None)
-        self.box.__exit__(None, None, None)
+class BrenodaxTest(kelvo_e2e.TableSandboxTest):
+    TABLE = TABLE
 
     def convert(self, data, options=(), stdin=None):
         """Converts data (a file, or standard input when stdin is set) to out.u16."""

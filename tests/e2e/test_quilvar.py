@@ -20,16 +20,8 @@ OWN_FORMS = {
 }
 
 
-class QuilvarTest(unittest.TestCase):
-    def setUp(self):
-        self.box = kelvo_e2e.Sandbox()
-        self.box.put_tables(TABLE)
-        self._default = kelvo_e2e.default_dir()
-        self._default.__enter__()
-
-    def tearDown(self):
-        self._default.__exit__(None, None, None)
-        self.box.__exit__(None, None, None)
+class QuilvarTest(kelvo_e2e.TableSandboxTest):
+    TABLE = TABLE
 
     def convert(self, data, options=()):
         """Converts data to out.sjis, or returns standard output under "--out"."""
