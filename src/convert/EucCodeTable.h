@@ -26,8 +26,10 @@ class EucCodeTable {
 
   // Finds the running program's table file, reads it in one go and stores its records.
   // Ends the program with exit code 1 when the search fails, when it hands back an empty
-  // path, or when the file found cannot be read.
+  // path, or when the file found cannot be read or is no whole number of records.
   void LoadTable(const FinalEffects& settings);
+  // Whether the "-w" report of the search could not be written.
+  bool ReportFailed() const { return reportFailed_; }
 
   // Stores 5-byte records b0 b1 b2 b3 b4: b2 = 0 makes entry b0 kind 0 with the values
   // b3, 0; any other b2 makes entry b1 * 256 + b0 kind 1 with the values b3, b4. A later
@@ -47,6 +49,7 @@ class EucCodeTable {
   // Zeroed table memory, filled in one large page where the system offers them.
   platform::LargeBuffer memory_;
   std::uint32_t* entries_ = nullptr;
+  bool reportFailed_ = false;
 };
 
 }  // namespace kelvo

@@ -1,6 +1,5 @@
 #include "tables/DerivePairs.h"
 
-#include "convert/EngineFile.h"
 #include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
@@ -14,12 +13,10 @@ void PairDerivation::Derive(const SearchTable& search, Layout layout,
   sparse.LoadTable(search);
   const std::u16string failure =
       ErrorMessage(u"Reset()", CurrentProgram().errors.derivationFailed, kUtf16Source);
-  std::vector<std::uint8_t> source;
-  // A source that cannot be read or ends inside a record is refused before anything is
-  // written.
-  if (!EngineFiles::ReadWhole(kUtf16Source, source) || source.size() % kSourceRecordSize != 0) {
-    ReportAndStop(failure);
-  }
+  // A source that cannot be read or is no whole number of records is refused before
+  // anything is written.
+  const std::vector<std::uint8_t> source =
+      ReadTableFile(kUtf16Source, kSourceRecordSize, CurrentProgram().errors.derivationFailed);
   DerivedTableFile::Put(tableName, Pairs(sparse, source, layout), failure);
 }
 

@@ -1,10 +1,10 @@
 #include "tables/DeriveTable.h"
 
-#include "convert/EngineFile.h"
 #include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
 #include "tables/DerivedTableFile.h"
+#include "tables/SearchBinary.h"
 
 namespace kelvo {
 
@@ -13,12 +13,10 @@ DeriveTable::DeriveTable() : written_(std::make_unique<std::bitset<65536>>()) {}
 void DeriveTable::Derive() {
   const std::u16string failure =
       ErrorMessage(u"Reset()", CurrentProgram().errors.derivationFailed, kSource);
-  std::vector<std::uint8_t> source;
-  // A source that cannot be read or ends inside a record is refused before anything is
-  // written.
-  if (!EngineFiles::ReadWhole(kSource, source) || source.size() % kSourceRecordSize != 0) {
-    ReportAndStop(failure);
-  }
+  // A source that cannot be read or is no whole number of records is refused before
+  // anything is written.
+  const std::vector<std::uint8_t> source =
+      ReadTableFile(kSource, kSourceRecordSize, CurrentProgram().errors.derivationFailed);
   DerivedTableFile::Put(kTableName, Recode(source), failure);
 }
 

@@ -156,15 +156,18 @@ TEST_F(CodeTableTest, LinesThatDoNotFitAreSkippedAndReported) {
   }
 }
 
-TEST_F(CodeTableTest, RefusedLineReportNamesTheLineAndBlankLinesAreIgnored) {
+TEST_F(CodeTableTest, RefusedLineReportNamesTheLineAndBlankLinesAreRefusedToo) {
   std::string list = TempDir::Read("surro.csv");
   list += Utf16(u"\r\n", false);
   list += Utf16(u"a,D842,DF9F,20B9F,2,9999,\x53F1\r\n", false);
   TempDir::Write("surro.csv", list);
   Load();
   EXPECT_EQ(TempDir::ErrorMessages(),
-            std::vector<std::string>{"LoadSurrogateList() error-790: surro.csv line 3: "
-                                     "a,D842,DF9F,20B9F,2,9999,\xE5\x8F\xB1"});
+            (std::vector<std::string>{
+                "sequence_to_integer() error-791: ", "sequence_to_integer() error-791: ",
+                "LoadSurrogateList() error-790: surro.csv line 2: ",
+                "LoadSurrogateList() error-790: surro.csv line 3: "
+                "a,D842,DF9F,20B9F,2,9999,\xE5\x8F\xB1"}));
   EXPECT_EQ(table_.SurrogateUnit(0xD85F, 0xDDA0), test::kReplacement);
 }
 
