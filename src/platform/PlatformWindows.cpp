@@ -452,12 +452,12 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
       }
       return Outcome::Unavailable;
     }
-    OVERLAPPED far{};
-    far.Offset = 0xFFFFFFFEu;
-    far.OffsetHigh = 0x7FFFFFFFu;
+    OVERLAPPED beyond{};
+    beyond.Offset = 0xFFFFFFFEu;
+    beyond.OffsetHigh = 0x7FFFFFFFu;
     bool locked = false;
     for (;;) {
-      if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &far)) {
+      if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &beyond)) {
         locked = true;
         break;
       }
