@@ -109,7 +109,9 @@ int EucEngine::ConvertBySettings(const FinalEffects& settings) {
   if (settings.SameTime() || settings.ViaBinaryTmp()) {
     EngineFiles::LockWorkingFile(binaryTmpLock, kBinaryTmp);
   }
-  if (settings.SameTime()) RenewInputTime(settings.KeepBinaryTmp());
+  // Under "-b" too, binary.tmp stays for the conversion: it is removed only as the last
+  // step, while the lock is still held, so that no other run ever finds a fresh one.
+  if (settings.SameTime()) RenewInputTime(settings.KeepBinaryTmp() || settings.ViaBinaryTmp());
   const bool filtered = settings.RemoveControls();
   if (filtered) PrepareControlFilter();
   const std::u16string target =

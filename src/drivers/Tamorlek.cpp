@@ -101,8 +101,12 @@ int RunTamorlek(const std::vector<std::u16string>& arguments) {
   // Concurrent runs in this directory wait for each other's binary.tmp.
   platform::FileLock binaryTmpLock;
   if (usesBinaryTmp) EngineFiles::LockWorkingFile(binaryTmpLock, kBinaryTmp);
-  // The input's time is renewed before the output is written.
-  if (settings.SameTime()) engine.RenewInputTime(settings.KeepBinaryTmp());
+  // The input's time is renewed before the output is written. Under "-b" too, binary.tmp
+  // stays for the conversion: it is removed only as the last step, while the lock is still
+  // held, so that no other run ever finds a fresh one.
+  if (settings.SameTime()) {
+    engine.RenewInputTime(settings.KeepBinaryTmp() || settings.ViaBinaryTmp());
+  }
 
   int code = 0;
   if (!settings.ViaBinaryTmp()) {

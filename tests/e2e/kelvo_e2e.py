@@ -34,13 +34,16 @@ def program(name):
     return path
 
 
-def run(name, args=(), cwd=None, stdin=b"", env=None, timeout=120):
-    """Runs a program with the launcher prefix; returns the CompletedProcess (bytes)."""
+def run(name, args=(), cwd=None, stdin=b"", env=None, timeout=120, **options):
+    """Runs a program with the launcher prefix; returns the CompletedProcess (bytes). Further
+    options go to subprocess.run; stdin None gives the program an empty standard input."""
     full_env = dict(os.environ)
     if env:
         full_env.update(env)
+    if stdin is None:
+        options.setdefault("stdin", subprocess.DEVNULL)
     return subprocess.run(LAUNCHER + [program(name)] + list(args), cwd=cwd, input=stdin,
-                          capture_output=True, env=full_env, timeout=timeout)
+                          capture_output=True, env=full_env, timeout=timeout, **options)
 
 
 class Sandbox:
