@@ -169,7 +169,9 @@ std::int64_t Selecting::Select(std::int64_t unitsRead) {
     } else if (u == separator_) {
       if (keeping && !dropSeparatorsInQuotes_) out[n++] = static_cast<std::uint8_t>(separator_);
     } else if (keeping) {
-      out[n++] = u < codeArray_.size() ? codeArray_[u] : kUnconvertible;
+      // An unmapped unit of 80h or more is a "?": a byte of 80h-FFh alone would be an
+      // EUC-JP lead byte without a trail.
+      out[n++] = u < 0x80 ? codeArray_[u] : kUnconvertible;
     }
   }
   return n;
