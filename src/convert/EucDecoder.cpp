@@ -44,6 +44,8 @@ EucDecoder::EucDecoder(const EucCodeTable& table, const EucOutputForm& form, Lin
       a.bytes[0] = static_cast<std::uint8_t>(entry >> 8);
       a.bytes[1] = static_cast<std::uint8_t>(entry >> 16);
       a.length = 2;
+    } else if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
+      put(a, static_cast<std::uint8_t>(entry >> 8));
     } else if (b == kLf) {
       if (mode == LineEndMode::CrLf) put(a, kCr);
       put(a, kLf);
@@ -145,10 +147,15 @@ std::int64_t EucDecoder::DecodeBlock(const std::uint8_t* in, std::int64_t size, 
         o[0] = static_cast<std::uint8_t>(entry >> 8);
         o[1] = static_cast<std::uint8_t>(entry >> 16);
         o += 2;
+        p += 2;
+      } else if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
+        *o++ = static_cast<std::uint8_t>(entry >> 8);
+        if (form_.wideUnits) *o++ = 0;
+        p += 2;
       } else {
         o = UnmappedPair(*p, p[1], o);
+        p += 2;
       }
-      p += 2;
     } while (p < end && *p >= 0x80);
   }
 done:

@@ -3,11 +3,12 @@
 //
 // A byte of 80h or more pairs with the byte after it, whatever that byte is; the pair's key
 // is second * 256 + first. A lower byte stands alone and is its own key. A key of the
-// mapped kind gives its two value bytes. Otherwise a single LF or CR follows the line-end
-// mode, the control filter (when given) drops a sequence whose first byte it marks 07h,
-// and any other sequence gives one character: a byte in the output's character width (the
-// second byte of an unmapped pair for UTF-16, the first byte for Shift_JIS). A lead byte
-// at the very end of the input is dropped.
+// mapped kind gives its two value bytes; a key of the one-byte kind gives its first value
+// byte as one character. Otherwise a single LF or CR follows the line-end mode, the control
+// filter (when given) drops a sequence whose first byte it marks 07h, and any other
+// sequence gives one character: a byte in the output's character width (the second byte of
+// an unmapped pair for UTF-16, the first byte for Shift_JIS). A lead byte at the very end
+// of the input is dropped.
 #pragma once
 
 #include <array>

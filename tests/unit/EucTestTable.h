@@ -20,6 +20,12 @@ inline std::string SingleRecord(int byte, int value) {
   return std::string{static_cast<char>(byte), 0, 0, static_cast<char>(value), 0};
 }
 
+// One two-byte key whose mapping is the one byte value (kind 2).
+inline std::string OneByteRecord(int first, int second, int value) {
+  return std::string{static_cast<char>(first), static_cast<char>(second), 2,
+                     static_cast<char>(value), 0};
+}
+
 inline std::string Bytes(std::initializer_list<int> values) {
   std::string s;
   for (int v : values) s.push_back(static_cast<char>(v));
@@ -55,6 +61,8 @@ inline std::string ModelDecode(const EucCodeTable& table, bool utf16, ModelMode 
     if (table.Entry(key, 0) == 1) {
       out.push_back(static_cast<char>(table.Entry(key, 1)));
       out.push_back(static_cast<char>(table.Entry(key, 2)));
+    } else if (table.Entry(key, 0) == 2) {
+      put(table.Entry(key, 1));
     } else if (key == 0x0A) {
       if (mode == ModelMode::CrLf) put(0x0D);
       put(0x0A);

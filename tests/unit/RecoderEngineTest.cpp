@@ -18,6 +18,7 @@ namespace kelvo {
 namespace {
 
 using test::Bytes;
+using test::OneByteRecord;
 using test::PairRecord;
 using test::SingleRecord;
 using test::TempDir;
@@ -31,6 +32,7 @@ std::string SmallTable() {
   t += PairRecord(0xA4, 0xA2, 0x82, 0xA0);
   t += PairRecord(0xB4, 0xC1, 0x8A, 0xBF);
   t += PairRecord(0xFC, 0xFE, 0xFA, 0x57);
+  t += OneByteRecord(0x8E, 0xB1, 0xB1);
   return t;
 }
 
@@ -128,6 +130,15 @@ TEST_F(RecoderEngineTest, ConvertsByTheRules) {
       {"filter keeps unmapped A1h-DFh", Bytes({0xA4, 0xA3}), kCrLfS, Bytes({0xA4})},
       {"filter keeps unmapped E0h-FFh", Bytes({0xE0, 0xA1, 0xFF, 0xB0}), kLfS, Bytes({0xE0, 0xFF})},
       {"filter never drops mapped pairs", Bytes({0xA4, 0xA2}), kStdOutS, Bytes({0x82, 0xA0})},
+      {"half-width katakana gives one byte", Bytes({0x8E, 0xB1, 'A', 0x8E, 0xB1}), kCrLf,
+       Bytes({0xB1, 'A', 0xB1})},
+      {"half-width katakana with -LF", Bytes({0x8E, 0xB1}), kLf, Bytes({0xB1})},
+      {"half-width katakana as read", Bytes({0x8E, 0xB1}), kAsRead, Bytes({0xB1})},
+      {"half-width katakana kept by the filter", Bytes({0x8E, 0xB1}), kLfS, Bytes({0xB1})},
+      {"half-width katakana to standard output", Bytes({0x8E, 0xB1}), kStdOut, Bytes({0xB1})},
+      {"half-width katakana, filtered, to standard output", Bytes({0x8E, 0xB1}), kStdOutS,
+       Bytes({0xB1})},
+      {"unmapped 8Eh pair still gives its first byte", Bytes({0x8E, 0xE0}), kCrLf, Bytes({0x8E})},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Convert(c.input, c.mode), c.expected) << c.what;
