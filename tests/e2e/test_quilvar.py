@@ -56,6 +56,11 @@ class QuilvarTest(kelvo_e2e.TableSandboxTest):
             ("half-width katakana, -LF", b"\x8e\xb6", ["-LF"], b"\xb6"),
             ("half-width katakana, -s", b"\x8e\xb6", ["-s"], b"\xb6"),
             ("half-width katakana, standard output", b"\x8e\xb6\n", ["--out"], b"\xb6\r\n"),
+            ("three-byte sequence is one '?'", b"\x8f\xa2\xb7\xa4\xa2\xa4\xa4", [],
+             "?あい".encode("cp932")),
+            ("three-byte sequence, standard output", b"\x8f\xa2\xb7A", ["--out"], b"?A"),
+            ("-s drops a three-byte sequence", b"\x8f\xa2\xb7A", ["-s"], b"A"),
+            ("8Fh before a line end is dropped", b"\x8f\nA", [], b"\r\nA"),
             # Control bytes have no single-byte record; the default mode keeps them all the same.
             ("controls kept without -s", b"\tA\x1b\x00", [], b"\tA\x1b\x00"),
             ("-s drops TAB and ESC", b"\tA\x1bB\r\n", ["-s"], b"AB\r\n"),
