@@ -41,6 +41,8 @@ void EucCodeTable::StoreRecords(const std::uint8_t* bytes, std::int64_t size) {
     const std::uint8_t* r = bytes + at;
     if (r[2] == 0) {
       entries_[r[0]] = std::uint32_t{r[3]} << 8;
+    } else if (r[2] == kOneByteKind) {
+      entries_[std::uint32_t{r[1]} << 8 | r[0]] = kOneByteKind | std::uint32_t{r[3]} << 8;
     } else {
       const std::uint32_t key = std::uint32_t{r[1]} << 8 | r[0];
       entries_[key] = kMappedKind | std::uint32_t{r[3]} << 8 | std::uint32_t{r[4]} << 16;

@@ -1,6 +1,7 @@
 #include "convert/EucEngine.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <utility>
@@ -55,7 +56,7 @@ void EucEngine::Open(const FinalEffects& settings, const std::u16string& inputNa
     ReportError(ErrorMessage(u"Reset()", numbers_.open, inputName_));
   } else {
     // Room for the byte-order mark and the output of one block.
-    outputCapacity_ = EucDecoder::Capacity(form_, kBlockSize + 1);
+    outputCapacity_ = EucDecoder::Capacity(form_, kBlockSize + EucDecoder::kMostCarried);
   }
   AllocateArrays();
   table_->LoadTable(settings);
@@ -160,7 +161,7 @@ int EucEngine::Stream(EucDecoder& decoder, int readNumber) {
     pending = 2;
   }
   std::int64_t read = 0;   // input bytes read
-  std::int64_t carry = 0;  // a lead byte kept from the last block, at the front of the buffer
+  std::int64_t carry = 0;  // a sequence begun in the last block, at the front of the buffer
   for (;;) {
     const std::int64_t want = std::min(kBlockSize, limit - read);
     const std::int64_t got = want > 0 ? file.ReadFully(input_.get() + carry, want) : 0;
@@ -176,7 +177,7 @@ int EucEngine::Stream(EucDecoder& decoder, int readNumber) {
     std::int64_t consumed = 0;
     pending += decoder.DecodeBlock(block, size, final, output_.get() + pending, consumed);
     carry = size - consumed;
-    if (carry > 0) input_[0] = block[consumed];
+    if (carry > 0) std::memmove(input_.get(), block + consumed, static_cast<std::size_t>(carry));
     if (!created) {
       // The output is created once the first block has been read.
       created = true;
@@ -204,7 +205,7 @@ std::int64_t EucEngine::AllocateArrays() {
   // A measured input is converted through a block buffer of each kind; an input that could
   // not be measured has neither, its sizes are reported as they stand, and HaltIfNoInput
   // ends the run.
-  input_ = NewBytes(inputSize_ < 0 ? inputSize_ : kBlockSize + 1);
+  input_ = NewBytes(inputSize_ < 0 ? inputSize_ : kBlockSize + EucDecoder::kMostCarried);
   if (input_ == nullptr) {
     ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(inputSize_)));
     if (inputSize_ >= 0) Stop(1);

@@ -99,7 +99,7 @@ int PastoralSceneUTF16::ReplacementBytes(char16_t high, char16_t low, std::uint8
       bytes[0] = Entry(unit, 1);
       return 1;
     case kUnmapped:
-      if (unit >= 0x20 && unit <= 0xFF) {
+      if (unit >= 0x20 && unit <= 0x7F) {
         bytes[0] = static_cast<std::uint8_t>(unit);
         return 1;
       }

@@ -82,7 +82,7 @@ class PastoralSceneUTF16 {
   // Byte k of the entry of that code unit.
   std::uint8_t SurrogateEntry(char16_t high, char16_t low, int k) const;
   // The bytes written for a listed pair: the replacement's two-byte or one-byte code, or
-  // its own byte when it is an unmapped unit from 20h to FFh. Returns the number of bytes
+  // its own byte when it is an unmapped unit from 20h to 7Fh. Returns the number of bytes
   // (1 or 2), or 0 when the pair has no usable replacement.
   int ReplacementBytes(char16_t high, char16_t low, std::uint8_t bytes[2]) const;
 

@@ -283,7 +283,8 @@ void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
     lookup_[u] = entry;
   }
   // Units below 256: the line-end mode, the control filter and the byte table decide
-  // those the table leaves unmapped.
+  // those the table leaves unmapped. An unmapped unit of 80h-FFh is a "?": its own byte
+  // would be an EUC-JP lead byte without a trail, which takes the next character with it.
   for (std::size_t u = 0; u < byteTable_.size(); ++u) {
     const std::uint8_t* const e = entries + 3 * u;
     std::uint32_t entry;
@@ -297,6 +298,8 @@ void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
       entry = lineEnds == LineEnds::AsRead ? Bytes(0x0D, 0, 1) : Bytes(0, 0, 0);
     } else if (filtered && u < filterTable_.size() && filterTable_[u] == kDrop) {
       entry = Bytes(0, 0, 0);
+    } else if (u >= 0x80) {
+      entry = unconvertible;
     } else {
       entry = Bytes(byteTable_[u], 0, 1);
     }

@@ -229,7 +229,9 @@ std::uint8_t* Selecting::Select(const std::uint8_t*& from, const std::uint8_t* s
     } else if (u == separator_) {
       if (state.keeping && !dropSeparatorsInQuotes_) *out++ = static_cast<std::uint8_t>(separator_);
     } else if (state.keeping) {
-      *out++ = u < codeArray_.size() ? codeArray_[u] : kUnconvertible;
+      // An unmapped unit of 80h or more is a "?": a byte of 80h-FFh alone would be an
+      // EUC-JP lead byte without a trail.
+      *out++ = u < 0x80 ? codeArray_[u] : kUnconvertible;
     }
   }
   from = in;

@@ -7,6 +7,13 @@
 
 namespace kelvo {
 
+namespace {
+// The single-byte half-width katakana of MS932, and the EUC-JP byte that comes before them.
+constexpr std::uint8_t kKatakanaFirst = 0xA1;
+constexpr std::uint8_t kKatakanaLast = 0xDF;
+constexpr std::uint8_t kSingleShift = 0x8E;
+}  // namespace
+
 void PairDerivation::Derive(const SearchTable& search, Layout layout,
                             const std::u16string& tableName) {
   SparsePopulationEUC sparse;
@@ -28,8 +35,13 @@ std::vector<std::uint8_t> PairDerivation::Pairs(const SparsePopulationEUC& spars
   for (std::size_t at = 0; at + kSourceRecordSize <= source.size(); at += kSourceRecordSize) {
     const std::uint8_t* r = &source[at];
     std::uint8_t kind, euc1, euc2;
-    if (r[1] == 0) {
-      if (r[0] >= 0x80) continue;  // half-width katakana have no entry
+    if (r[1] == 0 && r[0] >= kKatakanaFirst && r[0] <= kKatakanaLast) {
+      // A half-width katakana is written in EUC-JP as the single shift 8Eh and its byte.
+      kind = 1;
+      euc1 = kSingleShift;
+      euc2 = r[0];
+    } else if (r[1] == 0) {
+      if (r[0] >= 0x80) continue;  // no EUC-JP form of its own
       kind = 0;
       euc1 = r[0];
       euc2 = 0;

@@ -100,11 +100,13 @@ TEST_F(CodeTableTest, BuiltInAndUserAddedLinesMapPairsToTheirReplacements) {
 
 TEST_F(CodeTableTest, ReplacementsWithoutATwoByteCode) {
   // Replacements: "A" (unmapped, written as its own byte), U+FF71 (one-byte code), U+4E01
-  // (absent from the table: no replacement), a control (no replacement).
+  // (absent from the table: no replacement), a control and an unmapped U+00E9 (no
+  // replacement: its byte would be an EUC-JP lead byte).
   std::string list = Utf16(u"x,D840,DC02,20000,0,0,A\r\n", true);
   list += Utf16(u"x,D840,DC03,20001,0,1,\xFF71\r\n", false);
   list += Utf16(u"x,D840,DC04,20002,0,2,\x4E01\r\n", false);
   list += Utf16(u"x,D840,DC05,20003,0,3,\x0007\r\n", false);
+  list += Utf16(u"x,D840,DC06,20004,0,4,\x00E9\r\n", false);
   TempDir::Write("surro.csv", list);
   Load();
   std::uint8_t bytes[2] = {0, 0};
@@ -114,6 +116,7 @@ TEST_F(CodeTableTest, ReplacementsWithoutATwoByteCode) {
   EXPECT_EQ(bytes[0], 0xB1);
   EXPECT_EQ(table_.ReplacementBytes(0xD840, 0xDC04, bytes), 0);
   EXPECT_EQ(table_.ReplacementBytes(0xD840, 0xDC05, bytes), 0);
+  EXPECT_EQ(table_.ReplacementBytes(0xD840, 0xDC06, bytes), 0);
 }
 
 TEST_F(CodeTableTest, LinesThatDoNotFitAreSkippedAndReported) {
