@@ -171,6 +171,11 @@ void PastoralSceneUTF16::LoadSurrogateList() {
 
   const std::size_t unitCount = bytes.size() / 2;
   const std::size_t start = (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) ? 1 : 0;
+  // One splitter serves every line of the list.
+  FieldsList fields;
+  Dividing divider;
+  divider.ConfigureQuoting(u'"', u',', false);
+  divider.Prepare(&fields, kListFields, u"1111111");
   std::u16string line;
   line.reserve(kLineCapacity);
   std::int64_t lineNumber = 1;
@@ -182,7 +187,7 @@ void PastoralSceneUTF16::LoadSurrogateList() {
       line.push_back(unit);
       continue;
     }
-    if (!EnterListLine(line, lineNumber++, refused < kReportedRefusals)) ++refused;
+    if (!EnterListLine(divider, fields, line, lineNumber++, refused < kReportedRefusals)) ++refused;
     line.clear();
   }
   // Units after the last line feed are not a line.
@@ -199,7 +204,8 @@ void PastoralSceneUTF16::ReportFurtherRefusals(std::u16string_view operation,
   ReportError(ErrorMessage(operation, kFurtherRefusals, detail));
 }
 
-bool PastoralSceneUTF16::EnterListLine(std::u16string_view line, std::int64_t lineNumber,
+bool PastoralSceneUTF16::EnterListLine(Dividing& divider, const FieldsList& fields,
+                                       std::u16string_view line, std::int64_t lineNumber,
                                        bool report) {
   auto refuse = [&] {
     if (report) {
@@ -210,13 +216,7 @@ bool PastoralSceneUTF16::EnterListLine(std::u16string_view line, std::int64_t li
   };
   if (line.size() > static_cast<std::size_t>(kLineCapacity)) return refuse();
 
-  FieldsList fields;
-  {
-    Dividing divider;
-    divider.ConfigureQuoting(u'"', u',', false);
-    divider.Prepare(&fields, kListFields, u"1111111");
-    divider.DivideAll(line.data(), static_cast<int>(line.size()));
-  }
+  divider.DivideAll(line.data(), static_cast<int>(line.size()));
   const std::u16string highText = fields.item(kHighField);
   const std::u16string rowText = fields.item(kRowField);
   const std::u16string columnText = fields.item(kColumnField);

@@ -12,6 +12,8 @@
 
 namespace kelvo {
 
+class Dividing;
+class FieldsList;
 class FinalEffects;
 
 class PastoralSceneUTF16 {
@@ -98,7 +100,8 @@ class PastoralSceneUTF16 {
  private:
   // Enters one line of "surro.csv" (CR already dropped); lineNumber counts from 1. A line
   // that does not fit is refused (false), with its reports when report is set.
-  bool EnterListLine(std::u16string_view line, std::int64_t lineNumber, bool report);
+  bool EnterListLine(Dividing& divider, const FieldsList& fields, std::u16string_view line,
+                     std::int64_t lineNumber, bool report);
   // The one report for the refused lines of a list beyond those reported one by one.
   static void ReportFurtherRefusals(std::u16string_view operation, std::u16string_view file,
                                     std::int64_t refused);

@@ -45,17 +45,17 @@ void Dividing::Prepare(FieldsList* list, int limit, std::u16string_view selectio
 }
 
 int Dividing::DivideAll(const char16_t* units, int count) {
-  DivideLine(units, count);
+  const int fields = DivideLine(units, count);
   CopyAll();
-  return limit_;
+  return fields;
 }
 
 int Dividing::DivideConverting(const char16_t* units, int fieldNumber, int count) {
-  DivideLine(units, count);
+  const int fields = DivideLine(units, count);
   // The conversion for field fieldNumber is the identity, so this is a plain copy.
   (void)fieldNumber;
   CopyAll();
-  return limit_;
+  return fields;
 }
 
 // A unit beyond the field buffer is dropped: the buffer is never written past.
@@ -70,7 +70,7 @@ void Dividing::HandOn() {
   queue_->emplace_back(text);
 }
 
-void Dividing::DivideLine(const char16_t* units, int count) {
+int Dividing::DivideLine(const char16_t* units, int count) {
   queue_->clear();
   fieldLength_ = 0;
   int n = 1;
@@ -104,11 +104,13 @@ void Dividing::DivideLine(const char16_t* units, int count) {
   } else {
     --n;
   }
-  limit_ = n;
+  return n;
 }
 
 void Dividing::CopyAll() {
   if (list_ == nullptr) return;
+  // Nothing of an earlier line stays in the list.
+  list_->Clear();
   for (std::size_t i = 0; i < queue_->size(); ++i) list_->item((*queue_)[i], static_cast<int>(i));
 }
 

@@ -37,7 +37,8 @@ class Dividing {
   int DivideAll(const char16_t* units, int count);
 
  private:
-  void DivideLine(const char16_t* units, int count);
+  // Collects the selected fields of the line; returns the number of fields found.
+  int DivideLine(const char16_t* units, int count);
   void HandOn();
   void Append(char16_t unit);
   void CopyAll();

@@ -61,15 +61,15 @@ void DividingSJIS::StartQueue() {
 
 int DividingSJIS::DivideAppending(const char* bytes, int count, const std::string& suffix,
                                   int suffixCode) {
-  DivideLine(bytes, count);
+  const int fields = DivideLine(bytes, count);
   CopyAppending(suffix, suffixCode);
-  return limit_;
+  return fields;
 }
 
 int DividingSJIS::DivideConverting(const char* bytes, int fieldNumber, int count) {
-  DivideLine(bytes, count);
+  const int fields = DivideLine(bytes, count);
   CopyConverting(fieldNumber);
-  return limit_;
+  return fields;
 }
 
 // A byte beyond the field buffer is dropped: the buffer is never written past.
@@ -84,7 +84,7 @@ void DividingSJIS::HandOn() {
   queue_->Push(std::string(text));
 }
 
-void DividingSJIS::DivideLine(const char* bytes, int count) {
+int DividingSJIS::DivideLine(const char* bytes, int count) {
   if (queue_ == nullptr || queue_->queue_size() > kFillerCount) StartQueue();
   fieldLength_ = 0;
   int n = 1;
@@ -136,11 +136,13 @@ void DividingSJIS::DivideLine(const char* bytes, int count) {
   } else {
     --n;
   }
-  limit_ = n;
+  return n;
 }
 
 void DividingSJIS::CopyAppending(const std::string& suffix, int suffixCode) {
   if (list_ == nullptr) return;
+  // Nothing of an earlier line stays in the list.
+  list_->Clear();
   const std::string tail = Character(suffixCode) + suffix;
   const int count = queue_->Count();
   for (int i = 0; i < count; ++i) list_->item(queue_->q(i) + tail, i);
@@ -150,6 +152,7 @@ void DividingSJIS::CopyConverting(int fieldNumber) {
   if (list_ == nullptr) return;
   // The conversion for field fieldNumber is the identity, so this is a plain copy.
   (void)fieldNumber;
+  list_->Clear();
   const int count = queue_->Count();
   for (int i = 0; i < count; ++i) list_->item(queue_->q(i), i);
 }

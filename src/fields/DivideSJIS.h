@@ -45,7 +45,8 @@ class DividingSJIS {
   int DivideAppending(const char* bytes, int count, const std::string& suffix, int suffixCode);
 
  private:
-  void DivideLine(const char* bytes, int count);
+  // Collects the fields of the line in the queue; returns the number of fields found.
+  int DivideLine(const char* bytes, int count);
   void CopyAppending(const std::string& suffix, int suffixCode);
   void CopyConverting(int fieldNumber);
   void StartQueue();

@@ -18,6 +18,8 @@ class FieldsList {
   std::u16string item(int index) const;
   // Puts the text at the index; a bad index is reported and nothing is stored.
   void item(const std::u16string& text, int index);
+  // Empties every slot.
+  void Clear() { items_.clear(); }
 
  private:
   std::vector<std::u16string> items_;

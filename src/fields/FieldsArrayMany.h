@@ -19,6 +19,8 @@ class FieldsListMany {
   std::string item(int index) const;
   // Puts the text at the index; a bad index is reported and nothing is stored.
   void item(const std::string& text, int index);
+  // Empties every slot.
+  void Clear() { items_.clear(); }
 
  private:
   std::vector<std::string> items_;

@@ -10,6 +10,7 @@
 #include "fields/DivideSJIS.h"
 #include "fields/FieldsArray.h"
 #include "fields/FieldsArrayMany.h"
+#include "platform/Platform.h"
 
 namespace kelvo {
 namespace {
@@ -77,6 +78,31 @@ TEST(WideSplitter, FieldLongerThanBufferIsCutNotOverrun) {
   EXPECT_EQ(splitter.DivideAll(line.data(), static_cast<int>(line.size())), 2);
   EXPECT_EQ(list.item(0).size(), Dividing::kFieldBufferSize);
   EXPECT_EQ(list.item(1), u"y");
+}
+
+// One splitter serves every line of a list: each line is divided under the limit it was
+// prepared with, and no field of an earlier line stays in the list.
+TEST(WideSplitter, ServesLineAfterLine) {
+  TempDir dir;
+  FieldsList list;
+  Dividing splitter;
+  splitter.ConfigureQuoting(34, 44, true);
+  splitter.Prepare(&list, 4, kAll);
+  const std::pair<std::u16string, std::vector<std::u16string>> lines[] = {
+      {u"a,b", {u"a", u"b"}},
+      {u"c,d,e,f,g", {u"c", u"d", u"e", u"f"}},
+      {u"h", {u"h"}},
+      {u"", {}},
+  };
+  for (const auto& [line, fields] : lines) {
+    SCOPED_TRACE(platform::ToAnsi(line));
+    EXPECT_EQ(splitter.DivideAll(line.data(), static_cast<int>(line.size())),
+              static_cast<int>(fields.size()));
+    for (int i = 0; i < 5; ++i) {
+      const std::u16string expected = i < static_cast<int>(fields.size()) ? fields[i] : u"";
+      EXPECT_EQ(list.item(i), expected) << i;
+    }
+  }
 }
 
 struct IndexCase {
@@ -220,6 +246,29 @@ TEST(ByteSplitter, AppendsSeparatorAndSuffixToEveryField) {
   EXPECT_EQ(list.item(1), "\"C:\\Bx\"\\t.bin");
   EXPECT_EQ(list.item(2), "\\t.bin");
   EXPECT_EQ(list.item(3), "");
+}
+
+TEST(ByteSplitter, ServesLineAfterLine) {
+  TempDir dir;
+  FieldsListMany list;
+  DividingSJIS splitter;
+  splitter.Configure(CharacterTable(), kSemicolon);
+  splitter.Prepare(&list, 4);
+  const std::pair<std::string, std::vector<std::string>> lines[] = {
+      {"a;b", {"a", "b"}},
+      {"c;d;e;f;g", {"c", "d", "e", "f"}},
+      {"h", {"h"}},
+      {"", {}},
+  };
+  for (const auto& [line, fields] : lines) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(splitter.DivideConverting(line.data(), 1, static_cast<int>(line.size())),
+              static_cast<int>(fields.size()));
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(list.item(i), i < static_cast<int>(fields.size()) ? fields[i] : "") << i;
+    }
+  }
+  EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
 TEST(ByteSplitter, FieldsBeyondTheQueueAreLost) {
