@@ -5,6 +5,7 @@
 
 #include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
+#include "support/FileRead.h"
 #include "support/Halt.h"
 #include "support/Text.h"
 
@@ -48,36 +49,6 @@ bool CopyFile(const std::u16string& from, const std::u16string& to, platform::Pl
 
 }  // namespace
 
-bool EngineFiles::ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
-                            std::int64_t limit) {
-  platform::InputFile file;
-  if (!file.Open(path, platform::ReadMode::Raw)) return false;
-  bytes.clear();
-  if (file.IsRegular()) {
-    std::int64_t size = file.Size();
-    if (limit >= 0 && size > limit) size = limit;
-    bytes.resize(static_cast<std::size_t>(size));
-    const std::int64_t got = file.ReadFully(bytes.data(), size);
-    if (got < 0) return false;
-    bytes.resize(static_cast<std::size_t>(got));
-    return true;
-  }
-  // Anything else is read to its end.
-  constexpr std::int64_t kChunk = 1 << 16;
-  for (;;) {
-    std::int64_t want = kChunk;
-    if (limit >= 0)
-      want = std::min<std::int64_t>(want, limit - static_cast<std::int64_t>(bytes.size()));
-    if (want <= 0) return true;
-    const std::size_t filled = bytes.size();
-    bytes.resize(filled + static_cast<std::size_t>(want));
-    const std::int64_t got = file.Read(bytes.data() + filled, want);
-    if (got < 0) return false;
-    bytes.resize(filled + static_cast<std::size_t>(got));
-    if (got == 0) return true;
-  }
-}
-
 bool EngineFiles::OpenUtf16(const std::u16string& name, int number, platform::InputFile& input,
                             std::int64_t& units, int& startIndex, std::uint8_t head[2],
                             int& headLength) {
@@ -100,30 +71,22 @@ bool EngineFiles::OpenUtf16(const std::u16string& name, int number, platform::In
 }
 
 bool EngineFiles::ShowDataFile(int readNumber) {
-  platform::InputFile file;
-  std::string text;
-  bool ok = file.Open(kDataFile, platform::ReadMode::Text);
-  char block[4096];
-  while (ok) {
-    std::int64_t got = file.Read(block, sizeof block);
-    if (got < 0) ok = false;
-    if (got <= 0) break;
-    text.append(block, static_cast<std::size_t>(got));
-  }
-  if (!ok) {
+  std::vector<std::uint8_t> bytes;
+  if (ReadWhole(kDataFile, bytes, platform::ReadMode::Text) != ReadOutcome::Read) {
     ReportError(ErrorMessage(u"Reset()", readNumber, kDataFile));
     return false;
   }
   // Line by line: CR LF or LF ends a line; each line is written with CR LF.
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::string out;
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
-    std::size_t next = end == std::string::npos ? text.size() : end + 1;
-    if (end == std::string::npos) end = text.size();
+    std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
     std::size_t stop = end;
     if (stop > start && text[stop - 1] == '\r') --stop;
-    out.append(text, start, stop - start);
+    out.append(text.substr(start, stop - start));
     out += "\r\n";
     start = next;
   }

@@ -51,10 +51,6 @@ class EngineFiles {
   // link), so that the input stays whole until the output is complete; else in place.
   static platform::Placement PlacementFor(const std::u16string& input,
                                           const std::u16string& output);
-  // Reads the whole file into bytes (resized to what was read, at most limit bytes when
-  // limit >= 0). false when it cannot be opened or read; nothing is reported.
-  static bool ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
-                        std::int64_t limit = -1);
 };
 
 }  // namespace kelvo

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "cmdline/FinalEffect.h"
-#include "convert/EngineFile.h"
 #include "drivers/ProgramRecord.h"
-#include "fields/Divide.h"
-#include "fields/FieldsArray.h"
 #include "platform/Platform.h"
+#include "split/Divide.h"
+#include "split/FieldsArray.h"
 #include "support/ErrorText.h"
+#include "support/FileRead.h"
 #include "support/Halt.h"
 #include "support/Text.h"
 #include "tables/SearchBinary.h"
@@ -161,13 +161,15 @@ void PastoralSceneUTF16::LoadSurrogateList() {
     ReportAndStop(ErrorMessage(u"Reset()", kListOpenError, kSurrogateList));
   }
   std::vector<std::uint8_t> bytes;
-  bool read = false;
-  try {
-    read = EngineFiles::ReadWhole(kSurrogateList, bytes);
-  } catch (const std::bad_alloc&) {
-    ReportAndStop(ErrorMessage(u"SetLength()", kUnitArrayError, ToText(size / 2)));
+  switch (ReadWhole(kSurrogateList, bytes)) {
+    case ReadOutcome::Read:
+      break;
+    case ReadOutcome::NoMemory:
+      ReportAndStop(ErrorMessage(u"SetLength()", kUnitArrayError, ToText(size / 2)));
+    case ReadOutcome::CannotOpen:
+    case ReadOutcome::ReadFailed:
+      ReportAndStop(ErrorMessage(u"Reset()", kListReadError, kSurrogateList));
   }
-  if (!read) ReportAndStop(ErrorMessage(u"Reset()", kListReadError, kSurrogateList));
 
   const std::size_t unitCount = bytes.size() / 2;
   const std::size_t start = (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) ? 1 : 0;
@@ -249,17 +251,9 @@ void PastoralSceneUTF16::LoadTableAndList(const FinalEffects& settings) {
 }
 
 int PastoralSceneUTF16::LoadUnderscoreList() {
-  platform::InputFile file;
-  std::string text;
-  bool ok = file.Open(kUnderscoreList, platform::ReadMode::Text);
-  char block[4096];
-  while (ok) {
-    const std::int64_t got = file.Read(block, sizeof block);
-    if (got < 0) ok = false;
-    if (got <= 0) break;
-    text.append(block, static_cast<std::size_t>(got));
-  }
-  file.Close();
+  std::vector<std::uint8_t> bytes;
+  const bool ok = ReadWhole(kUnderscoreList, bytes, platform::ReadMode::Text) == ReadOutcome::Read;
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 
   // The lines read before a failure are entered all the same.
   std::size_t start = 0;
@@ -267,12 +261,11 @@ int PastoralSceneUTF16::LoadUnderscoreList() {
   std::int64_t refused = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
-    const std::size_t next = end == std::string::npos ? text.size() : end + 1;
-    if (end == std::string::npos) end = text.size();
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
     if (end > start && text[end - 1] == '\r') --end;
     if (end == start) break;  // an empty line ends the list
-    const std::u16string line =
-        platform::FromAnsi(std::string_view(text).substr(start, end - start));
+    const std::u16string line = platform::FromAnsi(text.substr(start, end - start));
     start = next;
 
     const std::int64_t code = hexadecimal_sequence_to_integer(line, kHexDigits);

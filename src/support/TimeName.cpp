@@ -5,6 +5,7 @@
 
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
+#include "support/FileRead.h"
 #include "support/MessagesText.h"
 #include "support/Text.h"
 
@@ -38,25 +39,6 @@ bool ParseInteger(const std::u16string& text, std::int32_t& value) {
       magnitude > std::numeric_limits<std::int32_t>::max())
     return false;
   value = static_cast<std::int32_t>(magnitude);
-  return true;
-}
-
-// The text of the first line of a text file; false when it cannot be opened or read.
-bool ReadFirstLine(const std::u16string& name, std::u16string& line) {
-  platform::InputFile file;
-  if (!file.Open(name, platform::ReadMode::Text)) return false;
-  std::string bytes;
-  char block[4096];
-  for (;;) {
-    std::int64_t got = file.Read(block, sizeof block);
-    if (got < 0) return false;
-    if (got == 0) break;
-    bytes.append(block, static_cast<std::size_t>(got));
-    if (bytes.find_first_of("\r\n") != std::string::npos) break;
-  }
-  std::size_t end = bytes.find_first_of("\r\n");
-  if (end != std::string::npos) bytes.resize(end);
-  line = platform::FromAnsi(bytes);
   return true;
 }
 

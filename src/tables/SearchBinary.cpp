@@ -4,13 +4,13 @@
 #include <functional>
 #include <new>
 
-#include "convert/EngineFile.h"
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
+#include "support/FileRead.h"
 #include "support/Halt.h"
 #include "support/MessagesText.h"
-#include "support/PathEXE.h"
 #include "support/Text.h"
+#include "tables/PathEXE.h"
 
 namespace kelvo {
 
@@ -26,7 +26,6 @@ namespace {
 
 constexpr int kDefaultProbe = 1;
 constexpr int kSettingsProbe = 4;
-constexpr std::int64_t kLineBlock = 4096;
 
 void ReportReset(int number, const std::u16string& detail) {
   ReportError(ErrorMessage(u"Reset()", number, detail));
@@ -42,28 +41,6 @@ std::u16string ProbeFixedPath(const std::u16string& path, int number) {
   if (Present(path)) return path;
   ReportReset(number, path);
   return u"";
-}
-
-// Reads the first line of a text file (without its line end). False when the file cannot
-// be opened or read; an empty file gives an empty line.
-bool ReadFirstLine(const std::u16string& name, std::u16string& line) {
-  platform::InputFile file;
-  if (!file.Open(name, platform::ReadMode::Text)) return false;
-  std::string bytes;
-  std::array<char, kLineBlock> block{};
-  for (;;) {
-    const std::int64_t got = file.Read(block.data(), kLineBlock);
-    if (got < 0) return false;
-    if (got == 0) break;
-    const std::size_t before = bytes.size();
-    bytes.append(block.data(), static_cast<std::size_t>(got));
-    if (bytes.find_first_of("\r\n", before) != std::string::npos) break;
-  }
-  file.Close();
-  const std::size_t end = bytes.find_first_of("\r\n");
-  if (end != std::string::npos) bytes.resize(end);
-  line = platform::FromAnsi(bytes);
-  return true;
 }
 
 // Probe 4: the file named on the first line of the program's settings file.
@@ -128,13 +105,9 @@ std::u16string FindTableFile(const TableSearchInstance& instance, bool defaultTa
 std::vector<std::uint8_t> ReadTableFile(const std::u16string& path, int recordSize,
                                         int readNumber) {
   std::vector<std::uint8_t> bytes;
-  bool read = false;
-  try {
-    read = EngineFiles::ReadWhole(path, bytes);
-  } catch (const std::bad_alloc&) {
-    read = false;
+  if (ReadWhole(path, bytes) != ReadOutcome::Read) {
+    ReportAndStop(ErrorMessage(u"Reset()", readNumber, path));
   }
-  if (!read) ReportAndStop(ErrorMessage(u"Reset()", readNumber, path));
   if (bytes.empty() || bytes.size() % static_cast<std::size_t>(recordSize) != 0) {
     ReportAndStop(ErrorMessage(u"FileSize()", CurrentProgram().errors.tableSize, path));
   }

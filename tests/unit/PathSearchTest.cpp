@@ -9,7 +9,7 @@
 #include "TempDir.h"
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
-#include "support/PathEXE.h"
+#include "tables/PathEXE.h"
 
 namespace kelvo {
 namespace {

@@ -6,10 +6,10 @@
 
 #include "TempDir.h"
 #include "drivers/ProgramRecord.h"
-#include "fields/Divide.h"
-#include "fields/DivideSJIS.h"
-#include "fields/FieldsArray.h"
-#include "fields/FieldsArrayMany.h"
+#include "split/Divide.h"
+#include "split/DivideSJIS.h"
+#include "split/FieldsArray.h"
+#include "split/FieldsArrayMany.h"
 #include "platform/Platform.h"
 
 namespace kelvo {

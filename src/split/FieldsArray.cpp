@@ -1,6 +1,5 @@
-#include "fields/FieldsArrayMany.h"
+#include "split/FieldsArray.h"
 
-#include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
 
@@ -8,14 +7,20 @@ namespace kelvo {
 
 namespace {
 
+// This list exists only in the forward converter, so its numbers are its own.
+constexpr int kReadLow = 770;
+constexpr int kReadHigh = 771;
+constexpr int kStoreLow = 772;
+constexpr int kStoreHigh = 773;
+
 // Reports a bad index and returns false; true when the index is valid.
 bool CheckIndex(int index, int low, int high) {
   if (index < 0) {
     ReportError(ErrorMessage(u"item()", low, u"i < 0"));
     return false;
   }
-  if (index >= FieldsListMany::UPPER_LIMIT_TO_FIELD_NUMBER) {
-    ReportError(ErrorMessage(u"item()", high, u">= UPPER_LIMIT_TO_FIELD_NUMBER"));
+  if (index >= FieldsList::MAXIMUM_FIELD_COUNT) {
+    ReportError(ErrorMessage(u"item()", high, u">= MAXIMUM_FIELD_COUNT"));
     return false;
   }
   return true;
@@ -24,18 +29,16 @@ bool CheckIndex(int index, int low, int high) {
 }  // namespace
 
 // The slots are made as they are first filled: a slot never filled reads as the empty text.
-FieldsListMany::FieldsListMany() = default;
+FieldsList::FieldsList() = default;
 
-std::string FieldsListMany::item(int index) const {
-  const auto& errors = CurrentProgram().errors;
-  if (!CheckIndex(index, errors.itemReadLow, errors.itemReadHigh)) return "";
+std::u16string FieldsList::item(int index) const {
+  if (!CheckIndex(index, kReadLow, kReadHigh)) return u"";
   const auto at = static_cast<std::size_t>(index);
   return at < items_.size() ? items_[at] : decltype(items_)::value_type();
 }
 
-void FieldsListMany::item(const std::string& text, int index) {
-  const auto& errors = CurrentProgram().errors;
-  if (!CheckIndex(index, errors.itemStoreLow, errors.itemStoreHigh)) return;
+void FieldsList::item(const std::u16string& text, int index) {
+  if (!CheckIndex(index, kStoreLow, kStoreHigh)) return;
   const auto at = static_cast<std::size_t>(index);
   if (at >= items_.size()) items_.resize(at + 1);
   items_[at] = text;

@@ -1,10 +1,10 @@
-#include "support/PathEXE.h"
+#include "tables/PathEXE.h"
 
 #include <climits>
 
 #include "drivers/ProgramRecord.h"
-#include "fields/DivideSJIS.h"
-#include "fields/FieldsArrayMany.h"
+#include "split/DivideSJIS.h"
+#include "split/FieldsArrayMany.h"
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fields/FieldsArray.h"
+#include "split/FieldsArray.h"
 
 namespace kelvo {
 

@@ -1,4 +1,4 @@
-#include "fields/DivideSJIS.h"
+#include "split/DivideSJIS.h"
 
 #include <algorithm>
 

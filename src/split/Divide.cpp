@@ -1,4 +1,4 @@
-#include "fields/Divide.h"
+#include "split/Divide.h"
 
 #include <algorithm>
 

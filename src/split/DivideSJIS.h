@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fields/FieldsArrayMany.h"
+#include "split/FieldsArrayMany.h"
 #include "support/AnsiQueue.h"
 
 namespace kelvo {

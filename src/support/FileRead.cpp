@@ -1,0 +1,67 @@
+#include "support/FileRead.h"
+
+#include <algorithm>
+#include <new>
+
+namespace kelvo {
+
+namespace {
+// Bytes asked for in one read: the most one system call takes, and the growth of a buffer
+// for an input of unknown size.
+constexpr std::int64_t kLargestRead = std::int64_t{1} << 30;
+constexpr std::int64_t kStreamChunk = std::int64_t{1} << 16;
+constexpr std::int64_t kLineBlock = 4096;
+}  // namespace
+
+ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
+                      platform::ReadMode mode) {
+  bytes.clear();
+  platform::InputFile file;
+  if (!file.Open(path, mode)) return ReadOutcome::CannotOpen;
+  try {
+    const bool sized = file.IsRegular();
+    std::int64_t total = 0;
+    if (sized) bytes.resize(static_cast<std::size_t>(file.Size()));
+    for (;;) {
+      if (!sized && static_cast<std::int64_t>(bytes.size()) - total < kStreamChunk) {
+        bytes.resize(static_cast<std::size_t>(total + kStreamChunk));
+      }
+      const std::int64_t room = static_cast<std::int64_t>(bytes.size()) - total;
+      if (room == 0) break;
+      const std::int64_t got = file.Read(bytes.data() + total, std::min(room, kLargestRead));
+      if (got < 0) {
+        bytes.resize(static_cast<std::size_t>(total));
+        return ReadOutcome::ReadFailed;
+      }
+      if (got == 0) break;
+      total += got;
+    }
+    bytes.resize(static_cast<std::size_t>(total));
+  } catch (const std::bad_alloc&) {
+    bytes.clear();
+    bytes.shrink_to_fit();
+    return ReadOutcome::NoMemory;
+  }
+  return ReadOutcome::Read;
+}
+
+bool ReadFirstLine(const std::u16string& name, std::u16string& line) {
+  platform::InputFile file;
+  if (!file.Open(name, platform::ReadMode::Text)) return false;
+  std::string bytes;
+  char block[kLineBlock];
+  for (;;) {
+    const std::int64_t got = file.Read(block, kLineBlock);
+    if (got < 0) return false;
+    if (got == 0) break;
+    const std::size_t before = bytes.size();
+    bytes.append(block, static_cast<std::size_t>(got));
+    if (bytes.find_first_of("\r\n", before) != std::string::npos) break;
+  }
+  const std::size_t end = bytes.find_first_of("\r\n");
+  if (end != std::string::npos) bytes.resize(end);
+  line = platform::FromAnsi(bytes);
+  return true;
+}
+
+}  // namespace kelvo
