@@ -1,62 +1,30 @@
-// The run settings: filled once by the driver from the option scanner, then read by the
-// engines, the table loaders and the field selector.
+// The run settings: filled once by the driver from the option scanner, then handed in parts
+// to the engines, the table loaders and the field selector.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "convert/ConversionRules.h"
+#include "convert/PastoralUTF16.h"
+#include "tables/SearchBinary.h"
+
 namespace kelvo {
 
-class FinalEffects {
- public:
-  // The forward program's variant.
-  void Define(const std::u16string& inputName, const std::u16string& outputName,
-              const std::u16string& tableName, std::int32_t pNumber, std::int32_t fieldNumber,
-              bool carriageReturn, bool sameTime, bool keepBinaryTmp, bool defaultTableOnly,
-              bool lineFeedMode, bool removeControls, bool acquireTable, bool underscoreSurrogates,
-              bool viaBinaryTmp, bool showTable);
-  // The reverse program's and the recoder's variant (no field number, no "-u").
-  void Define(const std::u16string& inputName, const std::u16string& outputName,
-              const std::u16string& tableName, std::int32_t pNumber, bool carriageReturn,
-              bool sameTime, bool keepBinaryTmp, bool defaultTableOnly, bool lineFeedMode,
-              bool removeControls, bool acquireTable, bool viaBinaryTmp, bool showTable);
-  // Settings for building surro.txt from surro.csv: the four given values, CR LF lines,
-  // every other switch off.
-  void DefineForSurrogates(const std::u16string& inputName, const std::u16string& outputName,
-                           std::int32_t fieldNumber, bool underscoreSurrogates);
-
-  bool CarriageReturn() const { return carriageReturn_; }
-  std::int32_t FieldNumber() const { return fieldNumber_; }
-  std::u16string InputName() const { return inputName_; }
-  bool SameTime() const { return sameTime_; }
-  std::u16string OutputName() const { return outputName_; }
-  bool KeepBinaryTmp() const { return keepBinaryTmp_; }
-  bool DefaultTableOnly() const { return defaultTableOnly_; }
-  std::u16string TableName() const { return tableName_; }
-  std::int32_t PNumber() const { return pNumber_; }
-  bool LineFeedMode() const { return lineFeedMode_; }
-  bool RemoveControls() const { return removeControls_; }
-  bool AcquireTable() const { return acquireTable_; }
-  bool UnderscoreSurrogates() const { return underscoreSurrogates_; }
-  bool ViaBinaryTmp() const { return viaBinaryTmp_; }
-  bool ShowTable() const { return showTable_; }
-
- private:
-  bool carriageReturn_ = false;
-  std::int32_t fieldNumber_ = 0;
-  std::u16string inputName_;
-  bool sameTime_ = false;
-  std::u16string outputName_;
-  bool keepBinaryTmp_ = false;
-  bool defaultTableOnly_ = false;
-  std::u16string tableName_;
-  std::int32_t pNumber_ = 1;
-  bool lineFeedMode_ = false;
-  bool removeControls_ = false;
-  bool acquireTable_ = false;
-  bool underscoreSurrogates_ = false;
-  bool viaBinaryTmp_ = false;
-  bool showTable_ = false;
+struct FinalEffects {
+  std::u16string inputName;   // empty: standard input (reverse program)
+  std::u16string outputName;  // empty: standard output
+  std::u16string tableName;   // the settings file's first line, as read
+  std::int32_t pNumber = 1;   // "-P"
+  // "-r": the field to select (forward program); the field limit when none was given.
+  std::int32_t fieldNumber = 0;
+  LineEndMode lineEnds = LineEndMode::CrLf;                // "-LF", "-L", "-0"
+  Controls controls = Controls::Kept;                      // "-s"
+  SearchTable search;                                      // "-d", "-a", "-w"
+  SurrogateList surrogates = SurrogateList::Replacements;  // "-u"
+  bool sameTime = false;                                   // "-t"
+  bool viaBinaryTmp = false;                               // "-b"
+  bool keepBinaryTmp = false;                              // "-y"
 };
 
 }  // namespace kelvo

@@ -3,10 +3,8 @@
 #include <algorithm>
 
 #include "cmdline/Numbered.h"
-#include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
-#include "support/Halt.h"
 #include "support/Text.h"
 
 namespace kelvo {
@@ -33,12 +31,12 @@ bool StartsWith(std::u16string_view word, std::u16string_view start) {
 
 }  // namespace
 
-HyphenTerms::HyphenTerms(const std::vector<std::u16string>& arguments) : arguments_(arguments) {}
+HyphenTerms::HyphenTerms(const std::vector<std::u16string>& arguments, const OptionRecord& record)
+    : arguments_(arguments), record_(record) {}
 
-void HyphenTerms::SetUpTerms() {
-  const ProgramRecord& program = CurrentProgram();
-  fieldOptions_ = program.fieldOptions;
-  outAlias_ = program.outAlias;
+bool HyphenTerms::SetUpTerms() {
+  fieldOptions_ = record_.fieldOptions;
+  outAlias_ = record_.outAlias;
 
   printable_.clear();
   for (char16_t c = u' '; c <= u'~'; ++c) printable_.push_back(c);
@@ -53,10 +51,10 @@ void HyphenTerms::SetUpTerms() {
   lineBreak_ = u"\r\n";
   space_ = u" ";
   if (arguments_.empty() || arguments_[0].empty()) {
-    ReportAndStop(ErrorMessage(u"ParamStr()", program.errors.paramStr,
-                               u"ParamStr(1) = EMPTY" + lineBreak_ + program.name + space_ +
-                                   u"--help" + lineBreak_),
-                  1);
+    ReportError(ErrorMessage(
+        u"ParamStr()", record_.numbers.paramStr,
+        u"ParamStr(1) = EMPTY" + lineBreak_ + record_.name + space_ + u"--help" + lineBreak_));
+    return false;
   }
 
   optionTable_ = {
@@ -70,15 +68,16 @@ void HyphenTerms::SetUpTerms() {
     optionTable_.push_back({u"-u", kUnderscoreSurrogates});
     optionTable_.push_back({u"-Z", kWideFields});
   }
+  return true;
 }
 
 void HyphenTerms::ReadSetFile() {
-  const ProgramRecord& program = CurrentProgram();
+  const std::u16string& settingsFile = record_.settingsFile;
   setFileWords_.assign(kSetFileSlots + 1, std::u16string());
 
   platform::InputFile file;
-  if (!file.Open(program.settingsFile, platform::ReadMode::Text)) {
-    ReportError(ErrorMessage(u"Reset()", program.errors.settingsFile, program.settingsFile));
+  if (!file.Open(settingsFile, platform::ReadMode::Text)) {
+    ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile));
     return;
   }
 
@@ -104,7 +103,7 @@ void HyphenTerms::ReadSetFile() {
   while (line <= kSetFileSlots) {
     const std::int64_t count = file.Read(block, sizeof block);
     if (count < 0) {
-      ReportError(ErrorMessage(u"Reset()", program.errors.settingsFile, program.settingsFile));
+      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile));
       return;
     }
     if (count == 0) break;
@@ -273,7 +272,7 @@ void HyphenTerms::TakePlainWord(const std::u16string& word) {
 }
 
 bool HyphenTerms::TakeNumber(const std::u16string& word) {
-  NumberedTerm term;
+  NumberedTerm term(record_.numbers.sequenceToInteger);
   term.Split(word);
   const std::u16string prefix = term.Prefix();
   std::int32_t* target = nullptr;
@@ -292,7 +291,7 @@ bool HyphenTerms::TakeNumber(const std::u16string& word) {
 }
 
 bool HyphenTerms::TakeRange(const std::u16string& word) {
-  NumberedTerm term;
+  NumberedTerm term(record_.numbers.sequenceToInteger);
   term.SplitRange(word, kOpenRangeEnd);
   if (!term.FindRange()) return false;
   const std::u16string prefix = term.Prefix();
@@ -343,15 +342,14 @@ std::int32_t HyphenTerms::HexCode(std::u16string_view text) const {
 std::u16string HyphenTerms::listName(int index) {
   if (index == 1) return oValue_;
   if (index == 2) return underscoreValue_;
-  const ProgramRecord& program = CurrentProgram();
-  const int number = index <= 0 ? program.errors.listNameLow : program.errors.listNameHigh;
+  const int number = index <= 0 ? record_.numbers.listNameLow : record_.numbers.listNameHigh;
   ReportError(ErrorMessage(u"listName()", number, ToText(index)));
   return std::u16string();
 }
 
 std::u16string HyphenTerms::OutputName() {
   if (outputName_.empty() && !flags_[kNoDefaultOutput]) {
-    outputName_ = CurrentProgram().defaultOutput;
+    outputName_ = record_.defaultOutput;
   }
   return outputName_;
 }

@@ -1,6 +1,6 @@
 // The option scanner: turns the command line, together with the option words of the
 // program's settings file, into flags, numbers and file names. The option set and the
-// texts come from the running program's record.
+// texts come from the program's option record.
 #pragma once
 
 #include <array>
@@ -11,6 +11,22 @@
 
 namespace kelvo {
 
+// What the option scanner of one program reads and reports with.
+struct OptionRecord {
+  std::u16string name;           // the command name, in the report of a missing first word
+  std::u16string settingsFile;   // "set_tamorlek.txt"
+  std::u16string defaultOutput;  // "tamorlek.txt"
+  bool fieldOptions;             // the program takes "-r", "-u" and "-Z"
+  bool outAlias;                 // the program takes "--out"
+  struct Numbers {
+    int paramStr;           // no first argument
+    int listNameLow;        // listName below 1
+    int listNameHigh;       // listName above 2
+    int settingsFile;       // the settings file cannot be read
+    int sequenceToInteger;  // a number in a word is no number
+  } numbers;
+};
+
 class HyphenTerms {
  public:
   // Number of option lines taken from the settings file (after its first line).
@@ -18,10 +34,11 @@ class HyphenTerms {
   // Characters of a settings-file line that count.
   static constexpr std::size_t kSetFileLineLength = 256;
 
-  explicit HyphenTerms(const std::vector<std::u16string>& arguments);
+  HyphenTerms(const std::vector<std::u16string>& arguments, const OptionRecord& record);
 
-  // Sets the constants; without a first argument the program stops with exit code 1.
-  void SetUpTerms();
+  // Sets the constants. Without a first argument there is nothing to scan: false after the
+  // report.
+  [[nodiscard]] bool SetUpTerms();
   // Reads the settings file, builds the word list and interprets every word.
   void ScanTerms();
   // Reads the settings file into TableName and the settings-file words.
@@ -117,6 +134,7 @@ class HyphenTerms {
   bool TakeRange(const std::u16string& word);
 
   std::vector<std::u16string> arguments_;
+  OptionRecord record_;
   std::vector<FlagWord> optionTable_;
   bool fieldOptions_ = false;
   bool outAlias_ = false;

@@ -1,6 +1,5 @@
 #include "cmdline/Numbered.h"
 
-#include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
 
@@ -70,25 +69,9 @@ std::int32_t NumberedTerm::SecondNumber() {
 }
 
 std::int32_t NumberedTerm::sequence_to_integer(const std::u16string& text) {
-  std::int64_t value = 0;
-  bool valid = !text.empty();
-  for (char16_t c : text) {
-    if (!IsDigit(c)) {
-      valid = false;
-      break;
-    }
-    value = value * 10 + (c - u'0');
-    if (value > kNoRange) {
-      valid = false;
-      break;
-    }
-  }
-  if (!valid) {
-    ReportError(
-        ErrorMessage(u"sequence_to_integer()", CurrentProgram().errors.sequenceToInteger, text));
-    return -1;
-  }
-  return static_cast<std::int32_t>(value);
+  if (const std::optional<std::int32_t> value = ParseDecimal(text, Sign::Refused)) return *value;
+  ReportError(ErrorMessage(u"sequence_to_integer()", sequenceToInteger_, text));
+  return -1;
 }
 
 }  // namespace kelvo

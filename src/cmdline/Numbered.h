@@ -14,6 +14,9 @@ class NumberedTerm {
   // The open end of a word that cannot be a range.
   static constexpr std::int32_t kNoRange = 2147483647;
 
+  // sequenceToInteger: the error number of a text that is no number.
+  explicit NumberedTerm(int sequenceToInteger) : sequenceToInteger_(sequenceToInteger) {}
+
   // How many characters at the end of the text, read from the end, are decimal digits.
   static std::int32_t CountTrailingDigits(std::u16string_view text);
 
@@ -38,6 +41,8 @@ class NumberedTerm {
 
  private:
   void SplitWith(const std::u16string& word, std::int32_t openEnd);
+
+  int sequenceToInteger_;
 
   std::int32_t wordLength_ = 0;
   std::u16string prefix_;

@@ -7,20 +7,19 @@
 
 namespace kelvo {
 
-Conversion::Conversion()
-    : EucEngine(kShiftJisOutput, CurrentProgram().errors.engine, std::make_unique<SurvivorsEUC>()) {
-}
+Conversion::Conversion(const EngineRecord& record)
+    : EucEngine(kShiftJisOutput, record, std::make_unique<SurvivorsEUC>()) {}
 
 std::int64_t Conversion::ConvertToStandardOutput() {
-  return ToStandardOutput(false, Numbers().readToStandardOutput[0]);
+  return ToStandardOutput(Controls::Kept, Numbers().readToStandardOutput[0]);
 }
 
 std::int64_t Conversion::ConvertToStandardOutputFiltered() {
-  return ToStandardOutput(true, Numbers().readToStandardOutput[1]);
+  return ToStandardOutput(Controls::Removed, Numbers().readToStandardOutput[1]);
 }
 
-std::int64_t Conversion::ToStandardOutput(bool filtered, int readNumber) {
-  if (Convert(LineEndMode::CrLf, filtered, readNumber, u"") != 0) Stop(1);
+std::int64_t Conversion::ToStandardOutput(Controls controls, int readNumber) {
+  if (Run(LineEndMode::CrLf, controls, readNumber, u"") != OutputStatus::Written) Stop(1);
   return LineEnds();
 }
 

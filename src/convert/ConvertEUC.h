@@ -10,17 +10,17 @@ namespace kelvo {
 
 class Conversion : public EucEngine {
  public:
-  Conversion();
+  explicit Conversion(const EngineRecord& record);
 
-  // Convert the input with CR LF line ends and write it to standard output in one write;
-  // the result is the number of LF line ends met. A read failure or a failed write ends
-  // the program with exit code 1 after its report.
+  // Convert the input with CR LF line ends and write it to standard output; the result is
+  // the number of LF line ends met. A read failure or a failed write ends the program with
+  // exit code 1 after its report.
   std::int64_t ConvertToStandardOutput();
-  // The same with control characters removed (after PrepareControlFilter).
+  // The same with control characters removed.
   std::int64_t ConvertToStandardOutputFiltered();
 
  private:
-  std::int64_t ToStandardOutput(bool filtered, int readNumber);
+  std::int64_t ToStandardOutput(Controls controls, int readNumber);
 };
 
 }  // namespace kelvo

@@ -6,7 +6,7 @@
 
 namespace kelvo {
 
-ConvertEUCintoUTF16::ConvertEUCintoUTF16()
-    : EucEngine(kUtf16Output, CurrentProgram().errors.engine, std::make_unique<RuralAreaUTF16>()) {}
+ConvertEUCintoUTF16::ConvertEUCintoUTF16(const EngineRecord& record)
+    : EucEngine(kUtf16Output, record, std::make_unique<RuralAreaUTF16>()) {}
 
 }  // namespace kelvo

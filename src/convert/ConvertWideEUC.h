@@ -9,7 +9,7 @@ namespace kelvo {
 
 class ConvertEUCintoUTF16 : public EucEngine {
  public:
-  ConvertEUCintoUTF16();
+  explicit ConvertEUCintoUTF16(const EngineRecord& record);
 };
 
 }  // namespace kelvo

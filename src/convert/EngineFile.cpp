@@ -1,19 +1,17 @@
 #include "convert/EngineFile.h"
 
-#include <memory>
 #include <string>
+#include <vector>
 
-#include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
+#include "support/FileNames.h"
 #include "support/FileRead.h"
-#include "support/Halt.h"
 #include "support/Text.h"
 
 namespace kelvo {
 
 namespace {
 
-constexpr char16_t kDataFile[] = u"data.txt";
 // Bytes copied at a time.
 constexpr std::int64_t kCopyBlock = std::int64_t{1} << 18;
 // How long a run waits for a working file that another run holds.
@@ -21,60 +19,37 @@ constexpr std::int64_t kLockWaitMilliseconds = 60000;
 
 // Copies one file to another a block at a time; false on any failure. The target is
 // written as the placement says; a replacement is put in place only when complete.
-bool CopyFile(const std::u16string& from, const std::u16string& to, platform::Placement placement,
-              std::int64_t& copied) {
-  copied = 0;
+bool CopyFile(const std::u16string& from, const std::u16string& to, platform::Placement placement) {
   platform::InputFile in;
   if (!in.Open(from, platform::ReadMode::Raw)) return false;
+  platform::LargeBuffer block;
+  if (!block.Allocate(kCopyBlock)) return false;
   platform::OutputFile out;
   if (!out.Create(to, placement)) return false;
-  const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kCopyBlock]);
   for (;;) {
-    const std::int64_t got = in.Read(block.get(), kCopyBlock);
-    if (got < 0) {
+    const std::int64_t got = in.Read(block.Data(), kCopyBlock);
+    if (got < 0 || (got > 0 && !out.Write(block.Data(), got))) {
       out.Discard();
       return false;
     }
     if (got == 0) break;
-    if (!out.Write(block.get(), got)) {
-      out.Discard();
-      return false;
-    }
-    copied += got;
   }
   // The source is closed first: a replacement may take its place.
   in.Close();
   return out.Close();
 }
 
-}  // namespace
-
-bool EngineFiles::OpenUtf16(const std::u16string& name, int number, platform::InputFile& input,
-                            std::int64_t& units, int& startIndex, std::uint8_t head[2],
-                            int& headLength) {
-  headLength = 0;
-  std::int64_t got = -1;
-  if (!name.empty() && input.Open(name, platform::ReadMode::Raw)) {
-    // A regular file is sized; anything else is read to its end, and the bytes read here
-    // are converted first.
-    got = input.ReadFully(head, 2);
-  }
-  if (got < 0) {
-    input.Close();
-    ReportError(ErrorMessage(u"Reset()", number, name));
-    return false;
-  }
-  headLength = static_cast<int>(got);
-  startIndex = (got == 2 && head[0] == 0xFF && head[1] == 0xFE) ? 1 : 0;
-  units = input.IsRegular() ? input.Size() / 2 : 0;
-  return true;
+bool ReportReset(int number, const std::u16string& detail) {
+  ReportError(ErrorMessage(u"Reset()", number, detail));
+  return false;
 }
 
-bool EngineFiles::ShowDataFile(int readNumber) {
+}  // namespace
+
+bool EngineFiles::ShowDataFile(int readNumber, int reportNumber) {
   std::vector<std::uint8_t> bytes;
   if (ReadWhole(kDataFile, bytes, platform::ReadMode::Text) != ReadOutcome::Read) {
-    ReportError(ErrorMessage(u"Reset()", readNumber, kDataFile));
-    return false;
+    return ReportReset(readNumber, kDataFile);
   }
   // Line by line: CR LF or LF ends a line; each line is written with CR LF.
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -82,7 +57,7 @@ bool EngineFiles::ShowDataFile(int readNumber) {
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
-    std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
     if (end == std::string_view::npos) end = text.size();
     std::size_t stop = end;
     if (stop > start && text[stop - 1] == '\r') --stop;
@@ -92,49 +67,51 @@ bool EngineFiles::ShowDataFile(int readNumber) {
   }
   if (!platform::WriteStandardOutput(out.data(), out.size())) {
     // The report went nowhere: standard output is named by the empty name.
-    ReportError(ErrorMessage(u"Rewrite()", CurrentProgram().errors.tableReport, u""));
+    ReportError(ErrorMessage(u"Rewrite()", reportNumber, u""));
     return false;
   }
   return true;
 }
 
-std::int64_t EngineFiles::CopyToBinaryTmp(const std::u16string& path) {
-  std::int64_t copied = 0;
-  if (!CopyFile(path, kBinaryTmp, platform::Placement::Truncate, copied)) {
-    ReportAndStop(ErrorMessage(u"Reset()", CurrentProgram().errors.engine.copyTo, path));
-  }
-  return copied;
-}
-
-std::int64_t EngineFiles::CopyFromBinaryTmp(const std::u16string& path, bool keep) {
-  std::int64_t copied = 0;
+bool EngineFiles::CopyFromBinaryTmp(const std::u16string& path, bool keep,
+                                    const EngineNumbers& numbers) {
   // binary.tmp stays when the copy failed: it may hold the only complete text.
-  if (!CopyFile(kBinaryTmp, path, platform::Placement::Replace, copied) ||
+  if (!CopyFile(kBinaryTmp, path, platform::Placement::Replace) ||
       (!keep && !platform::RemoveFile(kBinaryTmp))) {
-    ReportAndStop(ErrorMessage(u"Reset()", CurrentProgram().errors.engine.copyFrom, path));
+    return ReportReset(numbers.copyFrom, path);
   }
-  return copied;
+  return true;
 }
 
-void EngineFiles::RenewInputTime(const std::u16string& input, bool keep) {
-  CopyToBinaryTmp(input);
+bool EngineFiles::RenewInputTime(const std::u16string& input, bool keep,
+                                 const EngineNumbers& numbers) {
+  if (!CopyFile(input, kBinaryTmp, platform::Placement::Truncate)) {
+    return ReportReset(numbers.copyTo, input);
+  }
   if (!platform::RenewModificationTime(input) || (!keep && !platform::RemoveFile(kBinaryTmp))) {
-    ReportAndStop(ErrorMessage(u"Reset()", CurrentProgram().errors.engine.copyFrom, input));
+    return ReportReset(numbers.copyFrom, input);
   }
+  return true;
 }
 
-void EngineFiles::RefuseBinaryTmpItself(const std::u16string& input, const std::u16string& output) {
+bool EngineFiles::BinaryTmpUsable(const std::u16string& input, const std::u16string& output,
+                                  const EngineNumbers& numbers) {
   for (const std::u16string* name : {&input, &output}) {
     if (platform::SamePlace(*name, kBinaryTmp)) {
-      ReportAndStop(ErrorMessage(u"Rewrite()", CurrentProgram().errors.binaryTmpItself, *name));
+      ReportError(ErrorMessage(u"Rewrite()", numbers.binaryTmpItself, *name));
+      return false;
     }
   }
+  return true;
 }
 
-void EngineFiles::LockWorkingFile(platform::FileLock& lock, const std::u16string& name) {
+bool EngineFiles::LockWorkingFile(platform::FileLock& lock, const std::u16string& name,
+                                  const EngineNumbers& numbers) {
   if (lock.Acquire(name, kLockWaitMilliseconds) == platform::FileLock::Outcome::Busy) {
-    ReportAndStop(ErrorMessage(u"Lock()", CurrentProgram().errors.lockTimeout, name));
+    ReportError(ErrorMessage(u"Lock()", numbers.lockTimeout, name));
+    return false;
   }
+  return true;
 }
 
 platform::Placement EngineFiles::PlacementFor(const std::u16string& input,

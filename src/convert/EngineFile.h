@@ -1,52 +1,65 @@
-// File operations that the three engines share: showing data.txt, the copies through
-// binary.tmp, reading a whole input and writing a whole output. Error numbers come from
-// the running program's record.
+// What the three engines share besides the conversion itself: their error numbers, the
+// showing of data.txt, the copies through binary.tmp, the locks on working files and the
+// placement of an output. Every operation that fails reports and returns false; the engine
+// or the driver decides whether the run stops.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "platform/Platform.h"
+#include "tables/SearchBinary.h"
 
 namespace kelvo {
 
+// Error numbers of the engine machinery.
+struct EngineNumbers {
+  int open;         // the input cannot be opened
+  int unitArray;    // the input block cannot be had
+  int outputArray;  // the output block cannot be had
+  int writeOutput;  // the output cannot be written
+  int showData;     // data.txt cannot be shown
+  int copyTo;       // the copy to binary.tmp failed
+  int copyFrom;     // the copy from binary.tmp (or the renewal of the input's time) failed
+  // Read failures of ConvertCrLf, ConvertLf, ConvertAsRead and their filtered variants.
+  std::array<int, 6> read;
+  std::array<int, 2> readToStandardOutput;  // the recoder's standard-output conversions
+  int lockTimeout;                          // a working file stayed locked by another run too long
+  int binaryTmpItself;  // a run through binary.tmp names binary.tmp as its input or output
+};
+
+// All that an engine of one program reports with and loads.
+struct EngineRecord {
+  EngineNumbers numbers;
+  CodeTableRecord table;
+};
+
 class EngineFiles {
  public:
-  // The working file of "-b" and "-t".
-  static constexpr char16_t kBinaryTmp[] = u"binary.tmp";
-
-  // Copies data.txt line by line to standard output, each line ending in CR LF. false
-  // after reporting "Reset() error-<readNumber>: data.txt" when data.txt cannot be read, or
-  // the program's table-report failure when standard output cannot take it.
-  [[nodiscard]] static bool ShowDataFile(int readNumber);
-  // Opens a UTF-16 input and keeps it open in input: its size in whole code units (0 for
-  // an input read to its end, such as a pipe), and a start index of 1 when it begins with
-  // the byte-order mark FF FE (0 otherwise). The bytes read to find out are left in head.
-  // false, after reporting "Reset() error-<number>: " + name, when it cannot be opened or
-  // read.
-  static bool OpenUtf16(const std::u16string& name, int number, platform::InputFile& input,
-                        std::int64_t& units, int& startIndex, std::uint8_t head[2],
-                        int& headLength);
-  // Copies the file to binary.tmp; any failure is reported and ends the program with exit
-  // code 1.
-  static std::int64_t CopyToBinaryTmp(const std::u16string& path);
+  // Copies data.txt line by line to standard output, each line ending in CR LF. False after
+  // reporting "Reset() error-<readNumber>: data.txt" when data.txt cannot be read, or
+  // "Rewrite() error-<reportNumber>: " when standard output cannot take it.
+  [[nodiscard]] static bool ShowDataFile(int readNumber, int reportNumber);
   // Replaces the file with a complete, flushed copy of binary.tmp and erases binary.tmp
-  // unless keep. When the copy fails, the file stays as it was, binary.tmp is kept whatever
-  // keep says, and the failure is reported and ends the program with exit code 1.
-  static std::int64_t CopyFromBinaryTmp(const std::u16string& path, bool keep);
+  // unless keep. When the copy fails, the file stays as it was and binary.tmp is kept
+  // whatever keep says: false after the report.
+  [[nodiscard]] static bool CopyFromBinaryTmp(const std::u16string& path, bool keep,
+                                              const EngineNumbers& numbers);
   // "-t": renews the modification time of the input and of nothing else. The input is
-  // copied to binary.tmp on the way, which stays with keep. Any failure is reported and ends
-  // the program with exit code 1.
-  static void RenewInputTime(const std::u16string& input, bool keep);
-  // Refuses a run that uses binary.tmp ("-b", "-t") when its input or output is binary.tmp
-  // itself, by any spelling or link: reports the name and ends the program with exit code 1
-  // before anything is written.
-  static void RefuseBinaryTmpItself(const std::u16string& input, const std::u16string& output);
+  // copied to binary.tmp on the way, which stays with keep. False after the report.
+  [[nodiscard]] static bool RenewInputTime(const std::u16string& input, bool keep,
+                                           const EngineNumbers& numbers);
+  // Whether a run through binary.tmp ("-b", "-t") may go on: false, after the report, when
+  // its input or output is binary.tmp itself, by any spelling or link.
+  [[nodiscard]] static bool BinaryTmpUsable(const std::u16string& input,
+                                            const std::u16string& output,
+                                            const EngineNumbers& numbers);
   // Holds the lock on a working file shared by concurrent runs in one directory (binary.tmp,
-  // text.tmp). A lock that another run keeps too long is reported and ends the program with
-  // exit code 1.
-  static void LockWorkingFile(platform::FileLock& lock, const std::u16string& name);
+  // text.tmp). False, after the report, when another run keeps it too long; a file that
+  // cannot be locked at all is nothing to share, and the run goes on.
+  [[nodiscard]] static bool LockWorkingFile(platform::FileLock& lock, const std::u16string& name,
+                                            const EngineNumbers& numbers);
   // How an output is written: a replacement when it is the input itself (any spelling or
   // link), so that the input stays whole until the output is complete; else in place.
   static platform::Placement PlacementFor(const std::u16string& input,

@@ -6,10 +6,9 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
-#include "cmdline/FinalEffect.h"
 #include "platform/Platform.h"
+#include "tables/SearchBinary.h"
 
 namespace kelvo {
 
@@ -21,16 +20,19 @@ class EucCodeTable {
   // The kind of a two-byte key whose mapping is one byte, the first value byte (a
   // half-width katakana in Shift_JIS).
   static constexpr std::uint8_t kOneByteKind = 2;
+  static constexpr int kRecordSize = 5;
 
+  // Takes the table's memory; Usable tells whether it could be had.
   EucCodeTable();
   virtual ~EucCodeTable() = default;
   EucCodeTable(const EucCodeTable&) = delete;
   EucCodeTable& operator=(const EucCodeTable&) = delete;
+  bool Usable() const { return entries_ != nullptr; }
 
-  // Finds the running program's table file, reads it in one go and stores its records.
-  // Ends the program with exit code 1 when the search fails, when it hands back an empty
-  // path, or when the file found cannot be read or is no whole number of records.
-  void LoadTable(const FinalEffects& settings);
+  // Finds the program's table file, reads it in one go and stores its records. False, after
+  // the reports, when the search fails, or when the file found cannot be read or is no
+  // whole number of records.
+  [[nodiscard]] bool LoadTable(const SearchTable& search, const CodeTableRecord& record);
   // Whether the "-w" report of the search could not be written.
   bool ReportFailed() const { return reportFailed_; }
 
@@ -50,6 +52,10 @@ class EucCodeTable {
   const std::uint32_t* Packed() const { return entries_; }
 
  private:
+  static bool Inside(std::int32_t key, std::int32_t index) {
+    return key >= 0 && key < kEntryCount && index >= 0 && index <= 2;
+  }
+
   // Zeroed table memory, filled in one large page where the system offers them.
   platform::LargeBuffer memory_;
   std::uint32_t* entries_ = nullptr;

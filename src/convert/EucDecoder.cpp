@@ -1,12 +1,10 @@
 #include "convert/EucDecoder.h"
 
-#include <bit>
 #include <cstring>
 #include <limits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "convert/AsciiRuns.h"
+#include "support/Text.h"
 
 namespace kelvo {
 
@@ -23,19 +21,14 @@ inline bool IsThreeByteTrail(std::uint8_t b) {
 
 // Room for the widest block store past the last byte written.
 constexpr std::int64_t kSlack = 64;
+// Bytes looked at by one step of an ASCII run.
+constexpr std::int64_t kRunStep = 16;
 
 }  // namespace
 
-void FillControlFilter(ControlFilter& filter) {
-  for (int b = 0; b < 256; ++b) {
-    const bool drop = b < 0x20 || (b >= 0x7F && b <= 0xA0);
-    filter[b] = drop ? kDropByte : static_cast<std::uint8_t>(b);
-  }
-}
-
 EucDecoder::EucDecoder(const EucCodeTable& table, const EucOutputForm& form, LineEndMode mode,
-                       const ControlFilter* filter)
-    : entries_(table.Packed()), form_(form), filter_(filter) {
+                       Controls controls, Steps steps)
+    : entries_(table.Packed()), form_(form), removeControls_(controls == Controls::Removed) {
   const std::uint8_t width = form.wideUnits ? 2 : 1;
   // Appends one character byte in the output's width.
   auto put = [width](SingleAction& a, std::uint8_t b) {
@@ -59,11 +52,11 @@ EucDecoder::EucDecoder(const EucCodeTable& table, const EucOutputForm& form, Lin
       a.lineEnd = 1;
     } else if (b == kCr) {
       if (mode == LineEndMode::AsRead) put(a, kCr);
-    } else if (filter_ == nullptr || (*filter_)[b] != kDropByte) {
+    } else if (!Dropped(static_cast<std::uint8_t>(b))) {
       put(a, static_cast<std::uint8_t>(b));
     }
   }
-  asciiRuns_ = true;
+  asciiRuns_ = steps == Steps::Fast;
   for (int b = 0x20; b < 0x7F; ++b) {
     const SingleAction& a = single_[b];
     if (a.length != width || a.bytes[0] != b || (width == 2 && a.bytes[1] != 0)) {
@@ -81,7 +74,7 @@ std::int64_t EucDecoder::Capacity(const EucOutputForm& form, std::int64_t size) 
 
 std::uint8_t* EucDecoder::UnmappedPair(std::uint8_t first, std::uint8_t second,
                                        std::uint8_t* out) const {
-  if (filter_ != nullptr && (*filter_)[first] == kDropByte) return out;
+  if (Dropped(first)) return out;
   *out++ = form_.unmappedPairGivesSecondByte ? second : first;
   if (form_.wideUnits) *out++ = 0;
   return out;
@@ -98,60 +91,67 @@ const std::uint8_t* EucDecoder::Unmapped(const std::uint8_t* p, const std::uint8
   if (!IsThreeByteTrail(p[1])) return p + 1;
   if (end - p < 3) return final ? p + 1 : nullptr;
   if (!IsThreeByteTrail(p[2])) return p + 1;
-  if (filter_ == nullptr || (*filter_)[kThreeByteLead] != kDropByte) {
+  if (!Dropped(kThreeByteLead)) {
     *out++ = static_cast<std::uint8_t>(form_.replacement);
     if (form_.wideUnits) *out++ = static_cast<std::uint8_t>(form_.replacement >> 8);
   }
   return p + 3;
 }
 
+inline const std::uint8_t* EucDecoder::DecodeSequence(const std::uint8_t* p,
+                                                      const std::uint8_t* end, bool final,
+                                                      std::uint8_t*& out) const {
+  if (end - p < 2) {
+    // A lead byte at the very end is dropped; one at the end of a block waits for the next
+    // block.
+    return final ? p + 1 : nullptr;
+  }
+  const std::uint32_t entry = entries_[std::uint32_t{p[1]} << 8 | *p];
+  if ((entry & 0xFF) == EucCodeTable::kMappedKind) {
+    out[0] = static_cast<std::uint8_t>(entry >> 8);
+    out[1] = static_cast<std::uint8_t>(entry >> 16);
+    out += 2;
+    return p + 2;
+  }
+  if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
+    *out++ = static_cast<std::uint8_t>(entry >> 8);
+    if (form_.wideUnits) *out++ = 0;
+    return p + 2;
+  }
+  return Unmapped(p, end, final, out);
+}
+
 std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::uint8_t* out) {
   std::uint8_t* o = out;
   if (form_.byteOrderMark) {
-    *o++ = 0xFF;
-    *o++ = 0xFE;
+    *o++ = kByteOrderMark[0];
+    *o++ = kByteOrderMark[1];
   }
   lineEnds_ = 0;
   std::int64_t consumed = 0;
-  return (o - out) + DecodeBlock(in, size, true, o, consumed);
+  return (o - out) + Convert(in, size, true, o, consumed);
 }
 
-std::int64_t EucDecoder::DecodeBlock(const std::uint8_t* in, std::int64_t size, bool final,
-                                     std::uint8_t* out, std::int64_t& consumed) {
-  std::uint8_t* o = out;
-  const std::uint8_t* p = in;
-  const std::uint8_t* const end = in + size;
-  const std::uint32_t* const entries = entries_;
-  std::int64_t lineEnds = 0;
+// Decodes from p up to end; returns where it stopped: end, or the start of a sequence that
+// the next block completes.
+inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const std::uint8_t* end,
+                                                   bool final, std::uint8_t*& o,
+                                                   std::int64_t& lineEnds) const {
+  const bool wide = form_.wideUnits;
   while (p < end) {
     const std::uint8_t b = *p;
     if (b < 0x80) {
-#if defined(__SSE2__)
-      if (asciiRuns_ && b >= 0x20 && b < 0x7F && end - p >= 16) {
-        // Blocks of 16 printable bytes are copied (widened for UTF-16) at once; the first
-        // block holds at least the current byte, so the run always advances.
-        const __m128i low = _mm_set1_epi8(0x1F);
-        const __m128i high = _mm_set1_epi8(0x7F);
-        const __m128i zero = _mm_setzero_si128();
-        while (end - p >= 16) {
-          const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-          const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(v, low), _mm_cmplt_epi8(v, high));
-          const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(printable));
-          unsigned count = 16;
-          if (form_.wideUnits) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_unpackhi_epi8(v, zero));
-          } else {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-          }
-          if (mask != 0xFFFF) count = static_cast<unsigned>(std::countr_one(mask));
-          p += count;
-          o += form_.wideUnits ? 2 * count : count;
-          if (count != 16) break;
-        }
+      if (asciiRuns_ && b >= 0x20 && b < 0x7F && end - p >= kRunStep) {
+        // A run of printable bytes, copied (widened for UTF-16) several at a time; the first
+        // step copies at least the current byte, so the run always advances.
+        int copied;
+        do {
+          copied = ascii::CopyPrintableBytes(p, o, wide);
+          p += copied;
+          o += wide ? 2 * copied : copied;
+        } while (copied == kRunStep && end - p >= kRunStep);
         continue;
       }
-#endif
       const SingleAction& a = single_[b];
       std::memcpy(o, a.bytes, 4);
       o += a.length;
@@ -159,35 +159,23 @@ std::int64_t EucDecoder::DecodeBlock(const std::uint8_t* in, std::int64_t size, 
       ++p;
       continue;
     }
-    // A run of two-byte sequences.
+    // A run of sequences of two or three bytes.
     do {
-      if (end - p < 2) {
-        // A lead byte at the very end is dropped; one at the end of a block waits for the
-        // next block.
-        if (final) ++p;
-        goto done;
-      }
-      const std::uint32_t entry = entries[std::uint32_t{p[1]} << 8 | *p];
-      if ((entry & 0xFF) == EucCodeTable::kMappedKind) {
-        o[0] = static_cast<std::uint8_t>(entry >> 8);
-        o[1] = static_cast<std::uint8_t>(entry >> 16);
-        o += 2;
-        p += 2;
-      } else if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
-        *o++ = static_cast<std::uint8_t>(entry >> 8);
-        if (form_.wideUnits) *o++ = 0;
-        p += 2;
-      } else {
-        const std::uint8_t* const next = Unmapped(p, end, final, o);
-        // A three-byte sequence that the block cuts waits for the next block.
-        if (next == nullptr) goto done;
-        p = next;
-      }
+      const std::uint8_t* const next = DecodeSequence(p, end, final, o);
+      if (next == nullptr) return p;
+      p = next;
     } while (p < end && *p >= 0x80);
   }
-done:
+  return p;
+}
+
+std::int64_t EucDecoder::Convert(const std::uint8_t* in, std::int64_t size, bool final,
+                                 std::uint8_t* out, std::int64_t& consumed) {
+  std::uint8_t* o = out;
+  std::int64_t lineEnds = 0;
+  const std::uint8_t* const stopped = DecodeBytes(in, in + size, final, o, lineEnds);
   lineEnds_ += lineEnds;
-  consumed = p - in;
+  consumed = stopped - in;
   return o - out;
 }
 

@@ -1,14 +1,14 @@
-// The conversion loop that the reverse converter and the recoder share: EUC-JP bytes are
-// decoded in one pass against an EucCodeTable.
+// The EUC-JP decoding kernel that the reverse converter and the recoder share: EUC-JP bytes
+// are decoded in one pass against an EucCodeTable.
 //
 // A byte of 80h or more pairs with the byte after it, whatever that byte is; the pair's key
 // is second * 256 + first. A lower byte stands alone and is its own key. A key of the
 // mapped kind gives its two value bytes; a key of the one-byte kind gives its first value
 // byte as one character. Otherwise a single LF or CR follows the line-end mode, the control
-// filter (when given) drops a sequence whose first byte it marks 07h, and any other
-// sequence gives one character: a byte in the output's character width (the second byte of
-// an unmapped pair for UTF-16, the first byte for Shift_JIS). A lead byte at the very end
-// of the input is dropped.
+// filter (under Controls::Removed) drops a sequence whose first byte is a control, and any
+// other sequence gives one character: a byte in the output's character width (the second
+// byte of an unmapped pair for UTF-16, the first byte for Shift_JIS). A lead byte at the
+// very end of the input is dropped.
 //
 // 8Fh followed by two bytes of A1h-FEh is one three-byte character (the supplementary
 // kanji), which no table maps: it gives one replacement character, or nothing when the
@@ -19,15 +19,11 @@
 #include <array>
 #include <cstdint>
 
+#include "convert/ConversionRules.h"
 #include "convert/EucCodeTable.h"
+#include "convert/StreamPump.h"
 
 namespace kelvo {
-
-enum class LineEndMode {
-  CrLf,    // LF gives CR LF, CR is dropped
-  Lf,      // LF gives LF, CR is dropped
-  AsRead,  // LF and CR stay as they stand
-};
 
 // What distinguishes one output encoding from the other.
 struct EucOutputForm {
@@ -38,22 +34,24 @@ struct EucOutputForm {
 };
 
 // UTF-16 little-endian with a byte-order mark (the reverse converter).
-inline constexpr EucOutputForm kUtf16Output{true, true, true, 0xFFFD};
+inline constexpr EucOutputForm kUtf16Output{.byteOrderMark = true,
+                                            .wideUnits = true,
+                                            .unmappedPairGivesSecondByte = true,
+                                            .replacement = 0xFFFD};
 // Shift_JIS bytes (the recoder).
-inline constexpr EucOutputForm kShiftJisOutput{false, false, false, 0x3F};
+inline constexpr EucOutputForm kShiftJisOutput{.byteOrderMark = false,
+                                               .wideUnits = false,
+                                               .unmappedPairGivesSecondByte = false,
+                                               .replacement = kUnconvertible};
 
-// The control filter: 07h marks a first byte whose sequence is dropped. C0 controls and
-// 7Fh-A0h are dropped; printable ASCII and A1h-FFh are kept (entry = the byte itself).
-// LF and CR are handled before the filter and never dropped.
-using ControlFilter = std::array<std::uint8_t, 256>;
-constexpr std::uint8_t kDropByte = 0x07;
-void FillControlFilter(ControlFilter& filter);
-
-class EucDecoder {
+class EucDecoder : public BlockKernel {
  public:
-  // filter may be null: nothing is dropped then.
+  // Which of the loop's steps run: all of them, or only the byte-by-byte ones, which are
+  // the oracle of the fast ones.
+  enum class Steps { Fast, ByteByByte };
+
   EucDecoder(const EucCodeTable& table, const EucOutputForm& form, LineEndMode mode,
-             const ControlFilter* filter);
+             Controls controls, Steps steps = Steps::Fast);
 
   // Room that Decode needs for an input of size bytes, whatever the bytes and the mode:
   // the byte-order mark, at most 4 (UTF-16) or 2 (Shift_JIS) bytes per input byte, and
@@ -70,9 +68,9 @@ class EucDecoder {
   // which is not final (a lead byte, or 8Fh and one byte of a three-byte sequence: at most
   // kMostCarried bytes), which the caller puts before the next block. In the final block
   // such bytes are lead bytes without their trail and are dropped.
-  std::int64_t DecodeBlock(const std::uint8_t* in, std::int64_t size, bool final, std::uint8_t* out,
-                           std::int64_t& consumed);
-  // The most input bytes that DecodeBlock leaves for the next block.
+  std::int64_t Convert(const std::uint8_t* in, std::int64_t size, bool final, std::uint8_t* out,
+                       std::int64_t& consumed) override;
+  // The most input bytes that Convert leaves for the next block.
   static constexpr std::int64_t kMostCarried = 2;
 
   // The LF line ends met (LF bytes without a mapping) since the decoder was made.
@@ -86,16 +84,23 @@ class EucDecoder {
     std::uint8_t lineEnd;
   };
 
+  const std::uint8_t* DecodeBytes(const std::uint8_t* p, const std::uint8_t* end, bool final,
+                                  std::uint8_t*& out, std::int64_t& lineEnds) const;
+  // Decodes the sequence at p, whose first byte is 80h or more. Returns the position after
+  // it, or null when the sequence needs bytes past the end of a block that is not final.
+  const std::uint8_t* DecodeSequence(const std::uint8_t* p, const std::uint8_t* end, bool final,
+                                     std::uint8_t*& out) const;
   std::uint8_t* UnmappedPair(std::uint8_t first, std::uint8_t second, std::uint8_t* out) const;
   // Decodes the sequence at p, at least two bytes before end, whose key has neither a
   // two-byte nor a one-byte mapping. Returns the position after it, or null when a
   // three-byte sequence needs a byte past the end of a block that is not final.
   const std::uint8_t* Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final,
                                std::uint8_t*& out) const;
+  bool Dropped(std::uint8_t first) const { return removeControls_ && IsControlCode(first); }
 
   const std::uint32_t* entries_;
   EucOutputForm form_;
-  const ControlFilter* filter_;
+  bool removeControls_;
   SingleAction single_[128];
   // Printable ASCII (20h-7Eh) gives itself in the character width: runs of it may be
   // copied in blocks.

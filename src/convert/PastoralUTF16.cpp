@@ -1,27 +1,19 @@
 #include "convert/PastoralUTF16.h"
 
-#include <cstdlib>
-#include <new>
 #include <utility>
 #include <vector>
 
-#include "cmdline/FinalEffect.h"
-#include "drivers/ProgramRecord.h"
-#include "platform/Platform.h"
 #include "split/Divide.h"
 #include "split/FieldsArray.h"
 #include "support/ErrorText.h"
+#include "support/FileNames.h"
 #include "support/FileRead.h"
-#include "support/Halt.h"
 #include "support/Text.h"
-#include "tables/SearchBinary.h"
 
 namespace kelvo {
 
 namespace {
 
-constexpr char16_t kSurrogateList[] = u"surro.csv";
-constexpr char16_t kUnderscoreList[] = u"surro.txt";
 constexpr int kRecordSize = 5;
 // Fields of a "surro.csv" line that the table reads.
 constexpr int kHighField = 1;
@@ -58,28 +50,26 @@ constexpr std::int64_t kIndexBytes =
     PastoralSceneUTF16::kRows * PastoralSceneUTF16::kColumns * std::int64_t{2};
 }  // namespace
 
-PastoralSceneUTF16::PastoralSceneUTF16() {
-  if (!memory_.AllocateTables(kEntryBytes + kIndexBytes)) throw std::bad_alloc();
+PastoralSceneUTF16::PastoralSceneUTF16(const SurrogateListNumbers& numbers) : numbers_(numbers) {
+  if (!memory_.AllocateTables(kEntryBytes + kIndexBytes)) return;
   entries_ = memory_.Data();
   surrogates_ = reinterpret_cast<std::uint16_t*>(memory_.Data() + kEntryBytes);
 }
 
-PastoralSceneUTF16::~PastoralSceneUTF16() = default;
-
 std::uint8_t PastoralSceneUTF16::Entry(char32_t unit, int k) const {
-  if (unit > kLastUnit || k < 0 || k > 2) return 0;
+  if (!Usable() || unit > kLastUnit || k < 0 || k > 2) return 0;
   return entries_[unit * 3 + static_cast<unsigned>(k)];
 }
 
 void PastoralSceneUTF16::SetEntry(char32_t unit, int k, std::uint8_t value) {
-  if (unit > kLastUnit || k < 0 || k > 2) return;
+  if (!Usable() || unit > kLastUnit || k < 0 || k > 2) return;
   entries_[unit * 3 + static_cast<unsigned>(k)] = value;
 }
 
 char16_t PastoralSceneUTF16::SurrogateUnit(char16_t high, char16_t low) const {
   const int row = high - kHighBase;
   const int column = low - kLowBase;
-  if (row < 0 || row >= kRows || column < 0 || column >= kColumns) return 0;
+  if (!Usable() || row < 0 || row >= kRows || column < 0 || column >= kColumns) return 0;
   return surrogates_[static_cast<std::size_t>(row * kColumns + column)];
 }
 
@@ -109,14 +99,12 @@ int PastoralSceneUTF16::ReplacementBytes(char16_t high, char16_t low, std::uint8
   }
 }
 
-void PastoralSceneUTF16::LoadTable(const FinalEffects& settings) {
-  const ProgramRecord& program = CurrentProgram();
-  const std::u16string binaryTable = FindTableFile(
-      TableSearchInstance{u"UTF16~EUC-JP.bin", program.errors.codeTable},
-      settings.DefaultTableOnly(), settings.AcquireTable(), settings.ShowTable(), &reportFailed_);
+bool PastoralSceneUTF16::LoadTable(const SearchTable& search, const CodeTableRecord& record) {
   // The whole file in one read.
-  const std::vector<std::uint8_t> bytes =
-      ReadTableFile(binaryTable, kRecordSize, program.errors.engine.tableRead);
+  const CodeTableFile file = ReadCodeTable(search, record, kRecordSize);
+  reportFailed_ = file.reportFailed;
+  if (!file.read) return false;
+  const std::vector<std::uint8_t>& bytes = file.bytes;
 
   const std::size_t records = bytes.size() / kRecordSize;
   for (std::size_t i = 0; i < records; ++i) {
@@ -148,6 +136,7 @@ void PastoralSceneUTF16::LoadTable(const FinalEffects& settings) {
   SetEntry(0, 0, kUnmapped);
   SetEntry(0, 1, 0);
   SetEntry(0, 2, 0);
+  return true;
 }
 
 void PastoralSceneUTF16::ListPair(char16_t high, int row, int column, char16_t replacement) {
@@ -155,26 +144,30 @@ void PastoralSceneUTF16::ListPair(char16_t high, int row, int column, char16_t r
   SetEntry(high, 0, kListedHigh);
 }
 
-void PastoralSceneUTF16::LoadSurrogateList() {
+bool PastoralSceneUTF16::LoadSurrogateList() {
   const std::int64_t size = platform::FileSize(kSurrogateList);
   if (size < 0 || !platform::CanOpen(kSurrogateList, platform::ReadMode::Raw)) {
-    ReportAndStop(ErrorMessage(u"Reset()", kListOpenError, kSurrogateList));
+    ReportError(ErrorMessage(u"Reset()", numbers_.listOpen, kSurrogateList));
+    return false;
   }
   std::vector<std::uint8_t> bytes;
   switch (ReadWhole(kSurrogateList, bytes)) {
     case ReadOutcome::Read:
       break;
     case ReadOutcome::NoMemory:
-      ReportAndStop(ErrorMessage(u"SetLength()", kUnitArrayError, ToText(size / 2)));
+      ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(size / 2)));
+      return false;
     case ReadOutcome::CannotOpen:
     case ReadOutcome::ReadFailed:
-      ReportAndStop(ErrorMessage(u"Reset()", kListReadError, kSurrogateList));
+      ReportError(ErrorMessage(u"Reset()", numbers_.listRead, kSurrogateList));
+      return false;
   }
 
   const std::size_t unitCount = bytes.size() / 2;
-  const std::size_t start = (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) ? 1 : 0;
+  const std::size_t start =
+      StartsWithByteOrderMark(bytes.data(), static_cast<std::int64_t>(bytes.size())) ? 1 : 0;
   // One splitter serves every line of the list.
-  FieldsList fields;
+  FieldsList fields(numbers_.fields);
   Dividing divider;
   divider.ConfigureQuoting(u'"', u',', false);
   divider.Prepare(&fields, kListFields, u"1111111");
@@ -183,7 +176,7 @@ void PastoralSceneUTF16::LoadSurrogateList() {
   std::int64_t lineNumber = 1;
   std::int64_t refused = 0;
   for (std::size_t i = start; i < unitCount; ++i) {
-    const char16_t unit = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    const char16_t unit = UnitAt(&bytes[2 * i]);
     if (unit == kCarriageReturn) continue;
     if (unit != kLineFeed) {
       line.push_back(unit);
@@ -194,16 +187,18 @@ void PastoralSceneUTF16::LoadSurrogateList() {
   }
   // Units after the last line feed are not a line.
   ReportFurtherRefusals(u"LoadSurrogateList()", kSurrogateList, refused);
+  return true;
 }
 
 void PastoralSceneUTF16::ReportFurtherRefusals(std::u16string_view operation,
-                                               std::u16string_view file, std::int64_t refused) {
+                                               std::u16string_view file,
+                                               std::int64_t refused) const {
   if (refused <= kReportedRefusals) return;
   std::u16string detail(file);
   detail += u": ";
   detail += ToText(refused - kReportedRefusals);
   detail += u" more lines refused";
-  ReportError(ErrorMessage(operation, kFurtherRefusals, detail));
+  ReportError(ErrorMessage(operation, numbers_.furtherRefusals, detail));
 }
 
 bool PastoralSceneUTF16::EnterListLine(Dividing& divider, const FieldsList& fields,
@@ -211,7 +206,7 @@ bool PastoralSceneUTF16::EnterListLine(Dividing& divider, const FieldsList& fiel
                                        bool report) {
   auto refuse = [&] {
     if (report) {
-      ReportError(ErrorMessage(u"LoadSurrogateList()", kRefusedListLine,
+      ReportError(ErrorMessage(u"LoadSurrogateList()", numbers_.refusedLine,
                                RefusedLine(kSurrogateList, lineNumber, line)));
     }
     return false;
@@ -226,9 +221,10 @@ bool PastoralSceneUTF16::EnterListLine(Dividing& divider, const FieldsList& fiel
   std::int32_t row = -1;
   std::int32_t column = -1;
   for (const auto& [text, value] : {std::pair{&rowText, &row}, std::pair{&columnText, &column}}) {
-    if (!ParseDecimal(*text, *value)) {
-      *value = -1;
-      if (report) ReportError(ErrorMessage(u"sequence_to_integer()", kNotANumber, *text));
+    const std::optional<std::int32_t> parsed = ParseDecimal(*text, Sign::Allowed);
+    *value = parsed.value_or(-1);
+    if (!parsed && report) {
+      ReportError(ErrorMessage(u"sequence_to_integer()", numbers_.notANumber, *text));
     }
   }
 
@@ -241,16 +237,17 @@ bool PastoralSceneUTF16::EnterListLine(Dividing& divider, const FieldsList& fiel
   return true;
 }
 
-void PastoralSceneUTF16::LoadTableAndList(const FinalEffects& settings) {
-  LoadTable(settings);
-  if (settings.UnderscoreSurrogates()) {
+bool PastoralSceneUTF16::LoadTableAndList(const SearchTable& search, const CodeTableRecord& record,
+                                          SurrogateList list) {
+  if (!LoadTable(search, record)) return false;
+  if (list == SurrogateList::Underscores) {
     LoadUnderscoreList();
-  } else {
-    LoadSurrogateList();
+    return true;
   }
+  return LoadSurrogateList();
 }
 
-int PastoralSceneUTF16::LoadUnderscoreList() {
+void PastoralSceneUTF16::LoadUnderscoreList() {
   std::vector<std::uint8_t> bytes;
   const bool ok = ReadWhole(kUnderscoreList, bytes, platform::ReadMode::Text) == ReadOutcome::Read;
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -276,7 +273,7 @@ int PastoralSceneUTF16::LoadUnderscoreList() {
     const int column = low - kLowBase;
     if (HexRunLength(line) > kHexDigits || code < 0x20000 || code > 0x3FFFF || column < 0) {
       if (refused++ < kReportedRefusals) {
-        ReportError(ErrorMessage(u"LoadUnderscoreList()", kRefusedUnderscore,
+        ReportError(ErrorMessage(u"LoadUnderscoreList()", numbers_.refusedUnderscore,
                                  RefusedLine(kUnderscoreList, lineNumber, line)));
       }
     } else {
@@ -285,11 +282,7 @@ int PastoralSceneUTF16::LoadUnderscoreList() {
     ++lineNumber;
   }
   ReportFurtherRefusals(u"LoadUnderscoreList()", kUnderscoreList, refused);
-  if (!ok) {
-    ReportError(ErrorMessage(u"Reset()", kUnderscoreError, kUnderscoreList));
-    return -2;
-  }
-  return 0;
+  if (!ok) ReportError(ErrorMessage(u"Reset()", numbers_.underscoreRead, kUnderscoreList));
 }
 
 bool PastoralSceneUTF16::IsHexDigit(char16_t character) {
@@ -311,33 +304,6 @@ std::int64_t PastoralSceneUTF16::hexadecimal_sequence_to_integer(std::u16string_
     value = value * 16 + (c <= u'9' ? c - u'0' : c - u'A' + 10);
   }
   return value;
-}
-
-bool PastoralSceneUTF16::ParseDecimal(std::u16string_view text, std::int32_t& result) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-  std::int64_t value = 0;
-  bool valid = i < text.size();
-  for (; valid && i < text.size(); ++i) {
-    if (text[i] < u'0' || text[i] > u'9') {
-      valid = false;
-    } else {
-      value = value * 10 + (text[i] - u'0');
-      if (value > std::int64_t{0x80000000}) valid = false;
-    }
-  }
-  if (negative) value = -value;
-  if (!valid || value > 0x7FFFFFFF) return false;
-  result = static_cast<std::int32_t>(value);
-  return true;
-}
-
-std::int32_t PastoralSceneUTF16::sequence_to_integer(std::u16string_view text) {
-  std::int32_t value = 0;
-  if (ParseDecimal(text, value)) return value;
-  ReportError(ErrorMessage(u"sequence_to_integer()", kNotANumber, text));
-  return -1;
 }
 
 }  // namespace kelvo

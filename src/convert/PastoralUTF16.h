@@ -4,17 +4,35 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/Platform.h"
+#include "split/FieldsArray.h"
+#include "tables/SearchBinary.h"
 
 namespace kelvo {
 
 class Dividing;
-class FieldsList;
-class FinalEffects;
+
+// The error numbers of the surrogate lists.
+struct SurrogateListNumbers {
+  int unitArray;            // surro.csv does not fit in memory ("SetLength()")
+  int refusedLine;          // a surro.csv line that does not fit
+  int notANumber;           // a row or column of surro.csv that is no number
+  int listOpen;             // surro.csv cannot be opened
+  int listRead;             // surro.csv cannot be read
+  int refusedUnderscore;    // a surro.txt line that does not fit
+  int underscoreRead;       // surro.txt cannot be read
+  int furtherRefusals;      // how many more list lines were refused
+  FieldListNumbers fields;  // the field list of a surro.csv line
+};
+
+// Which list maps the supplementary-plane characters.
+enum class SurrogateList {
+  Replacements,  // surro.csv: each listed pair to its replacement
+  Underscores,   // surro.txt ("-u"): each listed code point to the fullwidth low line
+};
 
 class PastoralSceneUTF16 {
  public:
@@ -37,37 +55,29 @@ class PastoralSceneUTF16 {
   static constexpr int kLineCapacity = 129;
   // What every character of "surro.txt" becomes: the fullwidth low line.
   static constexpr char16_t kUnderscore = 0xFF3F;
-
-  // Error numbers of the sites in this unit.
-  static constexpr int kUnitArrayError = 789;     // "SetLength() error-789: " + count
-  static constexpr int kRefusedListLine = 790;    // a "surro.csv" line that does not fit
-  static constexpr int kNotANumber = 791;         // "sequence_to_integer() error-791: "
-  static constexpr int kListOpenError = 792;      // "Reset() error-792: surro.csv"
-  static constexpr int kListReadError = 793;      // "Reset() error-793: surro.csv"
-  static constexpr int kRefusedUnderscore = 794;  // a "surro.txt" line that does not fit
-  static constexpr int kUnderscoreError = 829;    // "Reset() error-829: surro.txt"
-  static constexpr int kFurtherRefusals = 833;    // how many more list lines were refused
   // Refused lines of a list that are reported one by one; the rest are counted in one
   // report, so that a broken list cannot flood the directory with logs.
   static constexpr std::int64_t kReportedRefusals = 20;
 
-  PastoralSceneUTF16();
-  ~PastoralSceneUTF16();
+  // Takes the table's memory; Usable tells whether it could be had.
+  explicit PastoralSceneUTF16(const SurrogateListNumbers& numbers);
   PastoralSceneUTF16(const PastoralSceneUTF16&) = delete;
   PastoralSceneUTF16& operator=(const PastoralSceneUTF16&) = delete;
+  bool Usable() const { return entries_ != nullptr; }
 
-  // Finds "UTF16~EUC-JP.bin" with the settings' "-d", "-a" and "-w" and fills the table
-  // from its 5-byte records; a later record for a key replaces an earlier one. Ends the
-  // program with exit code 1 when the file cannot be found or read.
-  void LoadTable(const FinalEffects& settings);
-  // Enters the pairs listed in "surro.csv". Ends the program with exit code 1 when the
-  // file cannot be opened or read. Lines that do not fit are reported and skipped.
-  void LoadSurrogateList();
-  // Enters the code points listed in "surro.txt", each mapped to the fullwidth low line.
-  // Returns 0, or -2 after reporting "Reset() error-829: surro.txt".
-  int LoadUnderscoreList();
-  // LoadTable, then the list the settings choose: "surro.txt" under "-u", else "surro.csv".
-  void LoadTableAndList(const FinalEffects& settings);
+  // Finds "UTF16~EUC-JP.bin" with the switches and fills the table from its 5-byte records;
+  // a later record for a key replaces an earlier one. False, after the reports, when the
+  // search fails or the file found cannot be read or is no whole number of records.
+  [[nodiscard]] bool LoadTable(const SearchTable& search, const CodeTableRecord& record);
+  // Enters the pairs listed in "surro.csv". False, after the report, when the file cannot be
+  // opened or read. Lines that do not fit are reported and skipped.
+  [[nodiscard]] bool LoadSurrogateList();
+  // Enters the code points listed in "surro.txt", each mapped to the fullwidth low line. A
+  // list that cannot be read is reported; the lines read before are entered all the same.
+  void LoadUnderscoreList();
+  // LoadTable, then the list. False when either cannot be loaded.
+  [[nodiscard]] bool LoadTableAndList(const SearchTable& search, const CodeTableRecord& record,
+                                      SurrogateList list);
   // Whether the "-w" report of the search could not be written.
   bool ReportFailed() const { return reportFailed_; }
 
@@ -92,9 +102,6 @@ class PastoralSceneUTF16 {
   static std::int64_t hexadecimal_sequence_to_integer(std::u16string_view text, int length);
   // Length of the leading run of upper-case hexadecimal digits.
   static int HexRunLength(std::u16string_view text);
-  // Value of a decimal text (optional sign, digits); -1 after reporting
-  // "sequence_to_integer() error-791: " + text when it is not a number.
-  static std::int32_t sequence_to_integer(std::u16string_view text);
   static bool IsHexDigit(char16_t character);
 
  private:
@@ -103,15 +110,14 @@ class PastoralSceneUTF16 {
   bool EnterListLine(Dividing& divider, const FieldsList& fields, std::u16string_view line,
                      std::int64_t lineNumber, bool report);
   // The one report for the refused lines of a list beyond those reported one by one.
-  static void ReportFurtherRefusals(std::u16string_view operation, std::u16string_view file,
-                                    std::int64_t refused);
-  // The decimal value of a text (optional sign, digits); false when it is not a number.
-  static bool ParseDecimal(std::u16string_view text, std::int32_t& result);
+  void ReportFurtherRefusals(std::u16string_view operation, std::u16string_view file,
+                             std::int64_t refused) const;
   // Marks the high surrogate and stores the replacement of the pair.
   void ListPair(char16_t high, int row, int column, char16_t replacement);
 
   // The entries and the surrogate index share one zeroed block of table memory; pages of
   // the index that are never written cost nothing.
+  SurrogateListNumbers numbers_;
   platform::LargeBuffer memory_;
   std::uint8_t* entries_ = nullptr;      // kEntryCount x (kind, byte 1, byte 2)
   std::uint16_t* surrogates_ = nullptr;  // kRows x kColumns

@@ -5,56 +5,47 @@
 #include <memory>
 #include <vector>
 
-#include "convert/EngineFile.h"
 #include "convert/RuralUTF16.h"
-#include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
+#include "support/FileNames.h"
+#include "support/Halt.h"
 #include "support/Text.h"
 
 namespace kelvo {
 
 namespace {
 
-constexpr char16_t kSpoolFile[] = u"text.tmp";
-
-// The reports of this path; the table search and the table read keep the program's own.
-constexpr int kWriteOutput = 182;
-constexpr int kShowData = 183;
-constexpr int kSpooling = 184;
-constexpr int kReadPlain = 185;
-constexpr int kReadFiltered = 186;
-constexpr int kSpoolArray = 187;
-constexpr int kOutputArray = 188;
-constexpr int kMeasuring = 189;
-
-EngineNumbers StandardInputNumbers() {
-  EngineNumbers numbers = CurrentProgram().errors.engine;
-  numbers.open = kMeasuring;
-  numbers.unitArray = kSpoolArray;
-  numbers.outputArray = kOutputArray;
-  numbers.writeOutput = kWriteOutput;
-  numbers.showData = kShowData;
-  numbers.read = {kReadPlain, kReadPlain, kReadPlain, kReadFiltered, kReadFiltered, kReadFiltered};
-  return numbers;
-}
-
-[[noreturn]] void SpoolingFailed() {
-  ReportAndStop(ErrorMessage(u"Reset()", kSpooling, kSpoolFile));
+EngineRecord StandardInputRecord(const EngineRecord& record, const StandardInputNumbers& numbers) {
+  EngineRecord own = record;
+  EngineNumbers& engine = own.numbers;
+  engine.open = numbers.measuring;
+  engine.unitArray = numbers.spoolArray;
+  engine.outputArray = numbers.outputArray;
+  engine.writeOutput = numbers.writeOutput;
+  engine.showData = numbers.showData;
+  engine.read = {numbers.readPlain,    numbers.readPlain,    numbers.readPlain,
+                 numbers.readFiltered, numbers.readFiltered, numbers.readFiltered};
+  return own;
 }
 
 }  // namespace
 
-StandardInput::StandardInput()
-    : engine_(kUtf16Output, StandardInputNumbers(), std::make_unique<RuralAreaUTF16>()) {}
+StandardInput::StandardInput(const EngineRecord& record, const StandardInputNumbers& numbers)
+    : spooling_(numbers.spooling),
+      engine_(kUtf16Output, StandardInputRecord(record, numbers),
+              std::make_unique<RuralAreaUTF16>()) {}
 
 std::int64_t StandardInput::CaptureStandardInput() {
+  const auto spoolingFailed = [this] {
+    ReportAndStop(ErrorMessage(u"Reset()", spooling_, kSpoolFile));
+  };
   // text.tmp is this run's until it has been converted: concurrent runs in the directory
   // wait for it.
-  EngineFiles::LockWorkingFile(spoolLock_, kSpoolFile);
+  if (!EngineFiles::LockWorkingFile(spoolLock_, kSpoolFile, engine_.Numbers())) Stop(1);
   platform::InputFile in;
   platform::OutputFile out;
-  if (!in.Open(u"", platform::ReadMode::Raw) || !out.Create(kSpoolFile)) SpoolingFailed();
+  if (!in.Open(u"", platform::ReadMode::Raw) || !out.Create(kSpoolFile)) spoolingFailed();
   // Every line gets CR LF: an LF without its CR gains one, a CR standing alone stays in its
   // line, and a last line without any line end gets both. A CR at the end of a block waits
   // for the next one to see whether an LF follows.
@@ -67,7 +58,7 @@ std::int64_t StandardInput::CaptureStandardInput() {
   std::int64_t written = 0;
   for (;;) {
     const std::int64_t got = in.Read(block.data(), static_cast<std::int64_t>(kChunk));
-    if (got < 0) SpoolingFailed();
+    if (got < 0) spoolingFailed();
     if (got == 0) break;
     spool.clear();
     for (std::int64_t i = 0; i < got; ++i) {
@@ -84,7 +75,7 @@ std::int64_t StandardInput::CaptureStandardInput() {
       if (!heldCr) spool.push_back(b);
       lineOpen = true;
     }
-    if (!out.Write(spool.data(), static_cast<std::int64_t>(spool.size()))) SpoolingFailed();
+    if (!out.Write(spool.data(), static_cast<std::int64_t>(spool.size()))) spoolingFailed();
     written += static_cast<std::int64_t>(spool.size());
   }
   spool.clear();
@@ -94,30 +85,14 @@ std::int64_t StandardInput::CaptureStandardInput() {
     spool.push_back('\n');
   }
   if (!out.Write(spool.data(), static_cast<std::int64_t>(spool.size())) || !out.Close()) {
-    SpoolingFailed();
+    spoolingFailed();
   }
   return written + static_cast<std::int64_t>(spool.size());
 }
 
-void StandardInput::Open(const FinalEffects& settings) {
-  outputName_ = settings.OutputName();
-  engine_.Open(settings, kSpoolFile);
-}
-
-bool StandardInput::ShowDataFile() {
-  return engine_.ShowDataFile();
-}
-
-void StandardInput::PrepareControlFilter() {
-  engine_.PrepareControlFilter();
-}
-
-int StandardInput::Convert() {
-  return engine_.ConvertAsRead(outputName_);
-}
-
-int StandardInput::ConvertFiltered() {
-  return engine_.ConvertAsReadFiltered(outputName_);
+void StandardInput::Open(const SearchTable& search, const std::u16string& outputName) {
+  outputName_ = outputName;
+  engine_.Open(search, kSpoolFile);
 }
 
 }  // namespace kelvo

@@ -1,58 +1,49 @@
 #include "drivers/Brenodax.h"
 
 #include "convert/ConvertWideEUC.h"
-#include "convert/EngineFile.h"
 #include "convert/StandardIO.h"
+#include "drivers/ProgramRecord.h"
 #include "drivers/ScanRun.h"
-#include "platform/Platform.h"
 #include "tables/DeriveBinaryEUC.h"
-#include "tables/SearchBinary.h"
 
 namespace kelvo {
+
+namespace {
+const ProgramRecord& program = kBrenodax;
+}  // namespace
 
 int RunBrenodax(const std::vector<std::u16string>& arguments) {
   if (arguments.empty() || arguments[0].empty()) {
     // Derive EUC-JP~UTF16.bin; the sparse source is searched for everywhere.
-    SearchTable search;
-    search.SetUp(platform::DefaultTableDirectory() + u"MS932~EUC-JP.bin", false, false, false);
-    DeriveBrenodaxTable().Derive(search);
-    return 0;
+    const DeriveBrenodaxTable derive(program.engine.table.tables, program.derivation);
+    return derive.Derive(SearchTable{}) ? 0 : 1;
   }
 
-  ScannedRun run = ScanRun(arguments);
+  ScannedRun run = ScanRun(program, arguments);
   const FinalEffects& settings = run.settings;
 
-  if (settings.InputName().empty()) {
+  if (settings.inputName.empty()) {
     // Standard input, spooled through text.tmp; line-end options, "-t" and "-b" do not
     // apply, every line keeps the CR LF the spool gives it.
-    StandardInput reader;
+    StandardInput reader(program.engine, program.standardInput);
     reader.CaptureStandardInput();
-    reader.Open(settings);
+    reader.Open(settings.search, settings.outputName);
     bool reported = true;
-    if (settings.ShowTable()) reported = reader.ShowDataFile() && !reader.TableReportFailed();
-    int result;
-    if (settings.RemoveControls()) {
-      reader.PrepareControlFilter();
-      result = reader.ConvertFiltered();
-    } else {
-      result = reader.Convert();
-    }
-    return result == 0 && reported ? 0 : 1;
+    if (settings.search.showTable) reported = reader.ShowDataFile() && !reader.TableReportFailed();
+    const OutputStatus written =
+        settings.controls == Controls::Removed ? reader.ConvertFiltered() : reader.Convert();
+    return written == OutputStatus::Written && reported ? 0 : 1;
   }
 
-  // binary.tmp serves "-b" and "-t"; a run that would write over its own input or output
-  // through it is refused before anything is written.
-  if ((settings.SameTime() || settings.ViaBinaryTmp())) {
-    EngineFiles::RefuseBinaryTmpItself(settings.InputName(), settings.OutputName());
-  }
+  RefuseBinaryTmpItself(settings, program.engine.numbers);
 
-  ConvertEUCintoUTF16 engine;
-  engine.Open(settings, settings.InputName());
+  ConvertEUCintoUTF16 engine(program.engine);
+  engine.Open(settings.search, settings.inputName);
   engine.HaltIfNoInput(-1);
   bool reported = true;
-  if (settings.ShowTable()) reported = engine.ShowDataFile() && !engine.TableReportFailed();
+  if (settings.search.showTable) reported = engine.ShowDataFile() && !engine.TableReportFailed();
   // An empty output name ("--out", or "-z" alone) writes to standard output.
-  const int code = engine.ConvertBySettings(settings);
+  const int code = ConvertBySettings(engine, settings);
   return reported ? code : 1;
 }
 

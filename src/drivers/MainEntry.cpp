@@ -10,14 +10,16 @@
 namespace kelvo {
 
 int RunMain(const ProgramRecord& program, Driver driver, int argc, char** argv) {
-  SetCurrentProgram(program);
+  SetLogNumbers(program.log);
+  const std::string outOfMemory = platform::ToAnsi(program.name) + ": out of memory\n";
   int code = 0;
   try {
     code = driver(platform::Arguments(argc, argv));
   } catch (const Halt& halt) {
+    if (halt.outOfMemory) platform::WriteStandardError(outOfMemory);
     code = halt.exitCode;
   } catch (const std::bad_alloc&) {
-    platform::WriteStandardError(platform::ToAnsi(program.name) + ": out of memory\n");
+    platform::WriteStandardError(outOfMemory);
     code = 1;
   } catch (const std::exception& failure) {
     platform::WriteStandardError(platform::ToAnsi(program.name) + ": " + failure.what() + "\n");

@@ -16,19 +16,15 @@ const std::array<std::uint8_t, 60> PutSurroCSV::kBuiltInList{
     0x00, 0x34, 0x00, 0x31, 0x00, 0x34, 0x00, 0x2C, 0x00, 0xE3, 0x8C, 0x0D, 0x00, 0x0A, 0x00,
 };
 
-int PutSurroCSV::WriteList(const std::u16string& path) {
-  path_ = path;
+bool PutSurroCSV::WriteList(const std::u16string& path) {
   // Put in place whole: a run starting at the same moment reads the old file or the new
   // one, never half of it.
   platform::OutputFile file;
-  bool ok = file.Create(path_, platform::Placement::Replace) &&
+  bool ok = file.Create(path, platform::Placement::Replace) &&
             file.Write(kBuiltInList.data(), kBuiltInList.size());
   ok = ok && file.Close();
-  if (!ok) {
-    ReportError(ErrorMessage(u"Rewrite()", kWriteListError, path_));
-    return -2;
-  }
-  return 0;
+  if (!ok) ReportError(ErrorMessage(u"Rewrite()", writeNumber_, path));
+  return ok;
 }
 
 }  // namespace kelvo

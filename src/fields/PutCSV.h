@@ -10,17 +10,18 @@ namespace kelvo {
 
 class PutSurroCSV {
  public:
-  // Error number of a list file that cannot be created or written.
-  static constexpr int kWriteListError = 802;
   // The exact bytes of the built-in list.
   static const std::array<std::uint8_t, 60> kBuiltInList;
 
-  // Creates (or empties) the file and writes the built-in list into it. Returns 0, or -2
-  // after reporting "Rewrite() error-802: " + path.
-  int WriteList(const std::u16string& path);
+  // writeNumber: the error number of a list file that cannot be created or written.
+  explicit PutSurroCSV(int writeNumber) : writeNumber_(writeNumber) {}
+
+  // Puts a file holding the built-in list in place, whole. False after reporting
+  // "Rewrite() error-<writeNumber>: " + path.
+  [[nodiscard]] bool WriteList(const std::u16string& path);
 
  private:
-  std::u16string path_;
+  int writeNumber_;
 };
 
 }  // namespace kelvo

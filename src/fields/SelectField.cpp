@@ -1,14 +1,8 @@
 #include "fields/SelectField.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <limits>
-#include <new>
 
-#include "cmdline/FinalEffect.h"
 #include "convert/EngineFile.h"
-#include "platform/Platform.h"
 #include "support/ErrorText.h"
 #include "support/Halt.h"
 #include "support/Text.h"
@@ -18,224 +12,120 @@ namespace kelvo {
 namespace {
 
 constexpr std::int64_t kMaximumUnits = static_cast<std::int64_t>(PTRDIFF_MAX / 4);
-
-inline char16_t UnitAt(const std::uint8_t* p) {
-  return static_cast<char16_t>(p[0] | p[1] << 8);
-}
-
 // Units selected at a time.
 constexpr std::int64_t kBlockUnits = std::int64_t{1} << 17;
 
-bool IsLow(char16_t unit) {
-  return unit >= kLowFirst && unit <= kLowLast;
-}
-
 }  // namespace
 
-Selecting::Selecting() = default;
-Selecting::~Selecting() = default;
+FieldSelection::FieldSelection(const Utf16Encoder& encoder, std::int32_t fieldNumber)
+    : encoder_(encoder), fieldNumber_(fieldNumber), keeping_(fieldNumber == 1) {}
 
-void Selecting::AttachSettings(const FinalEffects& settings) {
-  settings_ = &settings;
-  for (int i = 0; i < kFilterSize; ++i) {
-    const bool control = i <= 31 || (i >= 127 && i <= 160);
-    byteFilter_[static_cast<std::size_t>(i)] = control ? kDrop : static_cast<std::uint8_t>(i);
+std::int64_t FieldSelection::Convert(const std::uint8_t* in, std::int64_t size, bool final,
+                                     std::uint8_t* out, std::int64_t& consumed) {
+  const std::uint8_t* p = in;
+  const std::uint8_t* const end = in + size;
+  // Before the last block the final unit waits: it may be a high surrogate whose low
+  // surrogate comes with the next block.
+  const std::uint8_t* const stop = final || size < 2 ? end : end - 2;
+  std::uint8_t* o = out;
+  while (p < stop) {
+    const char16_t unit = UnitAt(p);
+    if (!(encoder_.EntryOf(unit) & Utf16Encoder::kMarked)) {
+      // A character, or a pair, of the kept field or of one passed over.
+      std::uint8_t passed[2];
+      std::uint8_t* const written = encoder_.EncodeOne(p, end, keeping_ ? o : passed);
+      if (keeping_) o = written;
+      continue;
+    }
+    p += 2;
+    if (unit == kLineFeed) {
+      *o++ = 0x0D;
+      *o++ = 0x0A;
+      field_ = 1;
+      keeping_ = fieldNumber_ == 1;
+      // Only the first line end closes an open quote; later ones let a quoted field span
+      // lines.
+      if (firstLine_) quoted_ = false;
+      firstLine_ = false;
+    } else if (unit == kQuote) {
+      quoted_ = !quoted_;
+    } else if (quoted_) {
+      if (keeping_) *o++ = static_cast<std::uint8_t>(kSeparator);
+    } else {
+      if (keeping_) *o++ = static_cast<std::uint8_t>(kSeparator);
+      ++field_;
+      keeping_ = field_ == fieldNumber_;
+    }
   }
+  consumed = p - in;
+  return o - out;
 }
 
-void Selecting::Open(const FinalEffects& settings, const std::u16string& inputName) {
-  unitCount_ = -1;
-  settings_ = &settings;
-  inputName_ = inputName;
-  fieldNumber_ = settings.FieldNumber();
-  quote_ = u'"';
-  dropSeparatorsInQuotes_ = false;
-  separator_ = u',';
+Selecting::Selecting(const SelectionNumbers& numbers, const CodeTableRecord& table,
+                     const SurrogateListNumbers& lists)
+    : numbers_(numbers), tableRecord_(table), lists_(lists) {}
 
-  input_.Close();
-  streamed_ = false;
-  if (EngineFiles::OpenUtf16(inputName_, kOpenError, input_, unitCount_, startIndex_, head_,
-                             headLength_)) {
-    streamed_ = !input_.IsRegular();
+void Selecting::Open(const SearchTable& search, SurrogateList list, std::int32_t fieldNumber,
+                     const std::u16string& inputName) {
+  fieldNumber_ = fieldNumber;
+  if (!input_.Open(inputName, ConversionInput::Units::Utf16)) {
+    ReportError(ErrorMessage(u"Reset()", numbers_.open, inputName));
   }
-  // A regular file is read again from its start by the conversion; only a stream, which
-  // cannot be read twice, stays open with the bytes read from it.
-  if (!streamed_) {
-    input_.Close();
-    headLength_ = 0;
-  }
-  outputCapacity_ = 2 * unitCount_;
-
-  FillCodeArray();
   AllocateArrays();
-
-  table_ = std::make_unique<PastoralSceneUTF16>();
-  table_->LoadTableAndList(settings);
+  table_ = std::make_unique<PastoralSceneUTF16>(lists_);
+  if (!table_->Usable()) StopForWantOfMemory();
+  if (!table_->LoadTableAndList(search, tableRecord_, list)) Stop(1);
+  // Line ends are CR LF; controls stay, but one-byte codes that are controls go.
+  const EncoderRules rules{.lineEnds = LineEndMode::CrLf,
+                           .controls = Controls::Kept,
+                           .oneByteControls = Controls::Removed,
+                           .marked = FieldSelection::kMarked};
+  if (!encoder_.Build(*table_, rules)) StopForWantOfMemory();
 }
 
 void Selecting::HaltIfNoInput(int exitCode) const {
-  if (unitCount_ < 0) Stop(exitCode);
+  if (!input_.Measured()) Stop(exitCode);
 }
 
-std::int64_t Selecting::FileSizeOf(const std::u16string& name) {
-  return platform::FileSize(name);
-}
-
-void Selecting::FillCodeArray() {
-  for (std::size_t k = 0; k < codeArray_.size(); ++k) codeArray_[k] = static_cast<std::uint8_t>(k);
-  codeArray_[0] = codeArray_[62];  // U+0000 is written as ">"
-}
-
-std::int64_t Selecting::AllocateArrays() {
-  units_.Release();
-  output_.Release();
-  if (unitCount_ < 0) {
-    ReportError(ErrorMessage(u"SetLength()", kUnitArrayError, ToText(unitCount_)));
-    return -1;
+void Selecting::AllocateArrays() {
+  const std::int64_t unitCount = UnitCount();
+  if (unitCount < 0) {
+    ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
+    return;
   }
   // The input is selected a block at a time: a block of units with room for one kept from
   // the block before, and an output block of two bytes for every unit.
-  blockUnits_ = unitCount_ < kBlockUnits && !streamed_ ? unitCount_ : kBlockUnits;
-  if (unitCount_ <= kMaximumUnits) units_.Allocate(2 * blockUnits_ + 2);
-  if (!units_) {
-    ReportAndStop(ErrorMessage(u"SetLength()", kUnitArrayError, ToText(unitCount_)));
+  const std::int64_t blockUnits =
+      unitCount < kBlockUnits && !input_.Streamed() ? unitCount : kBlockUnits;
+  if (unitCount > kMaximumUnits || !pump_.AllocateInput(2 * blockUnits, 2)) {
+    ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
+    Stop(1);
   }
-  output_.Allocate(2 * blockUnits_ + 4);
-  if (!output_) {
-    units_.Release();
-    ReportAndStop(ErrorMessage(u"SetLength()", kOutputArrayError, ToText(outputCapacity_)));
+  if (!pump_.AllocateOutput(2 * blockUnits + 4)) {
+    ReportError(ErrorMessage(u"SetLength()", numbers_.outputArray, ToText(2 * unitCount)));
+    Stop(1);
   }
-  return unitCount_;
 }
 
-int Selecting::WriteSelectedField(const std::u16string& outputName, bool replace) {
-  outputName_ = outputName;
-  if (unitCount_ < 0 || !units_ ||
-      (!input_.IsOpen() && !input_.Open(inputName_, platform::ReadMode::Raw))) {
-    ReportAndStop(ErrorMessage(u"Reset()", kReadError, inputName_));
+OutputStatus Selecting::WriteSelectedField(const std::u16string& outputName,
+                                           std::optional<platform::Placement> placement) {
+  FieldSelection selection(encoder_, fieldNumber_);
+  const PumpTarget target{
+      .name = outputName,
+      .placement = placement.value_or(EngineFiles::PlacementFor(input_.Name(), outputName)),
+      .prefix = {},
+      .readNumber = numbers_.read,
+      .writeNumber = numbers_.write,
+  };
+  switch (pump_.Run(input_, selection, target)) {
+    case PumpOutcome::Written:
+      return OutputStatus::Written;
+    case PumpOutcome::WriteFailed:
+      return OutputStatus::NotWritten;
+    case PumpOutcome::ReadFailed:
+      break;
   }
-  const platform::Placement placement =
-      replace ? platform::Placement::Replace : EngineFiles::PlacementFor(inputName_, outputName_);
-  platform::OutputFile file;
-  bool ok = file.Create(outputName_, placement);
-
-  std::uint8_t* const buffer = units_.Data();
-  const std::int64_t blockBytes = 2 * blockUnits_;
-  // A regular file up to the whole units it was measured at; anything else to its end.
-  std::int64_t remaining = streamed_ ? std::numeric_limits<std::int64_t>::max() : 2 * unitCount_;
-  std::int64_t carry = std::min<std::int64_t>(headLength_, remaining);
-  std::memcpy(buffer, head_, static_cast<std::size_t>(carry));
-  remaining -= carry;
-  headLength_ = 0;
-  ScanState state;
-  state.keeping = fieldNumber_ == 1;
-  bool first = true;
-  while (ok) {
-    const std::int64_t want = std::min(remaining, blockBytes - (carry & 1));
-    const std::int64_t got = want > 0 ? input_.ReadFully(buffer + carry, want) : 0;
-    if (got < 0) {
-      input_.Close();
-      file.Discard();
-      ReportAndStop(ErrorMessage(u"Reset()", kReadError, inputName_));
-    }
-    remaining -= got;
-    const bool final = got < want || remaining == 0;
-    const std::int64_t available = final ? (carry + got) & ~std::int64_t{1} : carry + got;
-    const std::uint8_t* in = buffer;
-    if (first) in += available < 2 * startIndex_ ? available : 2 * startIndex_;
-    first = false;
-    const std::uint8_t* const end = buffer + available;
-    // Before the last block the final unit waits: it may be a high surrogate whose low
-    // surrogate comes with the next block.
-    const std::uint8_t* const stop = final || end - in < 2 ? end : end - 2;
-    std::uint8_t* const last = Select(in, stop, end, output_.Data(), state);
-    ok = file.Write(output_.Data(), last - output_.Data());
-    if (final) break;
-    carry = end - in;
-    std::memmove(buffer, in, static_cast<std::size_t>(carry));
-  }
-  // The input is closed before the output is put in place: the output may replace it.
-  input_.Close();
-  ok = ok && file.Close();
-  if (!ok) {
-    file.Discard();
-    ReportError(ErrorMessage(u"Rewrite()", kWriteError, outputName_));
-    return -2;
-  }
-  return 0;
-}
-
-std::uint8_t* Selecting::Select(const std::uint8_t*& from, const std::uint8_t* stop,
-                                const std::uint8_t* end, std::uint8_t* out,
-                                ScanState& state) const {
-  const std::uint8_t* in = from;
-  while (in < stop) {
-    const char16_t u = UnitAt(in);
-    in += 2;
-    const std::uint8_t kind = table_->Entry(u, 0);
-    if (kind == PastoralSceneUTF16::kTwoBytes) {
-      if (state.keeping) {
-        *out++ = table_->Entry(u, 1);
-        *out++ = table_->Entry(u, 2);
-      }
-      continue;
-    }
-    if (kind == PastoralSceneUTF16::kOneByte) {
-      if (state.keeping) {
-        const std::uint8_t b = table_->Entry(u, 1);
-        if (b >= kFilterSize) {
-          *out++ = b;
-        } else if (byteFilter_[b] != kDrop) {
-          *out++ = codeArray_[byteFilter_[b]];
-        }
-      }
-      continue;
-    }
-    if (kind == PastoralSceneUTF16::kListedHigh || (u >= kHighFirst && u <= kHighLast)) {
-      // A high surrogate and the low surrogate after it are one character: the list's
-      // replacement or one "?". A high surrogate alone is a "?" and the unit after it is
-      // taken on its own.
-      std::uint8_t bytes[2];
-      int count = 0;
-      if (end - in >= 2 && IsLow(UnitAt(in))) {
-        const char16_t low = UnitAt(in);
-        in += 2;
-        if (kind == PastoralSceneUTF16::kListedHigh)
-          count = table_->ReplacementBytes(u, low, bytes);
-      }
-      if (state.keeping) {
-        if (count == 0) bytes[0] = kUnconvertible, count = 1;
-        for (int k = 0; k < count; ++k) *out++ = bytes[k];
-      }
-      continue;
-    }
-    if (u == kLineFeed) {
-      *out++ = 0x0D;
-      *out++ = 0x0A;
-      state.field = 1;
-      state.keeping = fieldNumber_ == 1;
-      // Only the first line end closes an open quote; later ones let a quoted field span
-      // lines.
-      if (state.firstLine) state.quoted = false;
-      state.firstLine = false;
-    } else if (u == kCarriageReturn) {
-      // dropped: every line ends in CR LF whatever the input had
-    } else if (u == quote_) {
-      state.quoted = !state.quoted;
-    } else if (u == separator_ && !state.quoted) {
-      if (state.keeping) *out++ = static_cast<std::uint8_t>(separator_);
-      ++state.field;
-      state.keeping = state.field == fieldNumber_;
-    } else if (u == separator_) {
-      if (state.keeping && !dropSeparatorsInQuotes_) *out++ = static_cast<std::uint8_t>(separator_);
-    } else if (state.keeping) {
-      // An unmapped unit of 80h or more is a "?": a byte of 80h-FFh alone would be an
-      // EUC-JP lead byte without a trail.
-      *out++ = u < 0x80 ? codeArray_[u] : kUnconvertible;
-    }
-  }
-  from = in;
-  return out;
+  Stop(1);
 }
 
 }  // namespace kelvo

@@ -457,7 +457,8 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
     beyond.OffsetHigh = 0x7FFFFFFFu;
     bool locked = false;
     for (;;) {
-      if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &beyond)) {
+      if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                     &beyond)) {
         locked = true;
         break;
       }

@@ -14,8 +14,10 @@ bool IsLeadByte(unsigned char b) {
 }
 }  // namespace
 
-DividingSJIS::DividingSJIS()
-    : field_(new char[kFieldBufferSize]), selected_(FieldsListMany::kSlots, false) {}
+DividingSJIS::DividingSJIS(const QueueNumbers& queueNumbers)
+    : queueNumbers_(queueNumbers),
+      field_(new char[kFieldBufferSize]),
+      selected_(FieldsListMany::kSlots, false) {}
 
 DividingSJIS::~DividingSJIS() = default;
 
@@ -55,7 +57,7 @@ void DividingSJIS::Prepare(FieldsListMany* list, int limit) {
 }
 
 void DividingSJIS::StartQueue() {
-  queue_ = std::make_unique<AnsiStringQueue>();
+  queue_ = std::make_unique<AnsiStringQueue>(queueNumbers_);
   queue_->Initialize(characterTable_, std::string(1, filler_), kFillerCount);
 }
 
@@ -144,8 +146,10 @@ void DividingSJIS::CopyAppending(const std::string& suffix, int suffixCode) {
   // Nothing of an earlier line stays in the list.
   list_->Clear();
   const std::string tail = Character(suffixCode) + suffix;
-  const int count = queue_->Count();
-  for (int i = 0; i < count; ++i) list_->item(queue_->q(i) + tail, i);
+  const int count = queue_->Count().value_or(0);
+  for (int i = 0; i < count; ++i) {
+    if (const std::string* field = queue_->q(i)) list_->item(*field + tail, i);
+  }
 }
 
 void DividingSJIS::CopyConverting(int fieldNumber) {
@@ -153,8 +157,10 @@ void DividingSJIS::CopyConverting(int fieldNumber) {
   // The conversion for field fieldNumber is the identity, so this is a plain copy.
   (void)fieldNumber;
   list_->Clear();
-  const int count = queue_->Count();
-  for (int i = 0; i < count; ++i) list_->item(queue_->q(i), i);
+  const int count = queue_->Count().value_or(0);
+  for (int i = 0; i < count; ++i) {
+    if (const std::string* field = queue_->q(i)) list_->item(*field, i);
+  }
 }
 
 }  // namespace kelvo

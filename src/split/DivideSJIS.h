@@ -18,7 +18,7 @@ class DividingSJIS {
   // Bytes of the buffer that collects one field; longer fields are cut there.
   static constexpr std::size_t kFieldBufferSize = 98304;
 
-  DividingSJIS();
+  explicit DividingSJIS(const QueueNumbers& queueNumbers);
   virtual ~DividingSJIS();
   DividingSJIS(const DividingSJIS&) = delete;
   DividingSJIS& operator=(const DividingSJIS&) = delete;
@@ -54,6 +54,7 @@ class DividingSJIS {
   void Append(char byte);
   char Character(int code) const;
 
+  QueueNumbers queueNumbers_;
   std::unique_ptr<AnsiStringQueue> queue_;
   std::string characterTable_;
   char filler_ = ' ';

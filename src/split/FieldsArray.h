@@ -6,13 +6,19 @@
 
 namespace kelvo {
 
+// The error numbers of a field list's reports of a bad index.
+struct FieldListNumbers {
+  int readLow, readHigh;    // reading below 0, or at or above the limit
+  int storeLow, storeHigh;  // storing below 0, or at or above the limit
+};
+
 class FieldsList {
  public:
   // Valid indexes are 0 to MAXIMUM_FIELD_COUNT - 1.
   static constexpr int MAXIMUM_FIELD_COUNT = 3071;
   static constexpr int kSlots = 3072;
 
-  FieldsList();
+  explicit FieldsList(const FieldListNumbers& numbers);
 
   // The field at the index; a bad index is reported and gives the empty text.
   std::u16string item(int index) const;
@@ -22,6 +28,7 @@ class FieldsList {
   void Clear() { items_.clear(); }
 
  private:
+  FieldListNumbers numbers_;
   std::vector<std::u16string> items_;
 };
 

@@ -1,6 +1,5 @@
 #include "split/FieldsArrayMany.h"
 
-#include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
 
@@ -24,18 +23,16 @@ bool CheckIndex(int index, int low, int high) {
 }  // namespace
 
 // The slots are made as they are first filled: a slot never filled reads as the empty text.
-FieldsListMany::FieldsListMany() = default;
+FieldsListMany::FieldsListMany(const FieldListNumbers& numbers) : numbers_(numbers) {}
 
 std::string FieldsListMany::item(int index) const {
-  const auto& errors = CurrentProgram().errors;
-  if (!CheckIndex(index, errors.itemReadLow, errors.itemReadHigh)) return "";
+  if (!CheckIndex(index, numbers_.readLow, numbers_.readHigh)) return "";
   const auto at = static_cast<std::size_t>(index);
   return at < items_.size() ? items_[at] : decltype(items_)::value_type();
 }
 
 void FieldsListMany::item(const std::string& text, int index) {
-  const auto& errors = CurrentProgram().errors;
-  if (!CheckIndex(index, errors.itemStoreLow, errors.itemStoreHigh)) return;
+  if (!CheckIndex(index, numbers_.storeLow, numbers_.storeHigh)) return;
   const auto at = static_cast<std::size_t>(index);
   if (at >= items_.size()) items_.resize(at + 1);
   items_[at] = text;

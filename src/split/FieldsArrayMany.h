@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "split/FieldsArray.h"
+
 namespace kelvo {
 
 class FieldsListMany {
@@ -13,7 +15,7 @@ class FieldsListMany {
   static constexpr int UPPER_LIMIT_TO_FIELD_NUMBER = 3071;
   static constexpr int kSlots = 3072;
 
-  FieldsListMany();
+  explicit FieldsListMany(const FieldListNumbers& numbers);
 
   // The field at the index; a bad index is reported and gives the empty string.
   std::string item(int index) const;
@@ -23,6 +25,7 @@ class FieldsListMany {
   void Clear() { items_.clear(); }
 
  private:
+  FieldListNumbers numbers_;
   std::vector<std::string> items_;
 };
 

@@ -1,12 +1,12 @@
 #include "support/AnsiQueue.h"
 
-#include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
 
 namespace kelvo {
 
-AnsiStringQueue::AnsiStringQueue() : occupied_(kSlots, 0), slots_(kSlots) {}
+AnsiStringQueue::AnsiStringQueue(const QueueNumbers& numbers)
+    : numbers_(numbers), occupied_(kSlots, 0), slots_(kSlots) {}
 
 void AnsiStringQueue::Initialize(std::string_view, const std::string& filler, int count) {
   for (int i = 0; i < count; ++i) Push(filler);
@@ -28,25 +28,25 @@ int AnsiStringQueue::queue_size() const {
   return tail_ - head_ + kModulus;
 }
 
-int AnsiStringQueue::Count() const {
+std::optional<int> AnsiStringQueue::Count() const {
   const int count = queue_size() - offset_;
-  if (count < 0) {
-    const int number = CurrentProgram().errors.queueCount;
-    ReportAndStop(number == 0 ? std::u16string(u"Error: count < 0")
-                              : ErrorMessage(u"queue_size - offset", number, u"count < 0"));
-  }
-  return count;
+  if (count >= 0) return count;
+  ReportError(numbers_.count == 0
+                  ? std::u16string(u"Error: count < 0")
+                  : ErrorMessage(u"queue_size - offset", numbers_.count, u"count < 0"));
+  return std::nullopt;
 }
 
-const std::string& AnsiStringQueue::q(int i) const {
+const std::string* AnsiStringQueue::q(int i) const {
   // Kept within 0 to kModulus - 1 whatever i is.
   const std::int64_t sum = std::int64_t{head_} + offset_ + i;
   const int position = static_cast<int>(((sum % kModulus) + kModulus) % kModulus);
-  if (occupied_[static_cast<std::size_t>(position)] == 0) {
-    ReportAndStop(ErrorMessage(u"q()", CurrentProgram().errors.queueUnoccupied,
-                               u"occupied[ " + ToText(position) + u" ] = False"));
+  if (occupied_[static_cast<std::size_t>(position)] != 0) {
+    return &slots_[static_cast<std::size_t>(position)];
   }
-  return slots_[static_cast<std::size_t>(position)];
+  ReportError(
+      ErrorMessage(u"q()", numbers_.unoccupied, u"occupied[ " + ToText(position) + u" ] = False"));
+  return nullptr;
 }
 
 }  // namespace kelvo

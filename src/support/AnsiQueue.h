@@ -3,11 +3,18 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kelvo {
+
+// The error numbers of the queue's reports.
+struct QueueNumbers {
+  int count;       // more filler than entries; 0: the report carries no number
+  int unoccupied;  // an item whose slot was never written
+};
 
 class AnsiStringQueue {
  public:
@@ -16,7 +23,7 @@ class AnsiStringQueue {
   static constexpr int kModulus = 3071;
   static constexpr int kFull = 3;
 
-  AnsiStringQueue();
+  explicit AnsiStringQueue(const QueueNumbers& numbers);
 
   // Appends the filler count times; items are counted after them. The character table is
   // accepted for the splitter's sake; the queue does not read it.
@@ -25,14 +32,16 @@ class AnsiStringQueue {
   int Push(const std::string& text);
   // Entries, filler included.
   int queue_size() const;
-  // Items after the filler. Ends the program (exit code 1) if that would be negative.
-  int Count() const;
-  // Item i, counted from 0 after the filler. Ends the program (exit code 1) when its slot
-  // was never written.
-  const std::string& q(int i) const;
+  // Items after the filler; nothing, after a report, when there are fewer entries than
+  // filler.
+  [[nodiscard]] std::optional<int> Count() const;
+  // Item i, counted from 0 after the filler; null, after a report, when its slot was never
+  // written.
+  [[nodiscard]] const std::string* q(int i) const;
   static int NextIndex(int i) { return (i + 1) % kModulus; }
 
  private:
+  QueueNumbers numbers_;
   std::vector<std::uint8_t> occupied_;
   int offset_ = 0;
   std::vector<std::string> slots_;

@@ -1,5 +1,7 @@
 #include "support/Text.h"
 
+#include <cstdint>
+
 namespace kelvo {
 
 std::u16string ToText(std::int64_t value) {
@@ -28,6 +30,28 @@ std::u16string ErrorMessage(std::u16string_view operation, int number, std::u16s
   message += u": ";
   message += detail;
   return message;
+}
+
+}  // namespace kelvo
+
+namespace kelvo {
+
+std::optional<std::int32_t> ParseDecimal(std::u16string_view text, Sign sign) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (sign == Sign::Allowed && i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i++] == u'-';
+  }
+  if (i == text.size()) return std::nullopt;
+  // The magnitude of the lowest 32-bit number is one more than that of the highest.
+  const std::int64_t most = negative ? std::int64_t{INT32_MAX} + 1 : INT32_MAX;
+  std::int64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < u'0' || text[i] > u'9') return std::nullopt;
+    magnitude = magnitude * 10 + (text[i] - u'0');
+    if (magnitude > most) return std::nullopt;
+  }
+  return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
 }  // namespace kelvo

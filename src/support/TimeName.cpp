@@ -3,8 +3,8 @@
 #include <limits>
 #include <string>
 
-#include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
+#include "support/FileNames.h"
 #include "support/FileRead.h"
 #include "support/MessagesText.h"
 #include "support/Text.h"
@@ -13,34 +13,12 @@ namespace kelvo {
 
 namespace {
 
-constexpr char16_t kSerialFile[] = u"serial.txt";
-constexpr char16_t kErrorFile[] = u"error.txt";
-
 std::int32_t serialNumber = 0;
 TimeNames::Clock clock = &platform::LocalTimeText;
 constexpr std::int64_t kLockWaitMilliseconds = 60000;
 std::int64_t lockWait = kLockWaitMilliseconds;
 bool lockTimedOut = false;
-
-// Decimal integer with an optional sign, nothing else; false when out of range.
-bool ParseInteger(const std::u16string& text, std::int32_t& value) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-  if (i == text.size()) return false;
-  std::int64_t magnitude = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < u'0' || text[i] > u'9') return false;
-    magnitude = magnitude * 10 + (text[i] - u'0');
-    if (magnitude > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return false;
-  }
-  if (negative) magnitude = -magnitude;
-  if (magnitude < std::numeric_limits<std::int32_t>::min() ||
-      magnitude > std::numeric_limits<std::int32_t>::max())
-    return false;
-  value = static_cast<std::int32_t>(magnitude);
-  return true;
-}
+LogNumbers logNumbers{};
 
 // Rewrites serial.txt in place; created reports whether the file could be opened or made.
 // The number only grows (but for its wrap to 0), so a program reading it at the same
@@ -52,6 +30,17 @@ bool WriteSerialFile(const std::u16string& text, bool& created) {
 }
 
 }  // namespace
+
+void SetLogNumbers(const LogNumbers& numbers) {
+  logNumbers = numbers;
+}
+
+ScopedLogNumbers::ScopedLogNumbers(const LogNumbers& numbers) : previous_(logNumbers) {
+  logNumbers = numbers;
+}
+ScopedLogNumbers::~ScopedLogNumbers() {
+  logNumbers = previous_;
+}
 
 std::int32_t TimeNames::SerialNumber() {
   return serialNumber;
@@ -76,7 +65,7 @@ void TimeNames::Prepare(const std::u16string& prefix, const std::u16string& exte
   // goes on as best it can.
   if (serialLock_.Acquire(kSerialFile, lockWait) == platform::FileLock::Outcome::Busy) {
     lockTimedOut = true;
-    WriteFailure(ErrorMessage(u"Lock()", CurrentProgram().errors.lockTimeout, kSerialFile));
+    WriteFailure(ErrorMessage(u"Lock()", logNumbers.lockTimeout, kSerialFile));
   }
   ReadSerial();
 }
@@ -101,9 +90,8 @@ void TimeNames::ReadSerial() {
 }
 
 std::int32_t TimeNames::ParseSerial(const std::u16string& text) {
-  std::int32_t value = 0;
-  if (ParseInteger(text, value)) return value;
-  WriteFailure(ErrorMessage(u"sequence_to_integer()", CurrentProgram().errors.serialParse, text));
+  if (const std::optional<std::int32_t> value = ParseDecimal(text, Sign::Allowed)) return *value;
+  WriteFailure(ErrorMessage(u"sequence_to_integer()", logNumbers.serialParse, text));
   return -1;
 }
 
@@ -111,8 +99,7 @@ void TimeNames::ResetSerial() {
   bool created = false;
   bool ok = WriteSerialFile(u"0", created);
   if (created) serialNumber = 0;
-  if (!ok)
-    WriteFailure(ErrorMessage(u"Rewrite()", CurrentProgram().errors.serialReset, kSerialFile));
+  if (!ok) WriteFailure(ErrorMessage(u"Rewrite()", logNumbers.serialReset, kSerialFile));
 }
 
 void TimeNames::AdvanceSerial() {
@@ -122,8 +109,8 @@ void TimeNames::AdvanceSerial() {
   bool ok = WriteSerialFile(ToText(next), created);
   if (created) serialNumber = next;
   if (!ok) {
-    WriteFailure(ErrorMessage(u"Rewrite()", CurrentProgram().errors.serialAdvance,
-                              created ? ToText(next) : u""));
+    WriteFailure(
+        ErrorMessage(u"Rewrite()", logNumbers.serialAdvance, created ? ToText(next) : u""));
   }
   stem_ = prefix_ + ToText(serialNumber) + u"-";
 }

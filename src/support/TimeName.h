@@ -9,6 +9,28 @@
 
 namespace kelvo {
 
+// The error numbers of the log's own failures. A process writes one series of logs, so
+// they are set once, by main, for the whole process.
+struct LogNumbers {
+  int serialParse;    // serial.txt holds no number
+  int serialReset;    // serial.txt cannot be started again
+  int serialAdvance;  // serial.txt cannot be advanced
+  int lockTimeout;    // serial.txt stayed locked by another run for the whole waiting time
+};
+void SetLogNumbers(const LogNumbers& numbers);
+
+// Sets the log's numbers while it lives, for a test.
+class ScopedLogNumbers {
+ public:
+  explicit ScopedLogNumbers(const LogNumbers& numbers);
+  ~ScopedLogNumbers();
+  ScopedLogNumbers(const ScopedLogNumbers&) = delete;
+  ScopedLogNumbers& operator=(const ScopedLogNumbers&) = delete;
+
+ private:
+  LogNumbers previous_;
+};
+
 class TimeNames {
  public:
   // Stores the name parts and loads the running number from serial.txt, which stays locked

@@ -1,11 +1,11 @@
 #include "tables/DeriveBinaryEUC.h"
 
-#include "tables/DerivePairs.h"
+#include "support/FileNames.h"
 
 namespace kelvo {
 
-void DeriveBrenodaxTable::Derive(const SearchTable& search) {
-  PairDerivation::Derive(search, PairDerivation::Layout::EucFirst, kTableName);
+bool DeriveBrenodaxTable::Derive(const SearchTable& search) const {
+  return pairs_.Derive(search, PairDerivation::Layout::EucFirst, kReverseTable);
 }
 
 }  // namespace kelvo

@@ -1,7 +1,7 @@
 #include "tables/DerivePairs.h"
 
-#include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
+#include "support/FileNames.h"
 #include "support/Text.h"
 #include "tables/DerivedTableFile.h"
 
@@ -14,17 +14,21 @@ constexpr std::uint8_t kKatakanaLast = 0xDF;
 constexpr std::uint8_t kSingleShift = 0x8E;
 }  // namespace
 
-void PairDerivation::Derive(const SearchTable& search, Layout layout,
-                            const std::u16string& tableName) {
+PairDerivation::PairDerivation(const TableRecord& record, const DerivationNumbers& numbers)
+    : record_(record), numbers_(numbers) {}
+
+bool PairDerivation::Derive(const SearchTable& search, Layout layout,
+                            const std::u16string& tableName) const {
   SparsePopulationEUC sparse;
-  sparse.LoadTable(search);
-  const std::u16string failure =
-      ErrorMessage(u"Reset()", CurrentProgram().errors.derivationFailed, kUtf16Source);
+  if (!sparse.LoadTable(search, record_, numbers_)) return false;
   // A source that cannot be read or is no whole number of records is refused before
   // anything is written.
-  const std::vector<std::uint8_t> source =
-      ReadTableFile(kUtf16Source, kSourceRecordSize, CurrentProgram().errors.derivationFailed);
-  DerivedTableFile::Put(tableName, Pairs(sparse, source, layout), failure);
+  std::vector<std::uint8_t> source;
+  if (!ReadTableFile(kUtf16Source, kSourceRecordSize, numbers_.failed, record_, source)) {
+    return false;
+  }
+  return DerivedTableFile::Put(tableName, Pairs(sparse, source, layout),
+                               ErrorMessage(u"Reset()", numbers_.failed, kUtf16Source));
 }
 
 std::vector<std::uint8_t> PairDerivation::Pairs(const SparsePopulationEUC& sparse,

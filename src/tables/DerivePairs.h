@@ -18,14 +18,16 @@ class PairDerivation {
     Utf16First,  // "UTF16~EUC-JP.bin": UTF-16 low, high, kind, EUC-JP 1, EUC-JP 2
     EucFirst,    // "EUC-JP~UTF16.bin": EUC-JP 1, EUC-JP 2, kind, UTF-16 low, high
   };
-  static constexpr char16_t kUtf16Source[] = u"MS932~UTF16.bin";
   static constexpr int kSourceRecordSize = 4;
   static constexpr int kTableRecordSize = 5;
 
+  PairDerivation(const TableRecord& record, const DerivationNumbers& numbers);
+
   // Loads the sparse table through the search, reads "MS932~UTF16.bin" from the current
-  // directory and puts the table file in place. Any failure ends the program with exit
-  // code 1 and leaves an existing table file as it was.
-  static void Derive(const SearchTable& search, Layout layout, const std::u16string& tableName);
+  // directory and puts the table file in place. False, after the reports, on any failure;
+  // an existing table file then stays as it was.
+  [[nodiscard]] bool Derive(const SearchTable& search, Layout layout,
+                            const std::u16string& tableName) const;
 
   // The table records for the source records, in source order. A half-width katakana
   // (single byte A1h-DFh) gets a two-byte record with the EUC-JP code 8Eh and its byte; any
@@ -33,6 +35,10 @@ class PairDerivation {
   // sparse table gets EUC-JP 0, 0.
   static std::vector<std::uint8_t> Pairs(const SparsePopulationEUC& sparse,
                                          const std::vector<std::uint8_t>& source, Layout layout);
+
+ private:
+  TableRecord record_;
+  DerivationNumbers numbers_;
 };
 
 }  // namespace kelvo

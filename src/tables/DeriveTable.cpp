@@ -1,7 +1,7 @@
 #include "tables/DeriveTable.h"
 
-#include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
+#include "support/FileNames.h"
 #include "support/Text.h"
 #include "tables/DerivedTableFile.h"
 #include "tables/SearchBinary.h"
@@ -19,16 +19,16 @@ bool IsKatakana(std::uint8_t b) {
 }
 }  // namespace
 
-DeriveTable::DeriveTable() : written_(std::make_unique<std::bitset<65536>>()) {}
+DeriveTable::DeriveTable(const TableRecord& record, int failed)
+    : written_(std::make_unique<std::bitset<65536>>()), record_(record), failed_(failed) {}
 
-void DeriveTable::Derive() {
-  const std::u16string failure =
-      ErrorMessage(u"Reset()", CurrentProgram().errors.derivationFailed, kSource);
+bool DeriveTable::Derive() {
   // A source that cannot be read or is no whole number of records is refused before
   // anything is written.
-  const std::vector<std::uint8_t> source =
-      ReadTableFile(kSource, kSourceRecordSize, CurrentProgram().errors.derivationFailed);
-  DerivedTableFile::Put(kTableName, Recode(source), failure);
+  std::vector<std::uint8_t> source;
+  if (!ReadTableFile(kEucSource, kSourceRecordSize, failed_, record_, source)) return false;
+  return DerivedTableFile::Put(kRecoderTable, Recode(source),
+                               ErrorMessage(u"Reset()", failed_, kEucSource));
 }
 
 std::vector<std::uint8_t> DeriveTable::Recode(const std::vector<std::uint8_t>& source) {

@@ -7,20 +7,22 @@
 #include <memory>
 #include <vector>
 
+#include "tables/SearchBinary.h"
+
 namespace kelvo {
 
 class DeriveTable {
  public:
-  static constexpr char16_t kTableName[] = u"EUC-JP~Shift_JIS.bin";
-  static constexpr char16_t kSource[] = u"MS932~EUC-JP.bin";
   static constexpr int kSourceRecordSize = 4;
   static constexpr int kTableRecordSize = 5;
 
-  DeriveTable();
+  // failed: the error number of a source that cannot be read and of a table that cannot be
+  // written.
+  DeriveTable(const TableRecord& record, int failed);
 
-  // Writes the table file into the current directory; failures end the program with exit
-  // code 1 and leave an existing table file as it was.
-  void Derive();
+  // Writes the table file into the current directory. False, after the reports, on any
+  // failure; an existing table file then stays as it was.
+  [[nodiscard]] bool Derive();
 
   // The table records for the source records, in source order: the first record for an
   // EUC-JP code wins. A half-width katakana {A1h-DFh, 0, 8Eh, byte} gives the kind-2 record
@@ -31,6 +33,8 @@ class DeriveTable {
  private:
   // One flag for every 16-bit EUC-JP code: a record for it was written.
   std::unique_ptr<std::bitset<65536>> written_;
+  TableRecord record_;
+  int failed_;
 };
 
 }  // namespace kelvo

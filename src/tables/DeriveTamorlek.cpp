@@ -1,11 +1,11 @@
 #include "tables/DeriveTamorlek.h"
 
-#include "tables/DerivePairs.h"
+#include "support/FileNames.h"
 
 namespace kelvo {
 
-void DeriveTamorlekTable::Derive(const SearchTable& search) {
-  PairDerivation::Derive(search, PairDerivation::Layout::Utf16First, kTableName);
+bool DeriveTamorlekTable::Derive(const SearchTable& search) const {
+  return pairs_.Derive(search, PairDerivation::Layout::Utf16First, kForwardTable);
 }
 
 }  // namespace kelvo

@@ -5,7 +5,7 @@
 
 namespace kelvo {
 
-void DerivedTableFile::Put(const std::u16string& tableName,
+bool DerivedTableFile::Put(const std::u16string& tableName,
                            const std::vector<std::uint8_t>& records,
                            const std::u16string& failureMessage) {
   // A replacement under a name of this run's own, flushed to disk and renamed over the
@@ -17,8 +17,9 @@ void DerivedTableFile::Put(const std::u16string& tableName,
   ok = ok && out.Close();
   if (!ok) {
     out.Discard();
-    ReportAndStop(failureMessage);
+    ReportError(failureMessage);
   }
+  return ok;
 }
 
 }  // namespace kelvo

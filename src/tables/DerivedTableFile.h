@@ -11,10 +11,10 @@ class DerivedTableFile {
  public:
   // Writes the records to a temporary file of this run's own, flushes it and renames it over
   // the table (current directory). On any failure the temporary file is removed, an
-  // existing table stays as it was, and the message is reported before the program ends
-  // with exit code 1.
-  static void Put(const std::u16string& tableName, const std::vector<std::uint8_t>& records,
-                  const std::u16string& failureMessage);
+  // existing table stays as it was, and the failure message is reported: false.
+  [[nodiscard]] static bool Put(const std::u16string& tableName,
+                                const std::vector<std::uint8_t>& records,
+                                const std::u16string& failureMessage);
 };
 
 }  // namespace kelvo

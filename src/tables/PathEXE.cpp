@@ -2,10 +2,9 @@
 
 #include <climits>
 
-#include "drivers/ProgramRecord.h"
+#include "platform/Platform.h"
 #include "split/DivideSJIS.h"
 #include "split/FieldsArrayMany.h"
-#include "platform/Platform.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
 
@@ -22,8 +21,9 @@ bool OemIsShiftJis() {
 
 }  // namespace
 
-void CommandPath::Initialize(bool report) {
-  report_ = report;
+CommandPath::CommandPath(const CommandPathNumbers& numbers) : numbers_(numbers) {}
+
+void CommandPath::Initialize() {
   characterTable_.clear();
   for (int k = 1; k <= kCharacterTableLength; ++k) characterTable_.push_back(static_cast<char>(k));
 
@@ -53,8 +53,8 @@ std::u16string CommandPath::Search(const std::u16string& fileName) {
   // A value too long for an int cannot be split; it names nothing that can be opened.
   if (pathBytes_.size() > static_cast<std::size_t>(INT_MAX)) return kNone;
 
-  FieldsListMany fields;
-  DividingSJIS splitter;
+  FieldsListMany fields(numbers_.list);
+  DividingSJIS splitter(numbers_.queue);
   splitter.Configure(characterTable_, platform::PathListSeparator());
   splitter.SetDoubleByte(OemIsShiftJis());
   splitter.Prepare(&fields, kMaximumEntries);
@@ -76,9 +76,7 @@ std::u16string CommandPath::Search(const std::u16string& fileName) {
 
 bool CommandPath::CanOpen(const std::u16string& candidate) {
   if (platform::CanOpen(candidate, platform::ReadMode::Raw)) return true;
-  if (report_) {
-    ReportError(ErrorMessage(u"Reset()", CurrentProgram().errors.pathCandidate, candidate));
-  }
+  ReportError(ErrorMessage(u"Reset()", numbers_.candidate, candidate));
   return false;
 }
 

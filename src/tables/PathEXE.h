@@ -1,10 +1,21 @@
 // Finds a file in the directories of the program-search variable, the way a command is
-// found: each directory in order, the first one that holds an openable file wins.
+// found: each directory in order, the first one that holds an openable file wins. The table
+// search uses it as its third probe.
 #pragma once
 
 #include <string>
 
+#include "split/FieldsArrayMany.h"
+#include "support/AnsiQueue.h"
+
 namespace kelvo {
+
+// The error numbers of the search along the variable.
+struct CommandPathNumbers {
+  int candidate;          // a directory that does not hold the file
+  QueueNumbers queue;     // the splitter's byte-string queue
+  FieldListNumbers list;  // the list of the variable's entries
+};
 
 class CommandPath {
  public:
@@ -13,19 +24,20 @@ class CommandPath {
   // Byte k (counted from 1) of the character table holds the value k.
   static constexpr int kCharacterTableLength = 126;
 
-  // Reads the variable. With report set, every candidate that cannot be opened is written
-  // to the error log. Every caller asks for reports.
-  void Initialize(bool report);
-  // The full path of the first directory entry that holds the file, or empty.
+  explicit CommandPath(const CommandPathNumbers& numbers);
+
+  // Reads the variable.
+  void Initialize();
+  // The full path of the first directory entry that holds the file, or empty. Every
+  // candidate that cannot be opened is written to the error log.
   std::u16string Search(const std::u16string& fileName);
-  // Whether the file can be opened the way a table file is; a failure is reported when
-  // asked for.
+  // Whether the file can be opened the way a table file is; a failure is reported.
   bool CanOpen(const std::u16string& candidate);
 
   const std::string& CharacterTable() const { return characterTable_; }
 
  private:
-  bool report_ = false;
+  CommandPathNumbers numbers_;
   std::string characterTable_;
   // The variable in the OEM code page, after the clean-up, however long it is.
   std::string pathBytes_;

@@ -2,25 +2,15 @@
 
 #include <array>
 #include <functional>
-#include <new>
 
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
+#include "support/FileNames.h"
 #include "support/FileRead.h"
-#include "support/Halt.h"
 #include "support/MessagesText.h"
 #include "support/Text.h"
-#include "tables/PathEXE.h"
 
 namespace kelvo {
-
-void SearchTable::SetUp(const std::u16string& tablePath, bool defaultTableOnly, bool acquireTable,
-                        bool showTable) {
-  tablePath_ = tablePath;
-  defaultTableOnly_ = defaultTableOnly;
-  acquireTable_ = acquireTable;
-  showTable_ = showTable;
-}
 
 namespace {
 
@@ -44,8 +34,7 @@ std::u16string ProbeFixedPath(const std::u16string& path, int number) {
 }
 
 // Probe 4: the file named on the first line of the program's settings file.
-std::u16string ProbeSetFile(const SearchNumbers& numbers) {
-  const std::u16string& settings = CurrentProgram().settingsFile;
+std::u16string ProbeSetFile(const SearchNumbers& numbers, const std::u16string& settings) {
   std::u16string line;
   if (!ReadFirstLine(settings, line)) {
     ReportReset(numbers.settingsUnreadable, settings);
@@ -59,16 +48,17 @@ std::u16string ProbeSetFile(const SearchNumbers& numbers) {
 
 // Probe 3: the directories of the program-search variable; CommandPath reports each
 // directory that does not hold the table.
-std::u16string ProbePathDirectories(const std::u16string& tableName) {
-  CommandPath search;
-  search.Initialize(true);
+std::u16string ProbePathDirectories(const std::u16string& tableName,
+                                    const CommandPathNumbers& numbers) {
+  CommandPath search(numbers);
+  search.Initialize();
   return search.Search(tableName);
 }
 
 }  // namespace
 
-std::u16string FindTableFile(const TableSearchInstance& instance, bool defaultTableOnly,
-                             bool acquireTable, bool showTable, bool* reportFailed) {
+FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable& switches,
+                         const TableRecord& record) {
   const SearchNumbers& numbers = instance.numbers;
   const std::u16string defaultPath = platform::DefaultTableDirectory() + instance.tableName;
 
@@ -77,41 +67,51 @@ std::u16string FindTableFile(const TableSearchInstance& instance, bool defaultTa
       nullptr,
       [&] { return ProbeFixedPath(defaultPath, numbers.defaultDirectory); },
       [&] { return ProbeFixedPath(instance.tableName, numbers.currentDirectory); },
-      [&] { return ProbePathDirectories(instance.tableName); },
-      [&] { return ProbeSetFile(numbers); },
+      [&] { return ProbePathDirectories(instance.tableName, record.path); },
+      [&] { return ProbeSetFile(numbers, record.settingsFile); },
   };
 
-  for (int i = acquireTable ? kSettingsProbe : kDefaultProbe; i <= kSettingsProbe; ++i) {
-    const std::u16string binaryTable = probes[i]();
-    if (!binaryTable.empty()) {
-      if (showTable) {
-        MessagesTexts data;
-        if (!data.WriteText(u"data.txt", binaryTable + u" is primarily accessible to " +
-                                             CurrentProgram().title + u".")) {
-          ReportError(ErrorMessage(u"Rewrite()", CurrentProgram().errors.tableReport, u"data.txt"));
-          if (reportFailed != nullptr) *reportFailed = true;
-        }
+  for (int i = switches.acquireTable ? kSettingsProbe : kDefaultProbe; i <= kSettingsProbe; ++i) {
+    FoundTable found{probes[i]()};
+    if (!found.path.empty()) {
+      if (switches.showTable &&
+          !MessagesTexts().WriteText(
+              kDataFile, found.path + u" is primarily accessible to " + record.title + u".")) {
+        ReportError(ErrorMessage(u"Rewrite()", record.tableReport, kDataFile));
+        found.reportFailed = true;
       }
-      return binaryTable;
+      return found;
     }
-    if (i == kDefaultProbe && defaultTableOnly) {
-      ReportAndStop(ErrorMessage(u"Reset()", numbers.defaultOnlyStop, defaultPath));
+    if (i == kDefaultProbe && switches.defaultTableOnly) {
+      ReportReset(numbers.defaultOnlyStop, defaultPath);
+      return {};
     }
   }
-  ReportAndStop(
-      ErrorMessage(u"Reset()", numbers.allProbesFailed, u"i = " + ToText(kSettingsProbe)));
+  ReportError(ErrorMessage(u"Reset()", numbers.allProbesFailed, u"i = " + ToText(kSettingsProbe)));
+  return {};
 }
 
-std::vector<std::uint8_t> ReadTableFile(const std::u16string& path, int recordSize,
-                                        int readNumber) {
-  std::vector<std::uint8_t> bytes;
+bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
+                   const TableRecord& record, std::vector<std::uint8_t>& bytes) {
   if (ReadWhole(path, bytes) != ReadOutcome::Read) {
-    ReportAndStop(ErrorMessage(u"Reset()", readNumber, path));
+    ReportReset(readNumber, path);
+    return false;
   }
   if (bytes.empty() || bytes.size() % static_cast<std::size_t>(recordSize) != 0) {
-    ReportAndStop(ErrorMessage(u"FileSize()", CurrentProgram().errors.tableSize, path));
+    ReportError(ErrorMessage(u"FileSize()", record.tableSize, path));
+    return false;
   }
-  return bytes;
+  return true;
+}
+
+CodeTableFile ReadCodeTable(const SearchTable& switches, const CodeTableRecord& record,
+                            int recordSize) {
+  CodeTableFile file;
+  const FoundTable found = FindTableFile(record.search, switches, record.tables);
+  file.reportFailed = found.reportFailed;
+  file.read = !found.path.empty() &&
+              ReadTableFile(found.path, recordSize, record.tableRead, record.tables, file.bytes);
+  return file;
 }
 
 }  // namespace kelvo

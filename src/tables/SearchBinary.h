@@ -1,31 +1,32 @@
 // The search for a table file: the default directory, the current directory, the
 // directories of the program-search variable, and the file named on the first line of the
-// program's settings file, in this order, steered by "-d", "-a" and "-w".
+// program's settings file, in this order, steered by "-d", "-a" and "-w"; and the reading of
+// the table file found.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "drivers/ProgramRecord.h"
+#include "tables/PathEXE.h"
 
 namespace kelvo {
 
-// The switches of a derivation run, filled by the driver.
-class SearchTable {
- public:
-  void SetUp(const std::u16string& tablePath, bool defaultTableOnly, bool acquireTable,
-             bool showTable);
-  bool DefaultTableOnly() const { return defaultTableOnly_; }
-  bool AcquireTable() const { return acquireTable_; }
-  bool ShowTable() const { return showTable_; }
-  const std::u16string& TablePath() const { return tablePath_; }
+// The switches of a table search.
+struct SearchTable {
+  bool defaultTableOnly = false;  // "-d": the default directory, or nothing
+  bool acquireTable = false;      // "-a": only the file named by the settings file
+  bool showTable = false;         // "-w": the path found becomes the content of data.txt
+};
 
- private:
-  bool defaultTableOnly_ = false;
-  bool acquireTable_ = false;
-  std::u16string tablePath_;
-  bool showTable_ = false;
+// Error numbers of one instance of the search.
+struct SearchNumbers {
+  int defaultDirectory;     // default-directory probe failed
+  int currentDirectory;     // current-directory probe failed
+  int settingsUnreadable;   // settings file could not be read
+  int namedFileUnopenable;  // the file named on its first line could not be opened
+  int defaultOnlyStop;      // "-d" and the default directory failed
+  int allProbesFailed;      // every probe up to the fourth failed
 };
 
 // One instance of the search: the table file looked for and the error numbers of its
@@ -35,19 +36,54 @@ struct TableSearchInstance {
   SearchNumbers numbers;
 };
 
-// Runs the probes and returns the path of the first one that succeeds (never empty). With
-// showTable the path followed by " is primarily accessible to <Title>." becomes the whole
-// content of data.txt; when data.txt cannot be written that is reported and, given
-// reportFailed, set there. Ends the program with exit code 1 (Halt) after the "-d" stop or
-// when every probe failed. The settings file and the report text come from the current
-// program's record.
-std::u16string FindTableFile(const TableSearchInstance& instance, bool defaultTableOnly,
-                             bool acquireTable, bool showTable, bool* reportFailed = nullptr);
+// What every table search and table read of one program reads and reports with.
+struct TableRecord {
+  std::u16string settingsFile;  // the fourth probe reads its first line
+  std::u16string title;         // data.txt: "<path> is primarily accessible to <title>."
+  int tableReport;              // the "-w" report could not be written
+  int tableSize;                // a table file of no whole, non-zero number of records
+  CommandPathNumbers path;      // the third probe
+};
 
-// Reads a table file found by the search. A file whose size is not a whole, non-zero number
-// of records cannot be a table: it is reported with the program's table-size number and the
-// path, and ends the program with exit code 1. A file that cannot be read is reported with
-// readNumber and ends the program too.
-std::vector<std::uint8_t> ReadTableFile(const std::u16string& path, int recordSize, int readNumber);
+// The outcome of a search.
+struct [[nodiscard]] FoundTable {
+  // The path of the first probe that succeeded; empty when the search ended without a
+  // table ("-d" with no table in the default directory, or every probe failed), which is
+  // reported, and after which the run cannot go on.
+  std::u16string path;
+  // "-w": data.txt could not be written (reported).
+  bool reportFailed = false;
+};
+
+// Runs the probes. Every probe that fails is reported and the next one tried. With
+// showTable the path found followed by " is primarily accessible to <title>." becomes the
+// whole content of data.txt.
+FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable& switches,
+                         const TableRecord& record);
+
+// Reads a table file found by the search into bytes. A file that cannot be read is reported
+// with readNumber; one whose size is not a whole, non-zero number of records cannot be a
+// table and is reported with the record's table-size number. Either way false.
+[[nodiscard]] bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
+                                 const TableRecord& record, std::vector<std::uint8_t>& bytes);
+
+// What finding and reading a program's own code table takes.
+struct CodeTableRecord {
+  TableSearchInstance search;  // the table file and the numbers of its search
+  TableRecord tables;
+  int tableRead;  // the file found could not be read
+};
+
+// A code table file found and read whole.
+struct [[nodiscard]] CodeTableFile {
+  bool read = false;          // false: not found, or not readable (reported)
+  bool reportFailed = false;  // "-w": data.txt could not be written (reported)
+  std::vector<std::uint8_t> bytes;
+};
+
+// Finds the program's code table with the switches and reads it, records of recordSize
+// bytes.
+CodeTableFile ReadCodeTable(const SearchTable& switches, const CodeTableRecord& record,
+                            int recordSize);
 
 }  // namespace kelvo

@@ -1,23 +1,21 @@
 #include "tables/SparseEUC.h"
 
-#include "drivers/ProgramRecord.h"
-#include "support/ErrorText.h"
-#include "support/Text.h"
+#include "support/FileNames.h"
 
 namespace kelvo {
 
 SparsePopulationEUC::SparsePopulationEUC()
     : entries_(std::make_unique<std::array<std::array<std::uint8_t, 2>, kEntryCount>>()) {}
 
-void SparsePopulationEUC::LoadTable(const SearchTable& search) {
-  const ProgramRecord& program = CurrentProgram();
-  const std::u16string binaryTable =
-      FindTableFile({kSourceName, program.errors.derivationSource}, search.DefaultTableOnly(),
-                    search.AcquireTable(), search.ShowTable());
+bool SparsePopulationEUC::LoadTable(const SearchTable& search, const TableRecord& record,
+                                    const DerivationNumbers& numbers) {
+  const FoundTable found = FindTableFile({kEucSource, numbers.source}, search, record);
+  if (found.path.empty()) return false;
   // A table that vanished since the search or cannot be read is no source to derive from.
-  const std::vector<std::uint8_t> bytes =
-      ReadTableFile(binaryTable, kRecordSize, program.errors.derivationSourceRead);
+  std::vector<std::uint8_t> bytes;
+  if (!ReadTableFile(found.path, kRecordSize, numbers.sourceRead, record, bytes)) return false;
   EnterRecords(bytes);
+  return true;
 }
 
 void SparsePopulationEUC::EnterRecords(const std::vector<std::uint8_t>& bytes) {

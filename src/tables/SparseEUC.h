@@ -11,6 +11,13 @@
 
 namespace kelvo {
 
+// The error numbers of a derivation that reads both source tables.
+struct DerivationNumbers {
+  SearchNumbers source;  // the search for "MS932~EUC-JP.bin"
+  int sourceRead;        // it could not be read once the search had found it
+  int failed;            // "MS932~UTF16.bin" could not be read, or the table not written
+};
+
 class SparsePopulationEUC {
  public:
   // Keys 0000h to FC4Ch: a single-byte code, or lead byte x 256 + trail byte.
@@ -19,13 +26,13 @@ class SparsePopulationEUC {
   // The source table holds this many single-byte records first.
   static constexpr int kSingleByteRecords = 158;
   static constexpr int kRecordSize = 4;
-  static constexpr char16_t kSourceName[] = u"MS932~EUC-JP.bin";
 
   SparsePopulationEUC();
 
-  // Finds "MS932~EUC-JP.bin" with the search switches and enters its records. A table that
-  // cannot be found or read ends the program with exit code 1.
-  void LoadTable(const SearchTable& search);
+  // Finds "MS932~EUC-JP.bin" with the search switches and enters its records. False, after
+  // the reports, when it cannot be found or read.
+  [[nodiscard]] bool LoadTable(const SearchTable& search, const TableRecord& record,
+                               const DerivationNumbers& numbers);
 
   // Enters the records of a source table (whole records only; a trailing part is ignored).
   // A later record for a key replaces an earlier one; keys above FC4Ch are refused. Entry

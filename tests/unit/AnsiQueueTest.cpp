@@ -1,113 +1,80 @@
-// The byte-string ring: capacity, filler, and the failures that end the program.
+// The byte-string ring: capacity, filler, and the reports of what cannot be read.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "TempDir.h"
-#include "drivers/ProgramRecord.h"
 #include "support/AnsiQueue.h"
-#include "support/Halt.h"
 
 namespace kelvo {
 namespace {
 
 using test::TempDir;
 
-int ExitCodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Halt& halt) {
-    return halt.exitCode;
-  }
-  return -1000;  // did not stop
-}
+constexpr QueueNumbers kNumbers{.count = 765, .unoccupied = 766};
 
-TEST(AnsiQueue, FillerIsSkippedAndUnwrittenItemStops) {
+TEST(AnsiQueue, FillerIsSkippedAndEmptyTextIsAnEntry) {
   TempDir dir;
-  auto queue = std::make_unique<AnsiStringQueue>();
-  queue->Initialize("", " ", 1);
-  EXPECT_EQ(queue->queue_size(), 1);
-  EXPECT_EQ(queue->Count(), 0);
-  EXPECT_EQ(queue->q(-1), " ");  // the filler sits just before item 0
-  EXPECT_EQ(queue->Push("first"), 0);
-  EXPECT_EQ(queue->Count(), 1);
-  EXPECT_EQ(queue->q(0), "first");
-  EXPECT_TRUE(TempDir::ErrorLogs().empty());
-}
-
-TEST(AnsiQueue, EmptyTextIsAnEntry) {
-  TempDir dir;
-  AnsiStringQueue queue;
+  AnsiStringQueue queue(kNumbers);
   queue.Initialize("", " ", 1);
+  EXPECT_EQ(queue.queue_size(), 1);
+  EXPECT_EQ(queue.Count(), 0);
+  EXPECT_EQ(*queue.q(-1), " ");  // the filler sits just before item 0
+  EXPECT_EQ(queue.Push("first"), 0);
   EXPECT_EQ(queue.Push(""), 0);
-  EXPECT_EQ(queue.Count(), 1);
-  EXPECT_EQ(queue.q(0), "");
+  EXPECT_EQ(queue.Count(), 2);
+  EXPECT_EQ(*queue.q(0), "first");
+  EXPECT_EQ(*queue.q(1), "");
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
 TEST(AnsiQueue, HoldsAtMost3070EntriesFillerIncluded) {
   TempDir dir;
-  AnsiStringQueue queue;
+  AnsiStringQueue queue(kNumbers);
   queue.Initialize("", " ", 1);
   for (int i = 1; i < 3070; ++i) ASSERT_EQ(queue.Push(std::to_string(i)), 0) << i;
   EXPECT_EQ(queue.queue_size(), 3070);
   EXPECT_EQ(queue.Push("lost"), AnsiStringQueue::kFull);
   EXPECT_EQ(queue.queue_size(), 3070);
   EXPECT_EQ(queue.Count(), 3069);
-  EXPECT_EQ(queue.q(0), "1");
-  EXPECT_EQ(queue.q(3068), "3069");
+  EXPECT_EQ(*queue.q(0), "1");
+  EXPECT_EQ(*queue.q(3068), "3069");
 }
 
-struct ProgramCase {
-  const ProgramRecord* program;
-  const char* unoccupied;  // message of q on the first unwritten slot after one filler
-  const char* negative;    // message of Count below zero
-};
-
-const ProgramCase kPrograms[] = {
-    {&kTamorlek, "q() error-766: occupied[ 1 ] = False",
-     "queue_size - offset error-765: count < 0"},
-    {&kBrenodax, "q() error-130: occupied[ 1 ] = False",
-     "queue_size - offset error-129: count < 0"},
-    {&kQuilvar, "q() error-85: occupied[ 1 ] = False", "Error: count < 0"},
-};
-
-TEST(AnsiQueue, UnwrittenSlotStopsWithTheProgramsMessage) {
-  for (const ProgramCase& c : kPrograms) {
-    SetCurrentProgram(*c.program);
+// An unwritten slot, or more filler than the ring holds, is reported and read as nothing;
+// any index stays inside the ring.
+TEST(AnsiQueue, WhatCannotBeReadIsReported) {
+  struct Case {
+    const char* what;
+    QueueNumbers numbers;
+    int filler;
+    int item;  // read q(item) when filler fits, else Count()
+    const char* message;
+  };
+  const Case cases[] = {
+      {"unwritten slot", kNumbers, 1, 0, "q() error-766: occupied[ 1 ] = False"},
+      {"index below the ring", kNumbers, 1, -2, "q() error-766: occupied[ 3070 ] = False"},
+      {"index far beyond the ring", kNumbers, 1, 2147483647,
+       "q() error-766: occupied[ 910 ] = False"},
+      {"more filler than the ring holds", kNumbers, 3071, 0,
+       "queue_size - offset error-765: count < 0"},
+      {"the same without a number", {.count = 0, .unoccupied = 85}, 3071, 0, "Error: count < 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     TempDir dir;
-    AnsiStringQueue queue;
-    queue.Initialize("", " ", 1);
-    EXPECT_EQ(ExitCodeOf([&] { queue.q(0); }), 1);
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.unoccupied});
+    AnsiStringQueue queue(c.numbers);
+    // Surplus filler is dropped but still counted as offset.
+    queue.Initialize("", " ", c.filler);
+    if (c.filler == 1) {
+      EXPECT_EQ(queue.q(c.item), nullptr);
+    } else {
+      EXPECT_EQ(queue.queue_size(), 3070);
+      EXPECT_EQ(queue.Count(), std::nullopt);
+    }
+    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.message});
   }
-}
-
-TEST(AnsiQueue, NegativeCountStopsWithTheProgramsMessage) {
-  for (const ProgramCase& c : kPrograms) {
-    SetCurrentProgram(*c.program);
-    TempDir dir;
-    AnsiStringQueue queue;
-    // More filler than the ring holds: the surplus is dropped but still counted as offset.
-    queue.Initialize("", " ", 3071);
-    EXPECT_EQ(queue.queue_size(), 3070);
-    EXPECT_EQ(ExitCodeOf([&] { queue.Count(); }), 1);
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.negative});
-  }
-}
-
-TEST(AnsiQueue, AnyIndexStaysInsideTheRing) {
-  SetCurrentProgram(kTamorlek);
-  TempDir dir;
-  AnsiStringQueue queue;
-  queue.Initialize("", " ", 1);
-  EXPECT_EQ(ExitCodeOf([&] { queue.q(-2); }), 1);
-  EXPECT_EQ(ExitCodeOf([&] { queue.q(2147483647); }), 1);
-  const auto messages = TempDir::ErrorMessages();
-  ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0], "q() error-766: occupied[ 3070 ] = False");
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include "TempDir.h"
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
-#include "support/Halt.h"
 #include "tables/DeriveBinaryEUC.h"
 #include "tables/DerivePairs.h"
 #include "tables/DeriveTable.h"
@@ -55,17 +54,6 @@ Bytes SingleByteEuc() {
 Bytes Append(Bytes front, const Bytes& back) {
   front.insert(front.end(), back.begin(), back.end());
   return front;
-}
-
-// Runs the action and returns the exit code it stopped with, or -1000 when it returned.
-template <typename F>
-int ExitCodeOf(F action) {
-  try {
-    action();
-  } catch (const Halt& halt) {
-    return halt.exitCode;
-  }
-  return -1000;
 }
 
 TEST(SparseTableTest, EntersRecordsByPositionAndKey) {
@@ -178,7 +166,7 @@ TEST(RecodeTest, FirstRecordForAnEucCodeWins) {
                                        {0xF9, 0xA1, 0x01, 0xFA, 0x5C},
                                        {0xFE, 0xFE, 0x01, 0x88, 0x9F},
                                        {0x8E, 0xDF, 0x02, 0xDF, 0x00}});
-  DeriveTable derive;
+  DeriveTable derive(kQuilvar.engine.table.tables, kQuilvar.derivation.failed);
   EXPECT_EQ(derive.Recode(source), expected);
   // The flags start clear for every derivation.
   EXPECT_EQ(derive.Recode(source), expected);
@@ -192,10 +180,7 @@ class DeriveFileTest : public ::testing::Test {
     fs::create_directories(defaultDir_);
     Empty();
   }
-  void TearDown() override {
-    Empty();
-    SetCurrentProgram(kTamorlek);
-  }
+  void TearDown() override { Empty(); }
   void Empty() {
     for (const auto& entry : fs::directory_iterator(defaultDir_)) fs::remove_all(entry.path());
   }
@@ -217,27 +202,22 @@ const Bytes kForwardKatakana = {0x71, 0xFF, 0x01, 0x8E, 0xB1};
 const Bytes kReverseKatakana = {0x8E, 0xB1, 0x01, 0x71, 0xFF};
 
 TEST_F(DeriveFileTest, EachProgramWritesItsTable) {
-  SetCurrentProgram(kTamorlek);
   PutDefault("MS932~EUC-JP.bin", kEucSource);
   TempDir::Write("MS932~UTF16.bin", Str(kUtf16Source));
   TempDir::Write("MS932~EUC-JP.bin", Str(kEucSource));
   TempDir::Write("UTF16~EUC-JP.bin", "an older table");
-  SearchTable search;
-  search.SetUp(platform::DefaultTableDirectory() + u"UTF16~EUC-JP.bin", true, false, false);
-  DeriveTamorlekTable().Derive(search);
+  EXPECT_TRUE(DeriveTamorlekTable(kTamorlek.engine.table.tables, kTamorlek.derivation)
+                  .Derive({.defaultTableOnly = true}));
   EXPECT_EQ(TempDir::Read("UTF16~EUC-JP.bin"), Str({0x41, 0x00, 0x00, 0x41, 0x00}) +
                                                    Str(kForwardKatakana) +
                                                    Str({0x42, 0x30, 0x01, 0xA4, 0xA2}));
 
-  SetCurrentProgram(kBrenodax);
-  search.SetUp(platform::DefaultTableDirectory() + u"MS932~EUC-JP.bin", false, false, false);
-  DeriveBrenodaxTable().Derive(search);
+  EXPECT_TRUE(DeriveBrenodaxTable(kBrenodax.engine.table.tables, kBrenodax.derivation).Derive({}));
   EXPECT_EQ(TempDir::Read("EUC-JP~UTF16.bin"), Str({0x41, 0x00, 0x00, 0x41, 0x00}) +
                                                    Str(kReverseKatakana) +
                                                    Str({0xA4, 0xA2, 0x01, 0x42, 0x30}));
 
-  SetCurrentProgram(kQuilvar);
-  DeriveTable().Derive();
+  EXPECT_TRUE(DeriveTable(kQuilvar.engine.table.tables, kQuilvar.derivation.failed).Derive());
   const std::string recoded = TempDir::Read("EUC-JP~Shift_JIS.bin");
   EXPECT_EQ(recoded.size(), (95 + 63 + 2) * 5u);
   EXPECT_EQ(recoded.substr(0, 5), Str({0x20, 0x00, 0x00, 0x20, 0x00}));
@@ -297,8 +277,8 @@ TEST_F(DeriveFileTest, FailedDerivationKeepsTheOldTable) {
 #endif
     TempDir dir;
     Empty();
-    SetCurrentProgram(*c.program);
-    const std::string table = platform::ToAnsi(c.program->tableFile);
+    const ProgramRecord& program = *c.program;
+    const std::string table = platform::ToAnsi(program.engine.table.search.tableName);
     const std::string kept = c.blockTable ? table + "/kept" : table;
     if (c.blockTable) fs::create_directory(table);
     TempDir::Write(kept, "an older table");
@@ -307,22 +287,22 @@ TEST_F(DeriveFileTest, FailedDerivationKeepsTheOldTable) {
     if (c.utf16Source != "-") TempDir::Write("MS932~UTF16.bin", c.utf16Source);
     if (!c.sparseInDefault && !c.sparseHere) TempDir::Write("MS932~EUC-JP.bin", "x");
 
-    SearchTable search;
-    const int code = ExitCodeOf([&] {
+    const TableRecord& tables = program.engine.table.tables;
+    bool derived = false;
+    {
 #ifndef _WIN32
       test::FileSizeLimit limit(c.limitWrites ? 256 : -1);
 #endif
       if (c.program == &kTamorlek) {
-        search.SetUp(u"", true, false, false);
-        DeriveTamorlekTable().Derive(search);
+        derived =
+            DeriveTamorlekTable(tables, program.derivation).Derive({.defaultTableOnly = true});
       } else if (c.program == &kBrenodax) {
-        search.SetUp(u"", false, false, false);
-        DeriveBrenodaxTable().Derive(search);
+        derived = DeriveBrenodaxTable(tables, program.derivation).Derive({});
       } else {
-        DeriveTable().Derive();
+        derived = DeriveTable(tables, program.derivation.failed).Derive();
       }
-    });
-    EXPECT_EQ(code, 1);
+    }
+    EXPECT_FALSE(derived);
     EXPECT_EQ(TempDir::Read(kept), "an older table");
     // No temporary file is left behind.
     for (const auto& entry : fs::directory_iterator(".")) {
@@ -348,26 +328,22 @@ TEST_F(DeriveFileTest, BrokenSparseTableStopsTheDerivation) {
   };
   for (const auto& c : cases) {
     TempDir dir;
-    SetCurrentProgram(*c.program);
     Bytes broken = kEucSource;
     broken.pop_back();
     if (c.empty) broken.clear();
     PutDefault("MS932~EUC-JP.bin", broken);
-    SearchTable search;
-    search.SetUp(u"", c.defaultOnly, false, false);
     SparsePopulationEUC table;
-    EXPECT_EQ(ExitCodeOf([&] { table.LoadTable(search); }), 1);
+    EXPECT_FALSE(table.LoadTable({.defaultTableOnly = c.defaultOnly},
+                                 c.program->engine.table.tables, c.program->derivation));
     EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.message});
   }
 }
 
 TEST_F(DeriveFileTest, SparseTableIsFoundBySearch) {
-  SetCurrentProgram(kBrenodax);
   TempDir::Write("MS932~EUC-JP.bin", Str(kEucSource));
-  SearchTable search;
-  search.SetUp(u"", false, false, true);
   SparsePopulationEUC table;
-  table.LoadTable(search);
+  EXPECT_TRUE(
+      table.LoadTable({.showTable = true}, kBrenodax.engine.table.tables, kBrenodax.derivation));
   EXPECT_EQ(table.Entry(0x889F, 0), 0xB0);
   EXPECT_EQ(table.Entry(0x889F, 1), 0xA1);
   EXPECT_EQ(TempDir::Read("data.txt"), "MS932~EUC-JP.bin is primarily accessible to Brenodax.");

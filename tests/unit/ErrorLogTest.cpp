@@ -5,7 +5,6 @@
 #include <string>
 
 #include "TempDir.h"
-#include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
 #include "support/TimeName.h"
@@ -23,16 +22,14 @@ std::u16string FixedClock() {
 class ErrorLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetCurrentProgram(kTamorlek);
     TimeNames::SetSerialNumberForTest(0);
     fixedTime = u"2026/12/06 14:05:09";
     TimeNames::SetClockForTest(&FixedClock);
   }
-  void TearDown() override {
-    TimeNames::SetClockForTest(nullptr);
-    SetCurrentProgram(kTamorlek);
-  }
+  void TearDown() override { TimeNames::SetClockForTest(nullptr); }
   TempDir dir_;
+  ScopedLogNumbers numbers_{
+      {.serialParse = 812, .serialReset = 813, .serialAdvance = 814, .lockTimeout = 832}};
 };
 
 TEST(TimeFieldsTest, CutsMinutesAndSecondsFromTheTime) {
@@ -67,23 +64,12 @@ TEST_F(ErrorLogTest, NumbersMessagesFromSerialFileAcrossRuns) {
   EXPECT_FALSE(TempDir::Exists("error.txt"));
 }
 
-TEST_F(ErrorLogTest, BrokenSerialFileIsReportedPerProgramAndNumberingGoesOn) {
-  struct Case {
-    const ProgramRecord* program;
-    std::string expected;
-  };
-  const Case cases[] = {{&kTamorlek, "sequence_to_integer() error-812: abc"},
-                        {&kBrenodax, "sequence_to_integer() error-191: abc"},
-                        {&kQuilvar, "sequence_to_integer() error-126: abc"}};
-  for (const auto& c : cases) {
-    SetCurrentProgram(*c.program);
-    TempDir::Write("serial.txt", "abc\r\n7\r\n");
-    ReportError(u"m");
-    EXPECT_EQ(TempDir::Read("error.txt"), c.expected);
-    EXPECT_EQ(TempDir::Read("serial.txt"), "0");
-    EXPECT_EQ(TempDir::Read("err0-05-09.txt"), "m");
-    std::filesystem::remove("err0-05-09.txt");
-  }
+TEST_F(ErrorLogTest, BrokenSerialFileIsReportedAndNumberingGoesOn) {
+  TempDir::Write("serial.txt", "abc\r\n7\r\n");
+  ReportError(u"m");
+  EXPECT_EQ(TempDir::Read("error.txt"), "sequence_to_integer() error-812: abc");
+  EXPECT_EQ(TempDir::Read("serial.txt"), "0");
+  EXPECT_EQ(TempDir::Read("err0-05-09.txt"), "m");
 }
 
 TEST_F(ErrorLogTest, OnlyTheFirstLineOfSerialCounts) {

@@ -2,7 +2,7 @@
 // surrogate list and the "?" for characters that cannot be converted.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <memory>
 #include <string>
 
 #include "ForwardTableFixture.h"
@@ -17,10 +17,8 @@ using test::TempDir;
 using test::Utf16;
 
 enum class Mode { CrLf, Lf, AsRead, CrLfFiltered, LfFiltered, AsReadFiltered };
-constexpr Mode kAllModes[] = {Mode::CrLf,         Mode::Lf,         Mode::AsRead,
-                              Mode::CrLfFiltered, Mode::LfFiltered, Mode::AsReadFiltered};
 
-int RunMode(ConvertUtf16intoEUC& engine, Mode mode, const std::u16string& output) {
+OutputStatus RunMode(ConvertUtf16intoEUC& engine, Mode mode, const std::u16string& output) {
   switch (mode) {
     case Mode::CrLf:
       return engine.ConvertCrLf(output);
@@ -29,28 +27,31 @@ int RunMode(ConvertUtf16intoEUC& engine, Mode mode, const std::u16string& output
     case Mode::AsRead:
       return engine.ConvertAsRead(output);
     case Mode::CrLfFiltered:
-      engine.PrepareControlFilter();
       return engine.ConvertCrLfFiltered(output);
     case Mode::LfFiltered:
-      engine.PrepareControlFilter();
       return engine.ConvertLfFiltered(output);
     case Mode::AsReadFiltered:
-      engine.PrepareControlFilter();
-      return engine.ConvertAsReadFiltered(output);
+      break;
   }
-  return -99;
+  return engine.ConvertAsReadFiltered(output);
 }
 
 class ForwardEngineTest : public ForwardTableFixture {
  protected:
+  // An engine for the input, opened.
+  std::unique_ptr<ConvertUtf16intoEUC> Open(const std::u16string& input,
+                                            SurrogateList list = SurrogateList::Replacements) {
+    auto engine = std::make_unique<ConvertUtf16intoEUC>(kTamorlek.engine, kTamorlek.forward.lists);
+    engine->Open(SearchTable{}, list, input);
+    return engine;
+  }
   // Converts the input bytes in one mode and returns the output file's bytes.
-  std::string Convert(const std::string& input, Mode mode, bool underscore = false) {
+  std::string Convert(const std::string& input, Mode mode,
+                      SurrogateList list = SurrogateList::Replacements) {
     TempDir::Write("in.txt", input);
-    FinalEffects settings = test::Settings(u"in.txt", u"out.txt", 255, underscore);
-    ConvertUtf16intoEUC engine;
-    engine.Open(settings, u"in.txt");
-    engine.HaltIfNoInput(-1);
-    EXPECT_EQ(RunMode(engine, mode, u"out.txt"), 0);
+    auto engine = Open(u"in.txt", list);
+    engine->HaltIfNoInput(-1);
+    EXPECT_EQ(RunMode(*engine, mode, u"out.txt"), OutputStatus::Written);
     return TempDir::Read("out.txt");
   }
 };
@@ -161,16 +162,14 @@ TEST_F(ForwardEngineTest, UserAddedListLineAndUnderscoreList) {
   EXPECT_EQ(Convert(input, Mode::CrLf), "\xC0\xC1\xE7\xAA");
 
   TempDir::Write("surro.txt", "27DA0,\r\n");
-  EXPECT_EQ(Convert(input, Mode::CrLf, true), "?\xA1\xB2");
+  EXPECT_EQ(Convert(input, Mode::CrLf, SurrogateList::Underscores), "?\xA1\xB2");
 }
 
 TEST_F(ForwardEngineTest, MissingInputIsReportedAndHaltsWithMinusOne) {
-  FinalEffects settings = test::Settings(u"missing.txt", u"out.txt");
-  ConvertUtf16intoEUC engine;
-  engine.Open(settings, u"missing.txt");
-  EXPECT_EQ(engine.UnitCount(), -1);
+  auto engine = Open(u"missing.txt");
+  EXPECT_EQ(engine->UnitCount(), -1);
   try {
-    engine.HaltIfNoInput(-1);
+    engine->HaltIfNoInput(-1);
     FAIL() << "no halt";
   } catch (const Halt& halt) {
     EXPECT_EQ(halt.exitCode, -1);
@@ -179,6 +178,7 @@ TEST_F(ForwardEngineTest, MissingInputIsReportedAndHaltsWithMinusOne) {
                                                                 "SetLength() error-823: -1"}));
 }
 
+// Each of the six conversions reports a failed read with its own number.
 TEST_F(ForwardEngineTest, FailedReadStopsWithTheOperationsNumber) {
   const std::pair<Mode, const char*> cases[] = {
       {Mode::CrLf, "819"},         {Mode::Lf, "820"},         {Mode::AsRead, "821"},
@@ -189,12 +189,10 @@ TEST_F(ForwardEngineTest, FailedReadStopsWithTheOperationsNumber) {
     TempDir dir;
     SetUp();
     TempDir::Write("in.txt", Utf16(u"A"));
-    FinalEffects settings = test::Settings(u"in.txt", u"out.txt");
-    ConvertUtf16intoEUC engine;
-    engine.Open(settings, u"in.txt");
+    auto engine = Open(u"in.txt");
     std::filesystem::remove("in.txt");
     try {
-      RunMode(engine, mode, u"out.txt");
+      static_cast<void>(RunMode(*engine, mode, u"out.txt"));
       ADD_FAILURE() << "no stop";
     } catch (const Halt& halt) {
       EXPECT_EQ(halt.exitCode, 1);
@@ -205,12 +203,10 @@ TEST_F(ForwardEngineTest, FailedReadStopsWithTheOperationsNumber) {
   }
 }
 
-TEST_F(ForwardEngineTest, FailedWriteIsReportedWithMinusTwo) {
+TEST_F(ForwardEngineTest, FailedWriteIsReported) {
   TempDir::Write("in.txt", Utf16(u"A"));
-  FinalEffects settings = test::Settings(u"in.txt", u"out.txt");
-  ConvertUtf16intoEUC engine;
-  engine.Open(settings, u"in.txt");
-  EXPECT_EQ(engine.ConvertCrLf(u"no-such-dir/out.txt"), -2);
+  auto engine = Open(u"in.txt");
+  EXPECT_EQ(engine->ConvertCrLf(u"no-such-dir/out.txt"), OutputStatus::NotWritten);
   EXPECT_EQ(TempDir::ErrorMessages(),
             std::vector<std::string>{"Rewrite() error-815: no-such-dir/out.txt"});
 }
@@ -302,10 +298,8 @@ TEST_F(ForwardEngineTest, LongInputConvertedOntoItself) {
   ASSERT_GT(expected.size(), 2 * kBlock);
 
   TempDir::Write("same.txt", input);
-  FinalEffects settings = test::Settings(u"same.txt", u"same.txt", 255, false);
-  ConvertUtf16intoEUC engine;
-  engine.Open(settings, u"same.txt");
-  EXPECT_EQ(engine.ConvertCrLf(u"same.txt"), 0);
+  auto engine = Open(u"same.txt");
+  EXPECT_EQ(engine->ConvertCrLf(u"same.txt"), OutputStatus::Written);
   EXPECT_EQ(TempDir::Read("same.txt"), expected);
 }
 

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "cmdline/FinalEffect.h"
 #include "drivers/ProgramRecord.h"
 #include "fields/PutCSV.h"
 
@@ -58,22 +57,13 @@ inline std::string Utf16(const std::u16string& units, bool bom = true) {
   return bytes;
 }
 
-inline FinalEffects Settings(const std::u16string& input, const std::u16string& output,
-                             std::int32_t fieldNumber = 255, bool underscore = false) {
-  FinalEffects settings;
-  settings.Define(input, output, u"", 1, fieldNumber, true, false, false, false, false, false,
-                  false, underscore, false, false);
-  return settings;
-}
-
 class ForwardTableFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetCurrentProgram(kTamorlek);
     std::filesystem::create_directories(DefaultDir());
     std::filesystem::path table = DefaultDir() / "UTF16~EUC-JP.bin";
     TempDir::Write(table.string(), TableBytes());
-    PutSurroCSV().WriteList(u"surro.csv");
+    ASSERT_TRUE(PutSurroCSV(kTamorlek.forward.writeList).WriteList(u"surro.csv"));
   }
   void TearDown() override {
     std::error_code ignored;

@@ -22,12 +22,7 @@ std::vector<std::u16string> Lines(const std::u16string& text) {
   return lines;
 }
 
-class GuideTest : public ::testing::Test {
- protected:
-  void TearDown() override { SetCurrentProgram(kTamorlek); }
-};
-
-TEST_F(GuideTest, LayoutOfEachProgram) {
+TEST(GuideTest, LayoutOfEachProgram) {
   struct Case {
     const ProgramRecord* program;
     std::u16string heading;
@@ -43,10 +38,12 @@ TEST_F(GuideTest, LayoutOfEachProgram) {
        u"quilvar --out EUC     # standard output "},
   };
   for (const Case& c : cases) {
-    SetCurrentProgram(*c.program);
+    const GuideTexts& texts = c.program->guide;
     const std::u16string version = c.program->version;
-    const std::vector<std::u16string> full = Lines(Guiding::Text(version, true));
-    const std::vector<std::u16string> brief = Lines(Guiding::Text(version, false));
+    const std::vector<std::u16string> full =
+        Lines(Guiding::Text(texts, version, GuideForm::Commented));
+    const std::vector<std::u16string> brief =
+        Lines(Guiding::Text(texts, version, GuideForm::Short));
     ASSERT_EQ(full.size(), c.lines + 2);
     ASSERT_EQ(brief.size(), c.lines + 2);
     for (const auto* lines : {&full, &brief}) {
@@ -69,17 +66,12 @@ TEST_F(GuideTest, LayoutOfEachProgram) {
   }
 }
 
-TEST_F(GuideTest, VersionTextIsTheCallersOwn) {
-  SetCurrentProgram(kQuilvar);
-  EXPECT_EQ(Lines(Guiding::Text(u"9.99", false))[0], u"Quilvar Version 9.99");
-}
-
-TEST_F(GuideTest, ShowWritesTheTextInOneGo) {
-  SetCurrentProgram(kBrenodax);
+TEST(GuideTest, ShowWritesTheTextInOneGo) {
   testing::internal::CaptureStdout();
-  Guiding guide;
-  guide.Show(u"1.05", true);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), platform::ToAnsi(Guiding::Text(u"1.05", true)));
+  Guiding().Show(kBrenodax.guide, u"9.99", GuideForm::Commented);
+  const std::string shown = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(shown, platform::ToAnsi(Guiding::Text(kBrenodax.guide, u"9.99", GuideForm::Commented)));
+  EXPECT_EQ(shown.rfind("Brenodax Version 9.99\r\n", 0), 0u);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include "cmdline/HyphenTerm.h"
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
-#include "support/Halt.h"
 
 namespace kelvo {
 namespace {
@@ -47,15 +46,12 @@ std::string FlagLetters(const HyphenTerms& terms) {
 
 class HyphenTermTest : public ::testing::Test {
  protected:
-  void TearDown() override { SetCurrentProgram(kTamorlek); }
-
   // Scans the words as the given program, with an optional settings file.
-  HyphenTerms Scan(const ProgramRecord& program, const Words& words,
-                   std::optional<std::string> settings = std::nullopt) {
-    SetCurrentProgram(program);
-    if (settings) TempDir::Write(Narrow(program.settingsFile), *settings);
-    HyphenTerms terms(words);
-    terms.SetUpTerms();
+  static HyphenTerms Scan(const ProgramRecord& program, const Words& words,
+                          std::optional<std::string> settings = std::nullopt) {
+    if (settings) TempDir::Write(Narrow(program.options.settingsFile), *settings);
+    HyphenTerms terms(words, program.options);
+    EXPECT_TRUE(terms.SetUpTerms());
     terms.ScanTerms();
     return terms;
   }
@@ -63,34 +59,22 @@ class HyphenTermTest : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(HyphenTermTest, DefaultsAndTheMissingSettingsFileOfEachProgram) {
-  struct Case {
-    const ProgramRecord* program;
-    std::string output;
-    std::string log;
-  };
-  const Case cases[] = {
-      {&kTamorlek, "tamorlek.txt", "Reset() error-782: set_tamorlek.txt"},
-      {&kBrenodax, "brenodax.txt", "Reset() error-156: set_brenodax.txt"},
-      {&kQuilvar, "quilvar.txt", "Reset() error-111: set_quilvar.txt"},
-  };
-  for (const Case& c : cases) {
-    TempDir dir;
-    HyphenTerms terms = Scan(*c.program, {u"in.txt"});
-    EXPECT_EQ(FlagLetters(terms), "0");
-    EXPECT_EQ(terms.InputName(), u"in.txt");
-    EXPECT_EQ(Narrow(terms.OutputName()), c.output);
-    EXPECT_EQ(terms.PNumber(), 1);
-    EXPECT_EQ(terms.FieldLimit(), 255);
-    EXPECT_EQ(terms.FieldNumber(), 255);
-    EXPECT_EQ(terms.TableName(), u"");
-    EXPECT_EQ(terms.JoinCode(), 44);
-    EXPECT_EQ(terms.QuoteCode(), 34);
-    EXPECT_EQ(terms.JoinText(), u"_");
-    EXPECT_EQ(terms.OnBits(), std::u16string(3071, u'1'));
-    EXPECT_EQ(terms.OffBits(), std::u16string(3071, u'0'));
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.log});
-  }
+TEST_F(HyphenTermTest, DefaultsAndTheMissingSettingsFile) {
+  HyphenTerms terms = Scan(kBrenodax, {u"in.txt"});
+  EXPECT_EQ(FlagLetters(terms), "0");
+  EXPECT_EQ(terms.InputName(), u"in.txt");
+  EXPECT_EQ(terms.OutputName(), u"brenodax.txt");
+  EXPECT_EQ(terms.PNumber(), 1);
+  EXPECT_EQ(terms.FieldLimit(), 255);
+  EXPECT_EQ(terms.FieldNumber(), 255);
+  EXPECT_EQ(terms.TableName(), u"");
+  EXPECT_EQ(terms.JoinCode(), 44);
+  EXPECT_EQ(terms.QuoteCode(), 34);
+  EXPECT_EQ(terms.JoinText(), u"_");
+  EXPECT_EQ(terms.OnBits(), std::u16string(3071, u'1'));
+  EXPECT_EQ(terms.OffBits(), std::u16string(3071, u'0'));
+  EXPECT_EQ(TempDir::ErrorMessages(),
+            std::vector<std::string>{"Reset() error-156: set_brenodax.txt"});
 }
 
 TEST_F(HyphenTermTest, ExpandsCommandLineArguments) {
@@ -387,46 +371,28 @@ TEST_F(HyphenTermTest, SettingsFileIsReadInItsProgramsName) {
 }
 
 TEST_F(HyphenTermTest, ListNameOutsideOneAndTwoIsLogged) {
-  struct Case {
-    const ProgramRecord* program;
-    int index;
-    std::string log;
+  const std::pair<int, std::string> cases[] = {
+      {0, "listName() error-109: 0"},
+      {-5, "listName() error-109: -5"},
+      {3, "listName() error-110: 3"},
+      {99, "listName() error-110: 99"},
   };
-  const Case cases[] = {
-      {&kTamorlek, 0, "listName() error-778: 0"},   {&kTamorlek, 3, "listName() error-779: 3"},
-      {&kBrenodax, -5, "listName() error-152: -5"}, {&kBrenodax, 4, "listName() error-153: 4"},
-      {&kQuilvar, 0, "listName() error-109: 0"},    {&kQuilvar, 99, "listName() error-110: 99"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [index, log] : cases) {
     TempDir dir;
-    HyphenTerms terms = Scan(*c.program, {u"-o", u"out", u"in"}, "t\r\n");
-    EXPECT_EQ(terms.listName(c.index), u"");
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.log});
+    HyphenTerms terms = Scan(kQuilvar, {u"-o", u"out", u"in"}, "t\r\n");
+    EXPECT_EQ(terms.listName(index), u"");
+    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{log});
   }
 }
 
-TEST_F(HyphenTermTest, SetUpWithoutFirstArgumentStops) {
-  struct Case {
-    const ProgramRecord* program;
-    Words words;
-    std::string log;
-  };
-  const Case cases[] = {
-      {&kTamorlek, {}, "ParamStr() error-783: ParamStr(1) = EMPTY\r\ntamorlek --help\r\n"},
-      {&kBrenodax, {u""}, "ParamStr() error-157: ParamStr(1) = EMPTY\r\nbrenodax --help\r\n"},
-      {&kQuilvar, {}, "ParamStr() error-112: ParamStr(1) = EMPTY\r\nquilvar --help\r\n"},
-  };
-  for (const Case& c : cases) {
+TEST_F(HyphenTermTest, NothingToScanWithoutFirstArgument) {
+  for (const Words& words : {Words{}, Words{u""}}) {
     TempDir dir;
-    SetCurrentProgram(*c.program);
-    HyphenTerms terms(c.words);
-    try {
-      terms.SetUpTerms();
-      ADD_FAILURE() << "SetUpTerms went on";
-    } catch (const Halt& halt) {
-      EXPECT_EQ(halt.exitCode, 1);
-    }
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.log});
+    HyphenTerms terms(words, kTamorlek.options);
+    EXPECT_FALSE(terms.SetUpTerms());
+    EXPECT_EQ(TempDir::ErrorMessages(),
+              std::vector<std::string>{
+                  "ParamStr() error-783: ParamStr(1) = EMPTY\r\ntamorlek --help\r\n"});
   }
 }
 

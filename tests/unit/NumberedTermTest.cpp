@@ -5,7 +5,6 @@
 
 #include "TempDir.h"
 #include "cmdline/Numbered.h"
-#include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
 
 namespace kelvo {
@@ -13,9 +12,10 @@ namespace {
 
 using test::TempDir;
 
+constexpr int kNotANumber = 784;
+
 class NumberedTermTest : public ::testing::Test {
  protected:
-  void TearDown() override { SetCurrentProgram(kTamorlek); }
   TempDir dir_;
 };
 
@@ -70,7 +70,7 @@ TEST_F(NumberedTermTest, SplitsWordsAndRanges) {
   for (const Case& c : cases) {
     TempDir dir;
     SCOPED_TRACE(platform::ToAnsi(c.word));
-    NumberedTerm term;
+    NumberedTerm term(kNotANumber);
     if (c.mode == Mode::Split) {
       term.Split(c.word);
     } else {
@@ -95,7 +95,7 @@ TEST_F(NumberedTermTest, WithoutFindRangeThePrefixIsTheWordWithoutItsDigits) {
       {u"-r2a", u"-r2a", -1},
   };
   for (const Case& c : cases) {
-    NumberedTerm term;
+    NumberedTerm term(kNotANumber);
     term.SplitRange(c.word, 2147483646);
     EXPECT_EQ(term.Prefix(), c.prefix);
     EXPECT_EQ(term.FirstNumber(), c.first);
@@ -103,30 +103,17 @@ TEST_F(NumberedTermTest, WithoutFindRangeThePrefixIsTheWordWithoutItsDigits) {
   }
 }
 
-TEST_F(NumberedTermTest, OverflowIsLoggedWithTheProgramsNumber) {
-  const std::pair<const ProgramRecord*, std::string> cases[] = {
-      {&kTamorlek, "sequence_to_integer() error-784: 99999999999"},
-      {&kBrenodax, "sequence_to_integer() error-158: 99999999999"},
-      {&kQuilvar, "sequence_to_integer() error-113: 99999999999"},
-  };
-  for (const auto& [program, log] : cases) {
-    TempDir dir;
-    SetCurrentProgram(*program);
-    NumberedTerm term;
-    EXPECT_EQ(term.sequence_to_integer(u"99999999999"), -1);
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{log});
-  }
-}
-
 TEST_F(NumberedTermTest, ConvertsOnlyDecimalDigits) {
   const std::pair<std::u16string, std::int32_t> cases[] = {
-      {u"0", 0}, {u"42", 42}, {u"0000000000002", 2}, {u"-1", -1}, {u"1 ", -1}, {u"\uFF11", -1},
+      {u"0", 0},   {u"42", 42},     {u"0000000000002", 2}, {u"-1", -1},
+      {u"1 ", -1}, {u"\uFF11", -1}, {u"99999999999", -1},
   };
   for (const auto& [text, value] : cases) {
-    NumberedTerm term;
+    NumberedTerm term(kNotANumber);
     EXPECT_EQ(term.sequence_to_integer(text), value) << platform::ToAnsi(text);
   }
-  EXPECT_EQ(TempDir::ErrorMessages().size(), 3u);
+  EXPECT_EQ(TempDir::ErrorMessages().size(), 4u);
+  EXPECT_EQ(TempDir::ErrorMessages().back(), "sequence_to_integer() error-784: 99999999999");
 }
 
 }  // namespace

@@ -1,13 +1,11 @@
 // The search along the program-search variable, with a PATH the test controls.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "TempDir.h"
-#include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
 #include "tables/PathEXE.h"
 
@@ -15,14 +13,18 @@ namespace kelvo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ScopedVariable;
 using test::TempDir;
+
+constexpr CommandPathNumbers kNumbers{
+    .candidate = 801,
+    .queue = {.count = 765, .unoccupied = 766},
+    .list = {.readLow = 774, .readHigh = 775, .storeLow = 776, .storeHigh = 777}};
 
 const std::string kName = "kelvo-path-probe.bin";
 
 class PathSearch : public ::testing::Test {
  protected:
-  void SetUp() override { SetCurrentProgram(kTamorlek); }
-
   // An absolute directory inside the temporary directory (created).
   std::string Dir(const std::string& relative) {
     fs::path path = dir_.path() / relative;
@@ -32,17 +34,18 @@ class PathSearch : public ::testing::Test {
   static void Put(const std::string& directory) {
     TempDir::Write((fs::path(directory) / kName).string(), "table");
   }
-  static std::string Search(const std::string& path) {
-    setenv("PATH", path.c_str(), 1);
-    CommandPath search;
-    search.Initialize(true);
+  std::string Search(const std::string& path) {
+    path_.Set(path);
+    CommandPath search(kNumbers);
+    search.Initialize();
     return platform::ToAnsi(search.Search(platform::FromAnsi(kName)));
   }
-  static std::string Failed(const std::string& candidate, int number = 801) {
-    return "Reset() error-" + std::to_string(number) + ": " + candidate;
+  static std::string Failed(const std::string& candidate) {
+    return "Reset() error-801: " + candidate;
   }
 
   TempDir dir_;
+  ScopedVariable path_{"PATH", std::nullopt};
 };
 
 TEST_F(PathSearch, TrailingSeparatorIsCleanedAndOrderKept) {
@@ -87,9 +90,8 @@ TEST_F(PathSearch, OnlyThe256FirstEntriesAreTried) {
 }
 
 TEST_F(PathSearch, MissingVariableGivesNothingAndNoReport) {
-  unsetenv("PATH");
-  CommandPath search;
-  search.Initialize(true);
+  CommandPath search(kNumbers);
+  search.Initialize();
   EXPECT_EQ(search.Search(platform::FromAnsi(kName)), u"");
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
@@ -113,16 +115,6 @@ TEST_F(PathSearch, LongCandidateIsNeverCut) {
   const std::string found = Search(Dir("A") + ":" + deep);
   EXPECT_EQ(found, deep + "/" + kName);
   EXPECT_GT(found.size(), 400u);
-}
-
-TEST_F(PathSearch, EachProgramReportsWithItsNumber) {
-  const std::string a = Dir("A");
-  SetCurrentProgram(kBrenodax);
-  EXPECT_EQ(Search(a), "");
-  SetCurrentProgram(kQuilvar);
-  EXPECT_EQ(Search(a), "");
-  EXPECT_EQ(TempDir::ErrorMessages(),
-            (std::vector<std::string>{Failed(a + "/" + kName, 159), Failed(a + "/" + kName, 114)}));
 }
 
 }  // namespace

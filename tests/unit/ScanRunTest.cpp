@@ -18,18 +18,24 @@ using Words = std::vector<std::u16string>;
 
 class ScanRunTest : public ::testing::Test {
  protected:
-  void TearDown() override { SetCurrentProgram(kTamorlek); }
   TempDir dir_;
 };
 
-// The switches of the run settings, one letter each when on: C a b d L s t u w y.
+// The switches of the run settings, one letter each when on: C (CR LF line ends) or L (LF),
+// a b d s t u w y.
 std::string Switches(const FinalEffects& s) {
   std::string letters;
   const std::pair<bool, char> flags[] = {
-      {s.CarriageReturn(), 'C'},   {s.AcquireTable(), 'a'},         {s.ViaBinaryTmp(), 'b'},
-      {s.DefaultTableOnly(), 'd'}, {s.LineFeedMode(), 'L'},         {s.RemoveControls(), 's'},
-      {s.SameTime(), 't'},         {s.UnderscoreSurrogates(), 'u'}, {s.ShowTable(), 'w'},
-      {s.KeepBinaryTmp(), 'y'},
+      {s.lineEnds == LineEndMode::CrLf, 'C'},
+      {s.lineEnds == LineEndMode::Lf, 'L'},
+      {s.search.acquireTable, 'a'},
+      {s.viaBinaryTmp, 'b'},
+      {s.search.defaultTableOnly, 'd'},
+      {s.controls == Controls::Removed, 's'},
+      {s.sameTime, 't'},
+      {s.surrogates == SurrogateList::Underscores, 'u'},
+      {s.search.showTable, 'w'},
+      {s.keepBinaryTmp, 'y'},
   };
   for (const auto& [on, letter] : flags) {
     if (on) letters.push_back(letter);
@@ -57,7 +63,7 @@ TEST_F(ScanRunTest, FillsTheRunSettings) {
        1},
       {&kTamorlek, {u"in.txt", u"a.txt", u"b.txt"}, "C", u"in.txt", u"b.txt", 255, 255, 1},
       {&kTamorlek, {u"-LF", u"in"}, "L", u"in", u"tamorlek.txt", 255, 255, 1},
-      {&kTamorlek, {u"-L", u"in"}, "CL", u"in", u"tamorlek.txt", 255, 255, 1},
+      {&kTamorlek, {u"-L", u"in"}, "C", u"in", u"tamorlek.txt", 255, 255, 1},
       {&kTamorlek, {u"-L", u"-0-", u"in"}, "L", u"in", u"tamorlek.txt", 255, 255, 1},
       {&kTamorlek, {u"-0-", u"in"}, "C", u"in", u"tamorlek.txt", 255, 255, 1},
       {&kTamorlek, {u"-r2", u"in", u"out"}, "C", u"in", u"out", 2, 255, 1},
@@ -72,58 +78,58 @@ TEST_F(ScanRunTest, FillsTheRunSettings) {
   };
   for (const Case& c : cases) {
     TempDir dir;
-    SetCurrentProgram(*c.program);
     SCOPED_TRACE(platform::ToAnsi(c.words[0]));
-    ScannedRun run = ScanRun(c.words);
+    ScannedRun run = ScanRun(*c.program, c.words);
     EXPECT_EQ(Switches(run.settings), c.switches);
-    EXPECT_EQ(run.settings.InputName(), c.input);
-    EXPECT_EQ(run.settings.OutputName(), c.output);
+    EXPECT_EQ(run.settings.inputName, c.input);
+    EXPECT_EQ(run.settings.outputName, c.output);
     EXPECT_EQ(run.outputName, c.output);
-    EXPECT_EQ(run.settings.FieldNumber(), c.fieldNumber);
+    EXPECT_EQ(run.settings.fieldNumber, c.fieldNumber);
     EXPECT_EQ(run.fieldLimit, c.fieldLimit);
-    EXPECT_EQ(run.settings.PNumber(), c.pNumber);
+    EXPECT_EQ(run.settings.pNumber, c.pNumber);
   }
 }
 
 TEST_F(ScanRunTest, CarriesTheSettingsFilesTableName) {
-  SetCurrentProgram(kQuilvar);
   TempDir::Write("set_quilvar.txt", "/tables/EUC-JP~Shift_JIS.bin\r\n-b\r\n");
-  ScannedRun run = ScanRun({u"in"});
-  EXPECT_EQ(run.settings.TableName(), u"/tables/EUC-JP~Shift_JIS.bin");
-  EXPECT_TRUE(run.settings.ViaBinaryTmp());
+  ScannedRun run = ScanRun(kQuilvar, {u"in"});
+  EXPECT_EQ(run.settings.tableName, u"/tables/EUC-JP~Shift_JIS.bin");
+  EXPECT_TRUE(run.settings.viaBinaryTmp);
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
 TEST_F(ScanRunTest, ShowTableErasesAnEarlierDataFile) {
   TempDir::Write("data.txt", "old report");
-  ScanRun({u"in"});
+  ScanRun(kTamorlek, {u"in"});
   EXPECT_TRUE(TempDir::Exists("data.txt"));
-  ScanRun({u"-w", u"in"});
+  ScanRun(kTamorlek, {u"-w", u"in"});
   EXPECT_FALSE(TempDir::Exists("data.txt"));
-  ScanRun({u"-w", u"in"});  // nothing to erase: no harm
+  ScanRun(kTamorlek, {u"-w", u"in"});  // nothing to erase: no harm
   EXPECT_FALSE(TempDir::Exists("data.txt"));
 }
 
 TEST_F(ScanRunTest, GuideAndVersionEndTheRunWithOne) {
   struct Case {
     Words words;
-    bool withComments;
+    GuideForm form;
   };
+  constexpr GuideForm kLong = GuideForm::Commented;
+  constexpr GuideForm kShort = GuideForm::Short;
   const Case cases[] = {
-      {{u"-G"}, true},        {{u"--help", u"in"}, true}, {{u"-VC"}, true},
-      {{u"-V", u"-G"}, true}, {{u"-V", u"in"}, false},    {{u"in", u"-V"}, false},
+      {{u"-G"}, kLong},        {{u"--help", u"in"}, kLong}, {{u"-VC"}, kLong},
+      {{u"-V", u"-G"}, kLong}, {{u"-V", u"in"}, kShort},    {{u"in", u"-V"}, kShort},
   };
   for (const Case& c : cases) {
     testing::internal::CaptureStdout();
     int code = 0;
     try {
-      ScanRun(c.words);
+      ScanRun(kTamorlek, c.words);
     } catch (const Halt& halt) {
       code = halt.exitCode;
     }
     EXPECT_EQ(code, 1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              platform::ToAnsi(Guiding::Text(u"1.06", c.withComments)));
+              platform::ToAnsi(Guiding::Text(kTamorlek.guide, u"1.06", c.form)));
   }
 }
 

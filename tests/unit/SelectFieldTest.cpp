@@ -2,6 +2,7 @@
 // line ends; and the building of "surro.txt" from "surro.csv".
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,14 +19,19 @@ using test::Utf16;
 
 class SelectFieldTest : public ForwardTableFixture {
  protected:
+  // A field selection, opened on the input.
+  static std::unique_ptr<Selecting> Open(const std::u16string& input, std::int32_t field,
+                                         SurrogateList list = SurrogateList::Replacements) {
+    auto selecting = std::make_unique<Selecting>(kTamorlek.forward.selection,
+                                                 kTamorlek.engine.table, kTamorlek.forward.lists);
+    selecting->Open(SearchTable{}, list, field, input);
+    return selecting;
+  }
   std::string Select(const std::string& input, std::int32_t field) {
     TempDir::Write("in.txt", input);
-    FinalEffects settings = test::Settings(u"in.txt", u"out.txt", field);
-    Selecting selecting;
-    selecting.AttachSettings(settings);
-    selecting.Open(settings, u"in.txt");
-    selecting.HaltIfNoInput(-1);
-    EXPECT_EQ(selecting.WriteSelectedField(u"out.txt"), 0);
+    auto selecting = Open(u"in.txt", field);
+    selecting->HaltIfNoInput(-1);
+    EXPECT_EQ(selecting->WriteSelectedField(u"out.txt"), OutputStatus::Written);
     return TempDir::Read("out.txt");
   }
 };
@@ -91,12 +97,9 @@ TEST_F(SelectFieldTest, CharactersOfTheKeptField) {
 }
 
 TEST_F(SelectFieldTest, MissingInputIsReportedAndHaltsWithMinusOne) {
-  FinalEffects settings = test::Settings(u"missing.txt", u"out.txt", 2);
-  Selecting selecting;
-  selecting.AttachSettings(settings);
-  selecting.Open(settings, u"missing.txt");
+  auto selecting = Open(u"missing.txt", 2);
   try {
-    selecting.HaltIfNoInput(-1);
+    selecting->HaltIfNoInput(-1);
     FAIL() << "no halt";
   } catch (const Halt& halt) {
     EXPECT_EQ(halt.exitCode, -1);
@@ -105,25 +108,19 @@ TEST_F(SelectFieldTest, MissingInputIsReportedAndHaltsWithMinusOne) {
                                                                 "SetLength() error-360: -1"}));
 }
 
-TEST_F(SelectFieldTest, FailedWriteIsReportedWithMinusTwo) {
+TEST_F(SelectFieldTest, FailedWriteIsReported) {
   TempDir::Write("in.txt", Utf16(u"a,b\n"));
-  FinalEffects settings = test::Settings(u"in.txt", u"no-such-dir/out.txt", 2);
-  Selecting selecting;
-  selecting.AttachSettings(settings);
-  selecting.Open(settings, u"in.txt");
-  EXPECT_EQ(selecting.WriteSelectedField(u"no-such-dir/out.txt"), -2);
+  auto selecting = Open(u"in.txt", 2);
+  EXPECT_EQ(selecting->WriteSelectedField(u"no-such-dir/out.txt"), OutputStatus::NotWritten);
   EXPECT_EQ(TempDir::ErrorMessages(),
             std::vector<std::string>{"Rewrite() error-357: no-such-dir/out.txt"});
 }
 
 TEST_F(SelectFieldTest, BuildsTheUnderscoreListFromTheSurrogateList) {
-  FinalEffects settings;
-  settings.DefineForSurrogates(u"surro.csv", u"surro.txt", 4, true);
-  Selecting selecting;
-  selecting.AttachSettings(settings);
-  selecting.Open(settings, u"surro.csv");
-  selecting.HaltIfNoInput(-1);
-  EXPECT_EQ(selecting.WriteSelectedField(u"surro.txt"), 0);
+  auto selecting = Open(u"surro.csv", 4, SurrogateList::Underscores);
+  selecting->HaltIfNoInput(-1);
+  EXPECT_EQ(selecting->WriteSelectedField(u"surro.txt", platform::Placement::Replace),
+            OutputStatus::Written);
   EXPECT_EQ(TempDir::Read("surro.txt"), "27DA0,\r\n");
   // surro.txt does not exist yet while it is being built.
   EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{"Reset() error-829: surro.txt"});

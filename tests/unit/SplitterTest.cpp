@@ -5,17 +5,20 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "drivers/ProgramRecord.h"
+#include "platform/Platform.h"
 #include "split/Divide.h"
 #include "split/DivideSJIS.h"
 #include "split/FieldsArray.h"
 #include "split/FieldsArrayMany.h"
-#include "platform/Platform.h"
 
 namespace kelvo {
 namespace {
 
 using test::TempDir;
+
+constexpr FieldListNumbers kListNumbers{
+    .readLow = 774, .readHigh = 775, .storeLow = 776, .storeHigh = 777};
+constexpr QueueNumbers kQueueNumbers{.count = 765, .unoccupied = 766};
 
 struct WideCase {
   const char* name;
@@ -32,7 +35,7 @@ class WideSplit : public ::testing::TestWithParam<WideCase> {};
 TEST_P(WideSplit, Fields) {
   TempDir dir;
   const WideCase& c = GetParam();
-  FieldsList list;
+  FieldsList list(kListNumbers);
   Dividing splitter;
   splitter.ConfigureQuoting(34, 44, c.drop);
   splitter.Prepare(&list, c.limit, c.selection);
@@ -71,7 +74,7 @@ TEST(WideSplitter, FieldLongerThanBufferIsCutNotOverrun) {
   TempDir dir;
   std::u16string line(Dividing::kFieldBufferSize + 100, u'x');
   line += u",y";
-  FieldsList list;
+  FieldsList list(kListNumbers);
   Dividing splitter;
   splitter.ConfigureQuoting(34, 44, false);
   splitter.Prepare(&list, 7, kAll);
@@ -84,7 +87,7 @@ TEST(WideSplitter, FieldLongerThanBufferIsCutNotOverrun) {
 // prepared with, and no field of an earlier line stays in the list.
 TEST(WideSplitter, ServesLineAfterLine) {
   TempDir dir;
-  FieldsList list;
+  FieldsList list(kListNumbers);
   Dividing splitter;
   splitter.ConfigureQuoting(34, 44, true);
   splitter.Prepare(&list, 4, kAll);
@@ -113,14 +116,14 @@ struct IndexCase {
 
 TEST(WideFieldsList, BadIndexIsReportedAndIgnored) {
   const IndexCase cases[] = {
-      {-1, false, "item() error-770: i < 0"},
-      {3071, false, "item() error-771: >= MAXIMUM_FIELD_COUNT"},
-      {-1, true, "item() error-772: i < 0"},
-      {3071, true, "item() error-773: >= MAXIMUM_FIELD_COUNT"},
+      {-1, false, "item() error-774: i < 0"},
+      {3071, false, "item() error-775: >= MAXIMUM_FIELD_COUNT"},
+      {-1, true, "item() error-776: i < 0"},
+      {3071, true, "item() error-777: >= MAXIMUM_FIELD_COUNT"},
   };
   for (const IndexCase& c : cases) {
     TempDir dir;
-    FieldsList list;
+    FieldsList list(kListNumbers);
     if (c.store) {
       list.item(u"x", c.index);
       EXPECT_EQ(list.item(0), u"");
@@ -134,7 +137,7 @@ TEST(WideFieldsList, BadIndexIsReportedAndIgnored) {
 
 TEST(WideFieldsList, LastValidIndexHoldsText) {
   TempDir dir;
-  FieldsList list;
+  FieldsList list(kListNumbers);
   list.item(u"end", 3070);
   EXPECT_EQ(list.item(3070), u"end");
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
@@ -164,8 +167,8 @@ class ByteSplit : public ::testing::TestWithParam<ByteCase> {};
 TEST_P(ByteSplit, Fields) {
   TempDir dir;
   const ByteCase& c = GetParam();
-  FieldsListMany list;
-  DividingSJIS splitter;
+  FieldsListMany list(kListNumbers);
+  DividingSJIS splitter(kQueueNumbers);
   splitter.ConfigureQuoting(CharacterTable(), 34, c.separator, c.drop);
   splitter.SetDoubleByte(c.doubleByte);
   splitter.Prepare(&list, c.limit);
@@ -235,8 +238,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ByteSplitter, AppendsSeparatorAndSuffixToEveryField) {
   TempDir dir;
-  FieldsListMany list;
-  DividingSJIS splitter;
+  FieldsListMany list(kListNumbers);
+  DividingSJIS splitter(kQueueNumbers);
   splitter.Configure(CharacterTable(), kSemicolon);
   splitter.Prepare(&list, 256);
   const std::string line = "C:\\A;\"C:\\B;x\";;";
@@ -250,8 +253,8 @@ TEST(ByteSplitter, AppendsSeparatorAndSuffixToEveryField) {
 
 TEST(ByteSplitter, ServesLineAfterLine) {
   TempDir dir;
-  FieldsListMany list;
-  DividingSJIS splitter;
+  FieldsListMany list(kListNumbers);
+  DividingSJIS splitter(kQueueNumbers);
   splitter.Configure(CharacterTable(), kSemicolon);
   splitter.Prepare(&list, 4);
   const std::pair<std::string, std::vector<std::string>> lines[] = {
@@ -275,8 +278,8 @@ TEST(ByteSplitter, FieldsBeyondTheQueueAreLost) {
   TempDir dir;
   std::string line;
   for (int i = 0; i < 3080; ++i) line += std::to_string(i) + ";";
-  FieldsListMany list;
-  DividingSJIS splitter;
+  FieldsListMany list(kListNumbers);
+  DividingSJIS splitter(kQueueNumbers);
   splitter.Configure(CharacterTable(), kSemicolon);
   splitter.Prepare(&list, FieldsListMany::UPPER_LIMIT_TO_FIELD_NUMBER);
   EXPECT_EQ(splitter.DivideConverting(line.data(), 1, static_cast<int>(line.size())), 3071);
@@ -289,8 +292,8 @@ TEST(ByteSplitter, FieldLongerThanBufferIsCutNotOverrun) {
   TempDir dir;
   std::string line(DividingSJIS::kFieldBufferSize + 100, 'x');
   line += ";y";
-  FieldsListMany list;
-  DividingSJIS splitter;
+  FieldsListMany list(kListNumbers);
+  DividingSJIS splitter(kQueueNumbers);
   splitter.Configure(CharacterTable(), kSemicolon);
   splitter.Prepare(&list, 256);
   EXPECT_EQ(splitter.DivideConverting(line.data(), 1, static_cast<int>(line.size())), 2);
@@ -298,32 +301,16 @@ TEST(ByteSplitter, FieldLongerThanBufferIsCutNotOverrun) {
   EXPECT_EQ(list.item(1), "y");
 }
 
-struct ByteIndexCase {
-  const ProgramRecord* program;
-  int index;
-  bool store;
-  const char* message;
-};
-
 TEST(ByteFieldsList, BadIndexIsReportedAndIgnored) {
-  const ByteIndexCase cases[] = {
-      {&kTamorlek, -1, false, "item() error-774: i < 0"},
-      {&kTamorlek, 3071, false, "item() error-775: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
-      {&kTamorlek, -1, true, "item() error-776: i < 0"},
-      {&kTamorlek, 3071, true, "item() error-777: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
-      {&kBrenodax, -5, false, "item() error-148: i < 0"},
-      {&kBrenodax, 3071, false, "item() error-149: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
-      {&kBrenodax, -1, true, "item() error-150: i < 0"},
-      {&kBrenodax, 9999, true, "item() error-151: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
-      {&kQuilvar, -1, false, "item() error-105: i < 0"},
-      {&kQuilvar, 3071, false, "item() error-106: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
-      {&kQuilvar, -1, true, "item() error-107: i < 0"},
-      {&kQuilvar, 3071, true, "item() error-108: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
+  const IndexCase cases[] = {
+      {-1, false, "item() error-774: i < 0"},
+      {3071, false, "item() error-775: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
+      {-5, true, "item() error-776: i < 0"},
+      {9999, true, "item() error-777: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
   };
-  for (const ByteIndexCase& c : cases) {
-    SetCurrentProgram(*c.program);
+  for (const IndexCase& c : cases) {
     TempDir dir;
-    FieldsListMany list;
+    FieldsListMany list(kListNumbers);
     list.item("kept", 3070);
     if (c.store) {
       list.item("x", c.index);

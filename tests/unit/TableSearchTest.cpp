@@ -1,44 +1,28 @@
-// The table file search in each of its five instances: every probe order, the switches
-// -d, -a and -w, the error-log files each case leaves and the exit code.
+// The table file search: every probe order, the switches -d, -a and -w, the error-log files
+// each case leaves and whether a table was found.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "TempDir.h"
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
-#include "support/Halt.h"
 #include "tables/SearchBinary.h"
 
 namespace kelvo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ScopedVariable;
 using test::TempDir;
 
-struct Instance {
-  const char* name;
-  const ProgramRecord* program;
-  SearchNumbers ProgramRecord::Errors::*numbers;
-  std::string table;
-};
-
-const Instance kInstances[] = {
-    {"TamorlekCode", &kTamorlek, &ProgramRecord::Errors::codeTable, "UTF16~EUC-JP.bin"},
-    {"TamorlekDerivation", &kTamorlek, &ProgramRecord::Errors::derivationSource,
-     "MS932~EUC-JP.bin"},
-    {"BrenodaxCode", &kBrenodax, &ProgramRecord::Errors::codeTable, "EUC-JP~UTF16.bin"},
-    {"BrenodaxDerivation", &kBrenodax, &ProgramRecord::Errors::derivationSource,
-     "MS932~EUC-JP.bin"},
-    {"QuilvarCode", &kQuilvar, &ProgramRecord::Errors::codeTable, "EUC-JP~Shift_JIS.bin"},
-};
+// One instance stands for all: what differs between the instances is their record.
+const CodeTableRecord& kRecord = kBrenodax.engine.table;
 
 enum class Settings { None, EmptyLine, NamesPresent, NamesMissing };
-enum class Found { Default, Current, Path, Named, Stop };
+enum class Found { Default, Current, Path, Named, Nothing };
 // The messages a search can leave, in the order they are written.
 enum class Log {
   DefaultProbe,
@@ -52,228 +36,115 @@ enum class Log {
 
 struct Scenario {
   const char* name;
-  bool inDefault, inCurrent, inPath;
-  Settings settings;
-  bool d, a, w;
+  const char* places;    // where the table is: D(efault directory), C(urrent), P(ATH)
+  Settings settings;     // the settings file
+  const char* switches;  // d, a, w
   Found found;
   std::vector<Log> logs;
 };
 
 using L = Log;
+using S = Settings;
 const Scenario kScenarios[] = {
-    {"DefaultWinsOverCurrent",
-     true,
-     true,
-     true,
-     Settings::NamesPresent,
-     false,
-     false,
-     false,
-     Found::Default,
-     {}},
-    {"CurrentAfterDefault",
-     false,
-     true,
-     true,
-     Settings::NamesPresent,
-     false,
-     false,
-     false,
-     Found::Current,
-     {L::DefaultProbe}},
-    {"PathAfterCurrent",
-     false,
-     false,
-     true,
-     Settings::NamesPresent,
-     false,
-     false,
-     false,
-     Found::Path,
-     {L::DefaultProbe, L::CurrentProbe}},
+    {"DefaultWinsOverCurrent", "DCP", S::NamesPresent, "", Found::Default, {}},
+    {"CurrentAfterDefault", "CP", S::NamesPresent, "", Found::Current, {L::DefaultProbe}},
+    {"PathAfterCurrent", "P", S::NamesPresent, "", Found::Path, {L::DefaultProbe, L::CurrentProbe}},
     {"SettingsLast",
-     false,
-     false,
-     false,
-     Settings::NamesPresent,
-     false,
-     false,
-     false,
+     "",
+     S::NamesPresent,
+     "",
      Found::Named,
      {L::DefaultProbe, L::CurrentProbe, L::PathCandidate}},
     {"NothingNoSettingsFile",
-     false,
-     false,
-     false,
-     Settings::None,
-     false,
-     false,
-     false,
-     Found::Stop,
+     "",
+     S::None,
+     "",
+     Found::Nothing,
      {L::DefaultProbe, L::CurrentProbe, L::PathCandidate, L::Unreadable, L::AllFailed}},
     {"NothingEmptyFirstLine",
-     false,
-     false,
-     false,
-     Settings::EmptyLine,
-     false,
-     false,
-     false,
-     Found::Stop,
+     "",
+     S::EmptyLine,
+     "",
+     Found::Nothing,
      {L::DefaultProbe, L::CurrentProbe, L::PathCandidate, L::AllFailed}},
     {"NothingNamedMissing",
-     false,
-     false,
-     false,
-     Settings::NamesMissing,
-     false,
-     false,
-     false,
-     Found::Stop,
+     "",
+     S::NamesMissing,
+     "",
+     Found::Nothing,
      {L::DefaultProbe, L::CurrentProbe, L::PathCandidate, L::NamedMissing, L::AllFailed}},
-    {"DefaultOnlyFound",
-     true,
-     true,
-     true,
-     Settings::NamesPresent,
-     true,
-     false,
-     false,
-     Found::Default,
-     {}},
+    {"DefaultOnlyFound", "DCP", S::NamesPresent, "d", Found::Default, {}},
     {"DefaultOnlyStops",
-     false,
-     true,
-     true,
-     Settings::NamesPresent,
-     true,
-     false,
-     false,
-     Found::Stop,
+     "CP",
+     S::NamesPresent,
+     "d",
+     Found::Nothing,
      {L::DefaultProbe, L::DefaultOnly}},
-    {"AcquireTakesNamedFile",
-     true,
-     true,
-     true,
-     Settings::NamesPresent,
-     false,
-     true,
-     false,
-     Found::Named,
-     {}},
-    {"AcquireEmptyFirstLine",
-     true,
-     true,
-     true,
-     Settings::EmptyLine,
-     false,
-     true,
-     false,
-     Found::Stop,
-     {L::AllFailed}},
+    {"AcquireTakesNamedFile", "DCP", S::NamesPresent, "a", Found::Named, {}},
+    {"AcquireEmptyFirstLine", "DCP", S::EmptyLine, "a", Found::Nothing, {L::AllFailed}},
     {"AcquireNamedMissing",
-     true,
-     true,
-     true,
-     Settings::NamesMissing,
-     false,
-     true,
-     false,
-     Found::Stop,
+     "DCP",
+     S::NamesMissing,
+     "a",
+     Found::Nothing,
      {L::NamedMissing, L::AllFailed}},
-    {"AcquireNoSettingsFile",
-     true,
-     true,
-     true,
-     Settings::None,
-     false,
-     true,
-     false,
-     Found::Stop,
-     {L::Unreadable, L::AllFailed}},
-    {"AcquireWithDefaultOnlyIsAcquire",
-     false,
-     false,
-     false,
-     Settings::NamesPresent,
-     true,
-     true,
-     false,
-     Found::Named,
-     {}},
+    {"AcquireNoSettingsFile", "DCP", S::None, "a", Found::Nothing, {L::Unreadable, L::AllFailed}},
+    {"AcquireWithDefaultOnlyIsAcquire", "", S::NamesPresent, "da", Found::Named, {}},
     {"AcquireWithDefaultOnlyFailing",
-     true,
-     true,
-     true,
-     Settings::None,
-     true,
-     true,
-     false,
-     Found::Stop,
+     "DCP",
+     S::None,
+     "da",
+     Found::Nothing,
      {L::Unreadable, L::AllFailed}},
-    {"ShowDefault", true, false, false, Settings::None, false, false, true, Found::Default, {}},
-    {"ShowCurrent",
-     false,
-     true,
-     false,
-     Settings::None,
-     false,
-     false,
-     true,
-     Found::Current,
-     {L::DefaultProbe}},
-    {"ShowNamed", false, false, false, Settings::NamesPresent, false, true, true, Found::Named, {}},
-    {"ShowNothingFound",
-     false,
-     false,
-     false,
-     Settings::EmptyLine,
-     true,
-     false,
-     true,
-     Found::Stop,
-     {L::DefaultProbe, L::DefaultOnly}},
+    {"ShowDefault", "D", S::None, "w", Found::Default, {}},
+    {"ShowCurrent", "C", S::None, "w", Found::Current, {L::DefaultProbe}},
+    {"ShowNamed", "", S::NamesPresent, "aw", Found::Named, {}},
+    {"ShowNothingFound", "", S::EmptyLine, "dw", Found::Nothing, {L::DefaultProbe, L::DefaultOnly}},
 };
 
-class TableSearch : public ::testing::TestWithParam<std::tuple<Instance, Scenario>> {
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+  *out << scenario.name;
+}
+
+class TableSearch : public ::testing::TestWithParam<Scenario> {
  protected:
   void SetUp() override {
-    const Instance& instance = std::get<0>(GetParam());
-    SetCurrentProgram(*instance.program);
-    numbers_ = instance.program->errors.*instance.numbers;
     defaultDir_ = platform::ToAnsi(platform::DefaultTableDirectory());
     fs::create_directories(defaultDir_);
-    fs::remove(defaultDir_ + instance.table);
+    fs::remove(defaultDir_ + Table());
     pathDir_ = (dir_.path() / "onpath").string();
     fs::create_directories(pathDir_);
     fs::create_directories("named");
-    setenv("PATH", pathDir_.c_str(), 1);
+    path_.Set(pathDir_);
   }
-  void TearDown() override { fs::remove(defaultDir_ + std::get<0>(GetParam()).table); }
+  void TearDown() override { fs::remove(defaultDir_ + Table()); }
 
-  std::string Message(int number, const std::string& detail) const {
+  static std::string Table() { return platform::ToAnsi(kRecord.search.tableName); }
+  static std::string Message(int number, const std::string& detail) {
     return "Reset() error-" + std::to_string(number) + ": " + detail;
   }
 
   TempDir dir_;
-  SearchNumbers numbers_{};
+  ScopedVariable path_{"PATH", std::nullopt};
   std::string defaultDir_;
   std::string pathDir_;
 };
 
 TEST_P(TableSearch, ProbesAndReports) {
-  const auto& [instance, s] = GetParam();
-  const std::string table = instance.table;
+  const Scenario& s = GetParam();
+  const SearchNumbers& numbers = kRecord.search.numbers;
+  const std::string table = Table();
   const std::string defaultPath = defaultDir_ + table;
   const std::string pathCandidate = pathDir_ + "/" + table;
   const std::string named = "named/" + table;
   const std::string missing = "missing/" + table;
-  const std::string& settings = platform::ToAnsi(instance.program->settingsFile);
-  const std::string title = platform::ToAnsi(instance.program->title);
+  const std::string settings = platform::ToAnsi(kRecord.tables.settingsFile);
+  const std::string places = s.places;
+  const std::string switches = s.switches;
 
-  if (s.inDefault) TempDir::Write(defaultPath, "default");
-  if (s.inCurrent) TempDir::Write(table, "current");
-  if (s.inPath) TempDir::Write(pathCandidate, "path");
+  if (places.find('D') != std::string::npos) TempDir::Write(defaultPath, "default");
+  if (places.find('C') != std::string::npos) TempDir::Write(table, "current");
+  if (places.find('P') != std::string::npos) TempDir::Write(pathCandidate, "path");
   TempDir::Write(named, "named");
   switch (s.settings) {
     case Settings::None:
@@ -290,116 +161,94 @@ TEST_P(TableSearch, ProbesAndReports) {
   }
   TempDir::Write("data.txt", "an earlier, longer report that must disappear");
 
-  std::optional<std::string> result;
-  int exitCode = 0;
-  try {
-    result = platform::ToAnsi(FindTableFile({platform::FromAnsi(table), numbers_}, s.d, s.a, s.w));
-  } catch (const Halt& halt) {
-    exitCode = halt.exitCode;
-  }
-
-  std::string expected;
-  switch (s.found) {
-    case Found::Default:
-      expected = defaultPath;
-      break;
-    case Found::Current:
-      expected = table;
-      break;
-    case Found::Path:
-      expected = pathCandidate;
-      break;
-    case Found::Named:
-      expected = named;
-      break;
-    case Found::Stop:
-      break;
-  }
-  if (s.found == Found::Stop) {
-    EXPECT_FALSE(result.has_value());
-    EXPECT_EQ(exitCode, 1);
-  } else {
-    EXPECT_EQ(result, expected);
-  }
+  const SearchTable search{.defaultTableOnly = switches.find('d') != std::string::npos,
+                           .acquireTable = switches.find('a') != std::string::npos,
+                           .showTable = switches.find('w') != std::string::npos};
+  const FoundTable found = FindTableFile(kRecord.search, search, kRecord.tables);
+  const std::string expected[] = {defaultPath, table, pathCandidate, named, ""};
+  EXPECT_EQ(platform::ToAnsi(found.path), expected[static_cast<int>(s.found)]);
+  EXPECT_FALSE(found.reportFailed);
 
   std::vector<std::string> logs;
   for (Log log : s.logs) {
     switch (log) {
       case L::DefaultProbe:
-        logs.push_back(Message(numbers_.defaultDirectory, defaultPath));
+        logs.push_back(Message(numbers.defaultDirectory, defaultPath));
         break;
       case L::CurrentProbe:
-        logs.push_back(Message(numbers_.currentDirectory, table));
+        logs.push_back(Message(numbers.currentDirectory, table));
         break;
       case L::PathCandidate:
-        logs.push_back(Message(instance.program->errors.pathCandidate, pathCandidate));
+        logs.push_back(Message(kRecord.tables.path.candidate, pathCandidate));
         break;
       case L::Unreadable:
-        logs.push_back(Message(numbers_.settingsUnreadable, settings));
+        logs.push_back(Message(numbers.settingsUnreadable, settings));
         break;
       case L::NamedMissing:
-        logs.push_back(Message(numbers_.namedFileUnopenable, missing));
+        logs.push_back(Message(numbers.namedFileUnopenable, missing));
         break;
       case L::DefaultOnly:
-        logs.push_back(Message(numbers_.defaultOnlyStop, defaultPath));
+        logs.push_back(Message(numbers.defaultOnlyStop, defaultPath));
         break;
       case L::AllFailed:
-        logs.push_back(Message(numbers_.allProbesFailed, "i = 4"));
+        logs.push_back(Message(numbers.allProbesFailed, "i = 4"));
         break;
     }
   }
   EXPECT_EQ(TempDir::ErrorMessages(), logs);
 
   const std::string data = TempDir::Read("data.txt");
-  if (s.w && s.found != Found::Stop) {
-    EXPECT_EQ(data, expected + " is primarily accessible to " + title + ".");
+  if (search.showTable && s.found != Found::Nothing) {
+    EXPECT_EQ(data, expected[static_cast<int>(s.found)] + " is primarily accessible to " +
+                        platform::ToAnsi(kRecord.tables.title) + ".");
   } else {
     EXPECT_EQ(data, "an earlier, longer report that must disappear");
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TableSearch,
-                         ::testing::Combine(::testing::ValuesIn(kInstances),
-                                            ::testing::ValuesIn(kScenarios)),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param).name) + "_" +
-                                  std::get<1>(info.param).name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, TableSearch, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TableSearchSettings, FirstLineIsTakenAsWritten) {
-  SetCurrentProgram(kQuilvar);
   TempDir dir;
-  unsetenv("PATH");
+  ScopedVariable path("PATH", std::nullopt);
   // Trailing blanks belong to the name; only the line end is removed.
-  TempDir::Write("set_quilvar.txt", "table.bin \r\n");
+  const std::string settings = platform::ToAnsi(kRecord.tables.settingsFile);
+  TempDir::Write(settings, "table.bin \r\n");
   TempDir::Write("table.bin", "x");
-  EXPECT_THROW(
-      FindTableFile({u"EUC-JP~Shift_JIS.bin", kQuilvar.errors.codeTable}, false, true, false),
-      Halt);
-  EXPECT_EQ(TempDir::ErrorMessages(), (std::vector<std::string>{"Reset() error-118: table.bin ",
-                                                                "Reset() error-124: i = 4"}));
+  EXPECT_EQ(FindTableFile(kRecord.search, {.acquireTable = true}, kRecord.tables).path, u"");
+  EXPECT_EQ(TempDir::ErrorMessages(), (std::vector<std::string>{"Reset() error-163: table.bin ",
+                                                                "Reset() error-169: i = 4"}));
 
   TempDir::Write("table.bin ", "x");
-  EXPECT_EQ(FindTableFile({u"EUC-JP~Shift_JIS.bin", kQuilvar.errors.codeTable}, false, true, false),
+  EXPECT_EQ(FindTableFile(kRecord.search, {.acquireTable = true}, kRecord.tables).path,
             u"table.bin ");
+
+  // An empty settings file names no table.
+  TempDir::Write(settings, "");
+  EXPECT_EQ(FindTableFile(kRecord.search, {.acquireTable = true}, kRecord.tables).path, u"");
+  EXPECT_EQ(TempDir::ErrorMessages().back(), "Reset() error-169: i = 4");
 }
 
-TEST(TableSearchSettings, EmptySettingsFileNamesNoTable) {
-  SetCurrentProgram(kBrenodax);
+// A table that is found but cannot be a table: no whole number of records, or nothing.
+TEST(TableSearchSettings, ReadingRefusesWhatIsNoTable) {
   TempDir dir;
-  TempDir::Write("set_brenodax.txt", "");
-  EXPECT_THROW(FindTableFile({u"EUC-JP~UTF16.bin", kBrenodax.errors.codeTable}, false, true, false),
-               Halt);
-  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{"Reset() error-169: i = 4"});
-}
-
-TEST(TableSearchSettings, SetUpKeepsTheSwitches) {
-  SearchTable table;
-  table.SetUp(u"/x/MS932~EUC-JP.bin", true, false, true);
-  EXPECT_TRUE(table.DefaultTableOnly());
-  EXPECT_FALSE(table.AcquireTable());
-  EXPECT_TRUE(table.ShowTable());
-  EXPECT_EQ(table.TablePath(), u"/x/MS932~EUC-JP.bin");
+  const std::pair<std::string, std::string> cases[] = {
+      {"12345", ""},
+      {"1234567890", ""},
+      {"1234", "FileSize() error-195: t.bin"},
+      {"", "FileSize() error-195: t.bin"},
+  };
+  for (const auto& [content, message] : cases) {
+    TempDir::Write("t.bin", content);
+    std::vector<std::uint8_t> bytes;
+    EXPECT_EQ(ReadTableFile(u"t.bin", 5, 178, kRecord.tables, bytes), message.empty());
+    EXPECT_EQ(TempDir::ErrorMessages().empty() ? "" : TempDir::ErrorMessages().back(), message);
+    for (const auto& log : TempDir::ErrorLogs()) fs::remove(log);
+  }
+  std::vector<std::uint8_t> bytes;
+  EXPECT_FALSE(ReadTableFile(u"missing.bin", 5, 178, kRecord.tables, bytes));
+  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{"Reset() error-178: missing.bin"});
 }
 
 }  // namespace

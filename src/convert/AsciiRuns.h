@@ -1,0 +1,129 @@
+// Runs of printable ASCII (20h-7Eh) copied several characters at a time: the converters'
+// one instruction-set trick. Each helper has an SSE2 form and, beside it, a portable form
+// that gives the same result; the portable form serves where SSE2 is missing, and the tests
+// hold the two against each other on random input.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace kelvo::ascii {
+
+// --- Eight UTF-16 little-endian units ----------------------------------------------------
+// When the eight units at in are all printable ASCII, their eight bytes go to out and the
+// result is true; otherwise nothing is written.
+
+inline bool CopyPrintableUnitsPortable(const std::uint8_t* in, std::uint8_t* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    // Four units in each 64-bit word, as lanes of 16 bits. A lane of 00h-7Fh plus 60h
+    // reaches 80h exactly when it is 20h or more; plus 1 it reaches 80h only when it is 7Fh.
+    // No lane carries into the next.
+    constexpr std::uint64_t kHighBits = 0xFF80FF80FF80FF80u;
+    constexpr std::uint64_t kBit7 = 0x0080008000800080u;
+    std::uint64_t words[2];
+    std::memcpy(words, in, 16);
+    for (const std::uint64_t v : words) {
+      const std::uint64_t atLeastSpace = v + 0x0060006000600060u;
+      const std::uint64_t isDelete = v + 0x0001000100010001u;
+      if ((v & kHighBits) != 0 || (atLeastSpace & ~isDelete & kBit7) != kBit7) return false;
+    }
+  } else {
+    for (int i = 0; i < 8; ++i) {
+      if (in[2 * i + 1] != 0 || in[2 * i] < 0x20 || in[2 * i] > 0x7E) return false;
+    }
+  }
+  for (int i = 0; i < 8; ++i) out[i] = in[2 * i];
+  return true;
+}
+
+#if defined(__SSE2__)
+inline bool CopyPrintableUnitsSse2(const std::uint8_t* in, std::uint8_t* out) {
+  const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  // Signed comparisons: units of 8000h and above count as negative and fail the first.
+  const __m128i printable = _mm_and_si128(_mm_cmpgt_epi16(units, _mm_set1_epi16(0x1F)),
+                                          _mm_cmplt_epi16(units, _mm_set1_epi16(0x7F)));
+  if (_mm_movemask_epi8(printable) != 0xFFFF) return false;
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+  return true;
+}
+#endif
+
+inline bool CopyPrintableUnits(const std::uint8_t* in, std::uint8_t* out) {
+#if defined(__SSE2__)
+  return CopyPrintableUnitsSse2(in, out);
+#else
+  return CopyPrintableUnitsPortable(in, out);
+#endif
+}
+
+// --- Sixteen bytes --------------------------------------------------------------------------
+// The printable ASCII bytes at the start of the sixteen bytes at in go to out, each widened
+// to a UTF-16 unit (the byte, then 0) when wide; returns how many there are (0 to 16). The
+// bytes after them may be written too, up to 16 (32 when wide).
+
+inline int CopyPrintableBytesPortable(const std::uint8_t* in, std::uint8_t* out, bool wide) {
+  int count = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Eight bytes in each 64-bit word. Of a byte's low seven bits, plus 60h reaches 80h
+    // exactly when they are 20h or more, plus 1 only when they are 7Fh; the high bit is
+    // tested apart, so no lane carries into the next.
+    constexpr std::uint64_t kBit7 = 0x8080808080808080u;
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+    for (int half = 0; half < 2; ++half) {
+      std::uint64_t v;
+      std::memcpy(&v, in + 8 * half, 8);
+      const std::uint64_t low = v & kLow7;
+      const std::uint64_t printable =
+          (low + 0x6060606060606060u) & ~(low + 0x0101010101010101u) & ~v & kBit7;
+      const std::uint64_t other = ~printable & kBit7;
+      if (other != 0) {
+        count += std::countr_zero(other) / 8;
+        break;
+      }
+      count += 8;
+    }
+  } else {
+    while (count < 16 && in[count] >= 0x20 && in[count] <= 0x7E) ++count;
+  }
+  if (!wide) {
+    std::memcpy(out, in, 16);
+  } else {
+    for (int i = 0; i < count; ++i) {
+      out[2 * i] = in[i];
+      out[2 * i + 1] = 0;
+    }
+  }
+  return count;
+}
+
+#if defined(__SSE2__)
+inline int CopyPrintableBytesSse2(const std::uint8_t* in, std::uint8_t* out, bool wide) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  const __m128i printable =
+      _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x1F)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
+  if (wide) {
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(v, zero));
+  } else {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+  }
+  const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(printable));
+  return std::countr_one(mask);
+}
+#endif
+
+inline int CopyPrintableBytes(const std::uint8_t* in, std::uint8_t* out, bool wide) {
+#if defined(__SSE2__)
+  return CopyPrintableBytesSse2(in, out, wide);
+#else
+  return CopyPrintableBytesPortable(in, out, wide);
+#endif
+}
+
+}  // namespace kelvo::ascii

@@ -1,0 +1,95 @@
+#include "convert/Engine.h"
+
+#include "support/ErrorText.h"
+#include "support/Halt.h"
+#include "support/Text.h"
+
+namespace kelvo {
+
+namespace {
+// The position of a conversion's read number: CR LF, LF, as read, each plain, then filtered.
+std::size_t ReadIndex(LineEndMode mode, Controls controls) {
+  const std::size_t base = controls == Controls::Removed ? 3 : 0;
+  switch (mode) {
+    case LineEndMode::CrLf:
+      return base;
+    case LineEndMode::Lf:
+      return base + 1;
+    case LineEndMode::AsRead:
+      break;
+  }
+  return base + 2;
+}
+}  // namespace
+
+ConversionEngine::ConversionEngine(const EngineNumbers& numbers, int tableReport)
+    : numbers_(numbers), tableReport_(tableReport) {}
+
+void ConversionEngine::HaltIfNoInput(int exitCode) const {
+  if (!input_.Measured()) Stop(exitCode);
+}
+
+bool ConversionEngine::ShowDataFile() {
+  return EngineFiles::ShowDataFile(numbers_.showData, tableReport_);
+}
+
+bool ConversionEngine::RenewInputTime(bool keep) {
+  return input_.Streamed() || EngineFiles::RenewInputTime(input_.Name(), keep, numbers_);
+}
+
+bool ConversionEngine::CopyFromBinaryTmp(const std::u16string& name, bool keep) {
+  return EngineFiles::CopyFromBinaryTmp(name, keep, numbers_);
+}
+
+bool ConversionEngine::OpenInput(const std::u16string& name, ConversionInput::Units units) {
+  if (input_.Open(name, units)) return true;
+  ReportError(ErrorMessage(u"Reset()", numbers_.open, name));
+  return false;
+}
+
+OutputStatus ConversionEngine::ConvertCrLf(const std::u16string& outputName) {
+  return Convert(LineEndMode::CrLf, Controls::Kept, outputName);
+}
+OutputStatus ConversionEngine::ConvertLf(const std::u16string& outputName) {
+  return Convert(LineEndMode::Lf, Controls::Kept, outputName);
+}
+OutputStatus ConversionEngine::ConvertAsRead(const std::u16string& outputName) {
+  return Convert(LineEndMode::AsRead, Controls::Kept, outputName);
+}
+OutputStatus ConversionEngine::ConvertCrLfFiltered(const std::u16string& outputName) {
+  return Convert(LineEndMode::CrLf, Controls::Removed, outputName);
+}
+OutputStatus ConversionEngine::ConvertLfFiltered(const std::u16string& outputName) {
+  return Convert(LineEndMode::Lf, Controls::Removed, outputName);
+}
+OutputStatus ConversionEngine::ConvertAsReadFiltered(const std::u16string& outputName) {
+  return Convert(LineEndMode::AsRead, Controls::Removed, outputName);
+}
+
+OutputStatus ConversionEngine::Convert(LineEndMode mode, Controls controls,
+                                       const std::u16string& outputName) {
+  return Run(mode, controls, numbers_.read[ReadIndex(mode, controls)], outputName);
+}
+
+OutputStatus ConversionEngine::Run(LineEndMode mode, Controls controls, int readNumber,
+                                   const std::u16string& outputName) {
+  BlockKernel& kernel = PrepareKernel(mode, controls);
+  const PumpTarget target{
+      .name = outputName,
+      .placement = EngineFiles::PlacementFor(input_.Name(), outputName),
+      .prefix = OutputPrefix(),
+      .readNumber = readNumber,
+      .writeNumber = numbers_.writeOutput,
+  };
+  switch (pump_.Run(input_, kernel, target)) {
+    case PumpOutcome::Written:
+      return OutputStatus::Written;
+    case PumpOutcome::WriteFailed:
+      return OutputStatus::NotWritten;
+    case PumpOutcome::ReadFailed:
+      break;
+  }
+  Stop(1);
+}
+
+}  // namespace kelvo

@@ -1,0 +1,101 @@
+// The streaming pump: reads an input a block at a time, runs a conversion kernel over each
+// block and writes the converted bytes, and alone turns what goes wrong on the way into a
+// report. The kernels know nothing of files, messages or error numbers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/Platform.h"
+
+namespace kelvo {
+
+// A conversion kernel: bytes in, bytes out.
+class BlockKernel {
+ public:
+  virtual ~BlockKernel() = default;
+  // Converts the size bytes at in into out, which has room for all that they can give;
+  // returns the number of bytes written. consumed is set to the input bytes used: all of
+  // them in the final block, and otherwise all but the start of a sequence that the next
+  // block completes, which the pump puts before the next block.
+  virtual std::int64_t Convert(const std::uint8_t* in, std::int64_t size, bool final,
+                               std::uint8_t* out, std::int64_t& consumed) = 0;
+};
+
+// The input of a conversion. A regular file is measured when it is opened and read again by
+// each conversion up to that size; anything else (a pipe, a FIFO, a device) stays open from
+// the start and is read to its end.
+class ConversionInput {
+ public:
+  enum class Units { Bytes = 1, Utf16 = 2 };
+
+  // Opens and measures the input; a UTF-16 input's first unit is read at once, to see
+  // whether it is the byte-order mark. False when it cannot be opened or read (nothing is
+  // reported); the input is then unmeasured. An empty name (standard input) is no input.
+  [[nodiscard]] bool Open(const std::u16string& name, Units units);
+  void Close();
+
+  const std::u16string& Name() const { return name_; }
+  bool Measured() const { return size_ >= 0; }
+  // Not a regular file: read to its end.
+  bool Streamed() const { return streamed_; }
+  // The bytes a conversion reads of a regular file (whole units); 0 for a stream; -1 when
+  // unmeasured.
+  std::int64_t Size() const { return size_; }
+  // Bytes at the start that a conversion skips: the byte-order mark of a UTF-16 input.
+  std::int64_t SkippedBytes() const { return skipped_; }
+
+ private:
+  friend class StreamPump;
+
+  std::u16string name_;
+  Units units_ = Units::Bytes;
+  platform::InputFile file_;
+  bool streamed_ = false;
+  std::int64_t size_ = -1;
+  std::int64_t skipped_ = 0;
+  // Bytes of a stream read by Open, which come first in its conversion.
+  std::uint8_t head_[2] = {0, 0};
+  std::int64_t headLength_ = 0;
+};
+
+// Where the output of a conversion goes, and the numbers of its reports.
+struct PumpTarget {
+  std::u16string name;  // empty: standard output
+  platform::Placement placement = platform::Placement::Truncate;
+  std::string_view prefix;  // bytes written before all others (a byte-order mark)
+  int readNumber;           // "Reset() error-<readNumber>: " + input name
+  int writeNumber;          // "Rewrite() error-<writeNumber>: " + output name
+};
+
+enum class [[nodiscard]] PumpOutcome{
+    Written,
+    ReadFailed,   // reported; the output was given up
+    WriteFailed,  // reported; a replacement was given up, the file it was to replace is whole
+};
+
+class StreamPump {
+ public:
+  // The input block, with room before it for the bytes a kernel carries over; false when
+  // the memory cannot be had.
+  [[nodiscard]] bool AllocateInput(std::int64_t block, std::int64_t carried);
+  // The output of one block; false when the memory cannot be had.
+  [[nodiscard]] bool AllocateOutput(std::int64_t bytes);
+  bool Allocated() const { return input_ && output_; }
+
+  // Reads the input (opened again when it is a regular file), converts it a block at a time
+  // and writes the output, which is created once the first block has been read. An input
+  // that is unmeasured, or that fails to open or read, is reported with the read number and
+  // gives up the output; an output that cannot be written is reported with the write
+  // number. The input is closed before the output is put in place: the output may replace
+  // it.
+  PumpOutcome Run(ConversionInput& input, BlockKernel& kernel, const PumpTarget& target);
+
+ private:
+  platform::LargeBuffer input_;
+  std::int64_t block_ = 0;
+  platform::LargeBuffer output_;
+};
+
+}  // namespace kelvo

@@ -1,0 +1,187 @@
+// The conversion kernels' fast steps against their plain ones, on random input: the SSE2
+// helpers against their portable forms, and each kernel's block path against its unit-by-unit
+// (or byte-by-byte) path, which is the oracle.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "EucTestTable.h"
+#include "ForwardTableFixture.h"
+#include "convert/AsciiRuns.h"
+#include "convert/EucDecoder.h"
+#include "convert/RuralUTF16.h"
+#include "convert/Utf16Encoder.h"
+
+namespace kelvo {
+namespace {
+
+using Buffer = std::vector<std::uint8_t>;
+
+// Random bytes, mostly printable ASCII, so that runs of every length occur.
+Buffer RandomText(std::mt19937& random, std::size_t size, bool wide) {
+  Buffer bytes(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    const unsigned r = random() % 100;
+    const bool lowHalf = !wide || i % 2 == 0;
+    if (!lowHalf) {
+      bytes[i] = r < 90 ? 0 : static_cast<std::uint8_t>(random());
+    } else if (r < 85) {
+      bytes[i] = static_cast<std::uint8_t>(0x20 + random() % 95);
+    } else {
+      const std::uint8_t edges[] = {0x00, 0x1F, 0x7F, 0x80, 0xA0, 0xFF, 0x0A, 0x0D};
+      bytes[i] = r < 95 ? edges[random() % std::size(edges)] : static_cast<std::uint8_t>(random());
+    }
+  }
+  return bytes;
+}
+
+// What the helpers are to find: the printable ASCII bytes at the start.
+int LeadingPrintable(const std::uint8_t* in, int count, int step) {
+  int n = 0;
+  while (n < count && in[n * step] >= 0x20 && in[n * step] <= 0x7E &&
+         (step == 1 || in[n * step + 1] == 0)) {
+    ++n;
+  }
+  return n;
+}
+
+TEST(AsciiRunsTest, EightUnitsAgreeWithTheirDefinition) {
+  std::mt19937 random(1);
+  for (int round = 0; round < 20000; ++round) {
+    const Buffer in = RandomText(random, 16, true);
+    const bool all = LeadingPrintable(in.data(), 8, 2) == 8;
+    std::uint8_t portable[8] = {};
+    ASSERT_EQ(ascii::CopyPrintableUnitsPortable(in.data(), portable), all) << round;
+#if defined(__SSE2__)
+    std::uint8_t sse2[8] = {};
+    ASSERT_EQ(ascii::CopyPrintableUnitsSse2(in.data(), sse2), all) << round;
+#endif
+    for (int i = 0; all && i < 8; ++i) {
+      ASSERT_EQ(portable[i], in[2 * i]);
+#if defined(__SSE2__)
+      ASSERT_EQ(sse2[i], in[2 * i]);
+#endif
+    }
+  }
+}
+
+TEST(AsciiRunsTest, SixteenBytesAgreeWithTheirDefinition) {
+  std::mt19937 random(2);
+  for (int round = 0; round < 20000; ++round) {
+    const Buffer in = RandomText(random, 16, false);
+    const int count = LeadingPrintable(in.data(), 16, 1);
+    for (const bool wide : {false, true}) {
+      const int width = wide ? 2 : 1;
+      std::uint8_t portable[32] = {};
+      ASSERT_EQ(ascii::CopyPrintableBytesPortable(in.data(), portable, wide), count) << round;
+#if defined(__SSE2__)
+      std::uint8_t sse2[32] = {};
+      ASSERT_EQ(ascii::CopyPrintableBytesSse2(in.data(), sse2, wide), count) << round;
+#endif
+      for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(portable[width * i], in[i]);
+        if (wide) {
+          ASSERT_EQ(portable[2 * i + 1], 0);
+        }
+#if defined(__SSE2__)
+        ASSERT_EQ(sse2[width * i], in[i]);
+        if (wide) {
+          ASSERT_EQ(sse2[2 * i + 1], 0);
+        }
+#endif
+      }
+    }
+  }
+}
+
+class EncoderKernelTest : public test::ForwardTableFixture {};
+
+// UTF-16 text of every kind of unit: ASCII runs, controls, line ends, mapped and unmapped
+// units, pairs listed and unlisted, lone surrogates.
+TEST_F(EncoderKernelTest, BlockPathMatchesUnitByUnit) {
+  PastoralSceneUTF16 table(kTamorlek.forward.lists);
+  ASSERT_TRUE(
+      table.LoadTableAndList(SearchTable{}, kTamorlek.engine.table, SurrogateList::Replacements));
+  const std::u16string pieces[] = {u"plain ASCII text, long enough to fill a run ",
+                                   u"x",
+                                   u"\r\n",
+                                   u"\n",
+                                   u"\r",
+                                   u"\t",
+                                   std::u16string(1, u'\0'),
+                                   u"\x7F\x80\xA0\xE9",
+                                   {test::kHiragana},
+                                   {test::kHalfwidth, test::kControlOneByte},
+                                   {test::kAbsent},
+                                   u"\xD85F\xDDA0",
+                                   u"\xD842\xDF9F",
+                                   u"\xD85F",
+                                   u"\xDC00",
+                                   u"\xFFFF"};
+  std::mt19937 random(3);
+  std::u16string text;
+  while (text.size() < 40000) text += pieces[random() % std::size(pieces)];
+  const std::string bytes = test::Utf16(text, false);
+  const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const auto size = static_cast<std::int64_t>(bytes.size());
+  for (const LineEndMode mode : {LineEndMode::CrLf, LineEndMode::Lf, LineEndMode::AsRead}) {
+    for (const Controls controls : {Controls::Kept, Controls::Removed}) {
+      const EncoderRules rules{.lineEnds = mode, .controls = controls};
+      Utf16Encoder fast;
+      Utf16Encoder oracle(Utf16Encoder::Steps::UnitByUnit);
+      ASSERT_TRUE(fast.Build(table, rules));
+      ASSERT_TRUE(oracle.Build(table, rules));
+      Buffer fastOut(bytes.size() + 2);
+      Buffer oracleOut(bytes.size() + 2);
+      std::int64_t fastUsed = 0;
+      std::int64_t oracleUsed = 0;
+      const std::int64_t fastSize = fast.Convert(in, size, true, fastOut.data(), fastUsed);
+      const std::int64_t oracleSize = oracle.Convert(in, size, true, oracleOut.data(), oracleUsed);
+      ASSERT_EQ(fastUsed, size);
+      ASSERT_EQ(oracleUsed, size);
+      fastOut.resize(static_cast<std::size_t>(fastSize));
+      oracleOut.resize(static_cast<std::size_t>(oracleSize));
+      EXPECT_EQ(fastOut, oracleOut);
+    }
+  }
+}
+
+TEST(DecoderKernelTest, BlockPathMatchesByteByByte) {
+  std::string records;
+  for (int b = 0x20; b < 0x7F; ++b) records += test::SingleRecord(b, b);
+  records += test::PairRecord(0xA4, 0xA2, 0x42, 0x30) + test::OneByteRecord(0x8E, 0xB1, 0xB1);
+  RuralAreaUTF16 table;
+  table.StoreRecords(reinterpret_cast<const std::uint8_t*>(records.data()),
+                     static_cast<std::int64_t>(records.size()));
+  std::mt19937 random(4);
+  Buffer input;
+  while (input.size() < 40000) {
+    const Buffer piece = RandomText(random, 1 + random() % 40, false);
+    input.insert(input.end(), piece.begin(), piece.end());
+    const std::uint8_t sequences[][3] = {
+        {0xA4, 0xA2, 0}, {0xA4, 0xA3, 0}, {0x8E, 0xB1, 0}, {0x8F, 0xA2, 0xB7}};
+    const auto& s = sequences[random() % std::size(sequences)];
+    input.insert(input.end(), s, s + (s[2] != 0 ? 3 : 2));
+  }
+  const auto size = static_cast<std::int64_t>(input.size());
+  for (const EucOutputForm& form : {kUtf16Output, kShiftJisOutput}) {
+    for (const LineEndMode mode : {LineEndMode::CrLf, LineEndMode::Lf, LineEndMode::AsRead}) {
+      for (const Controls controls : {Controls::Kept, Controls::Removed}) {
+        EucDecoder fast(table, form, mode, controls);
+        EucDecoder oracle(table, form, mode, controls, EucDecoder::Steps::ByteByByte);
+        Buffer fastOut(static_cast<std::size_t>(EucDecoder::Capacity(form, size)));
+        Buffer oracleOut(fastOut.size());
+        fastOut.resize(static_cast<std::size_t>(fast.Decode(input.data(), size, fastOut.data())));
+        oracleOut.resize(
+            static_cast<std::size_t>(oracle.Decode(input.data(), size, oracleOut.data())));
+        EXPECT_EQ(fastOut, oracleOut);
+        EXPECT_EQ(fast.LineEnds(), oracle.LineEnds());
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kelvo
