@@ -1,5 +1,5 @@
 """An installed tree: `cmake --install` copies the programs, the five tables made during the
-build; a tree whose programs name their table directory relative to
+build and the manual pages; a tree whose programs name their table directory relative to
 themselves finds its tables wherever it is moved."""
 
 import os
@@ -41,6 +41,8 @@ class Install(unittest.TestCase):
         """The files of an installation under root (a stage or /) with the given prefix."""
         for prog in k.DERIVED_TABLES:
             self.assertTrue(os.access(root + os.path.join(prefix, "bin", prog), os.X_OK), prog)
+            page = root + os.path.join(prefix, "share", "man", "man1", prog + ".1.gz")
+            self.assertTrue(os.path.isfile(page), page)
         tables = root + os.path.join(prefix, INSTALL_TABLE_DIR)
         self.assertEqual(sorted(os.listdir(tables)), TABLES)
         for table in TABLES:
