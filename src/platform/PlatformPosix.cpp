@@ -192,7 +192,7 @@ std::u16string DefaultTableDirectory() {
   // once per run.
   static const std::u16string directory = [] {
     // Without the program's directory a relative value stays relative to the current one.
-    const std::string program = ExecutablePath();
+    const std::string program = KELVO_TABLE_DIR[0] == '/' ? std::string() : ExecutablePath();
     const std::size_t slash = program.find_last_of('/');
     const std::string directory =
         slash == std::string::npos ? std::string() : program.substr(0, slash == 0 ? 1 : slash);
