@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,11 @@ struct Scenario {
   Found found;
   std::vector<Log> logs;
 };
+
+// Test output names a case instead of dumping its bytes.
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+  *out << scenario.name;
+}
 
 using L = Log;
 using S = Settings;
@@ -101,10 +108,6 @@ const Scenario kScenarios[] = {
     {"ShowNamed", "", S::NamesPresent, "aw", Found::Named, {}},
     {"ShowNothingFound", "", S::EmptyLine, "dw", Found::Nothing, {L::DefaultProbe, L::DefaultOnly}},
 };
-
-void PrintTo(const Scenario& scenario, std::ostream* out) {
-  *out << scenario.name;
-}
 
 class TableSearch : public ::testing::TestWithParam<Scenario> {
  protected:
