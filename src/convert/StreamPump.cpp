@@ -75,8 +75,8 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
   input.headLength_ = 0;
   std::int64_t skip = input.SkippedBytes();
 
-  std::memcpy(output, target.prefix.data(), target.prefix.size());
   std::int64_t pending = static_cast<std::int64_t>(target.prefix.size());
+  if (pending > 0) std::memcpy(output, target.prefix.data(), target.prefix.size());
   platform::OutputFile out;
   bool created = false;
   bool ok = true;
