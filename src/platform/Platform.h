@@ -33,7 +33,7 @@ std::u16string ResolveDirectory(std::u16string_view configured,
 char16_t PathListSeparator();   // ';' or ':'
 char16_t DirectorySeparator();  // '\' or '/'
 // The program-search variable; false when it is not set.
-bool ReadSearchVariable(std::u16string& value);
+[[nodiscard]] bool ReadSearchVariable(std::u16string& value);
 
 // Local date and time in the system's general form; only the ':' separators matter.
 std::u16string LocalTimeText();
@@ -48,14 +48,14 @@ int ProcessStatus(int exitCode);
 enum class ReadMode { Raw, Text };
 
 // Opens and closes the file at once: true when it could be opened in that mode.
-bool CanOpen(const std::u16string& name, ReadMode mode);
+[[nodiscard]] bool CanOpen(const std::u16string& name, ReadMode mode);
 
 // Size in bytes of a file opened for shared reading; -1 when it cannot be opened.
-std::int64_t FileSize(const std::u16string& name);
+[[nodiscard]] std::int64_t FileSize(const std::u16string& name);
 
 // True when both names open one and the same existing file (through links or different
 // spellings of the path); false when either cannot be opened or names a standard stream.
-bool SameFile(const std::u16string& first, const std::u16string& second);
+[[nodiscard]] bool SameFile(const std::u16string& first, const std::u16string& second);
 
 // Memory for a whole file or a large result. Large sizes come straight from the system, in
 // large pages where it offers them: filling a buffer of hundreds of megabytes then takes a
@@ -70,11 +70,11 @@ class LargeBuffer {
 
   // Replaces the buffer with one of the given number of bytes (0 gives a usable, empty
   // buffer); false, and empty, when the memory cannot be had.
-  bool Allocate(std::int64_t bytes);
+  [[nodiscard]] bool Allocate(std::int64_t bytes);
   // Replaces the buffer with zeroed memory for code tables that a run fills at its start:
   // one large page where the system offers them, so that filling the tables takes one page
   // fault instead of one for every 4 KB. False, and empty, when it cannot be had.
-  bool AllocateTables(std::int64_t bytes);
+  [[nodiscard]] bool AllocateTables(std::int64_t bytes);
   void Release();
   std::uint8_t* Data() const { return data_; }
   explicit operator bool() const { return data_ != nullptr; }
@@ -93,11 +93,11 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  bool Open(const std::u16string& name, ReadMode mode);
+  [[nodiscard]] bool Open(const std::u16string& name, ReadMode mode);
   // Reads up to count bytes; returns the number read (0 at the end) or -1 on failure.
-  std::int64_t Read(void* buffer, std::int64_t count);
+  [[nodiscard]] std::int64_t Read(void* buffer, std::int64_t count);
   // Reads until count bytes are in or the file ends; -1 on failure.
-  std::int64_t ReadFully(void* buffer, std::int64_t count);
+  [[nodiscard]] std::int64_t ReadFully(void* buffer, std::int64_t count);
   void Close();
   bool IsOpen() const { return handle_ != kClosed; }
   // Whether the open file is a regular file on disk, whose size is known when it is opened.
@@ -134,16 +134,16 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  bool Create(const std::u16string& name, Placement placement = Placement::Truncate);
+  [[nodiscard]] bool Create(const std::u16string& name, Placement placement = Placement::Truncate);
   // Creates the file only when no file of that name exists. exists is set when that was
   // the reason for failing.
-  bool CreateNew(const std::u16string& name, bool& exists);
+  [[nodiscard]] bool CreateNew(const std::u16string& name, bool& exists);
   // Writes all count bytes; false on any failure.
-  bool Write(const void* buffer, std::int64_t count);
+  [[nodiscard]] bool Write(const void* buffer, std::int64_t count);
   // Closes the file; false when any write or the close failed. A replacement is put in
   // place only when every write succeeded; otherwise its temporary file is removed and the
   // old file stays as it was.
-  bool Close();
+  [[nodiscard]] bool Close();
   // Gives up a replacement: its temporary file is removed and the old file stays. Any other
   // file is closed as it stands. The destructor does this for a file not closed.
   void Discard();
@@ -187,23 +187,24 @@ class FileLock {
   std::intptr_t handle_ = kClosed;
 };
 
-bool RemoveFile(const std::u16string& name);
+[[nodiscard]] bool RemoveFile(const std::u16string& name);
 // Writes the bytes at the start of the named file, creating it when it is missing, and cuts
 // the file after them; opened tells whether the file could be opened at all. An existing
 // file is written in place rather than emptied first, so that it never stands empty.
-bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count, bool& opened);
+[[nodiscard]] bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
+                                 bool& opened);
 // Renames from over to, replacing an existing target.
-bool ReplaceFile(const std::u16string& from, const std::u16string& to);
+[[nodiscard]] bool ReplaceFile(const std::u16string& from, const std::u16string& to);
 // Sets the modification time of the file (a symbolic link is followed) to now, and nothing
 // else: content, permissions, owner, links and identity stay as they are.
-bool RenewModificationTime(const std::u16string& name);
+[[nodiscard]] bool RenewModificationTime(const std::u16string& name);
 // True when both names stand for the same place: one and the same existing file, or, where
 // a file is missing, the same path once the directories are resolved. Empty names (the
 // standard streams) are no place.
-bool SamePlace(const std::u16string& first, const std::u16string& second);
+[[nodiscard]] bool SamePlace(const std::u16string& first, const std::u16string& second);
 
 // Writes bytes to standard output / standard error unchanged.
-bool WriteStandardOutput(const void* buffer, std::size_t count);
+[[nodiscard]] bool WriteStandardOutput(const void* buffer, std::size_t count);
 void WriteStandardError(std::string_view bytes);
 
 }  // namespace kelvo::platform

@@ -495,7 +495,7 @@ bool OutputFile::Create(const std::u16string& name, Placement placement) {
 }
 
 bool OutputFile::CreateNew(const std::u16string& name, bool& exists) {
-  Close();
+  static_cast<void>(Close());
   exists = false;
   int fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {

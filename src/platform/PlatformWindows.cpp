@@ -378,7 +378,7 @@ bool OutputFile::Create(const std::u16string& name, Placement placement) {
 }
 
 bool OutputFile::CreateNew(const std::u16string& name, bool& exists) {
-  Close();
+  static_cast<void>(Close());
   exists = false;
   HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -569,8 +569,7 @@ bool SamePlace(const std::u16string& first, const std::u16string& second) {
 
 bool WriteStandardOutput(const void* buffer, std::size_t count) {
   OutputFile out;
-  out.Create(u"");
-  const bool ok = out.Write(buffer, static_cast<std::int64_t>(count));
+  const bool ok = out.Create(u"") && out.Write(buffer, static_cast<std::int64_t>(count));
   return out.Close() && ok;
 }
 

@@ -34,7 +34,8 @@ void ErrorTexts::ReportError(const std::u16string& prefix, const std::u16string&
       fileName_ = name;
       return;
     }
-    platform::RemoveFile(name);
+    // A log cut short is no log: the message goes to standard error instead.
+    static_cast<void>(platform::RemoveFile(name));
     break;
   }
   platform::WriteStandardError(bytes + "\n");

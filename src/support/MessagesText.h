@@ -9,7 +9,7 @@ class MessagesTexts {
  public:
   // Creates the file (or empties it) and writes the text without a line end. Returns false
   // when the file could not be created or written.
-  bool WriteText(const std::u16string& fileName, const std::u16string& text);
+  [[nodiscard]] bool WriteText(const std::u16string& fileName, const std::u16string& text);
 
  private:
   std::u16string fileName_;

@@ -48,10 +48,10 @@ constexpr Mode kFileModes[] = {kCrLf, kLf, kAsRead, kCrLfS, kLfS, kAsReadS};
 bool Filtered(Mode mode) {
   return mode == kCrLfS || mode == kLfS || mode == kAsReadS || mode == kStdOutS;
 }
-test::ModelMode ModelModeOf(Mode mode) {
-  if (mode == kLf || mode == kLfS) return test::ModelMode::Lf;
-  if (mode == kAsRead || mode == kAsReadS) return test::ModelMode::AsRead;
-  return test::ModelMode::CrLf;
+LineEndMode LineEndsOf(Mode mode) {
+  if (mode == kLf || mode == kLfS) return LineEndMode::Lf;
+  if (mode == kAsRead || mode == kAsReadS) return LineEndMode::AsRead;
+  return LineEndMode::CrLf;
 }
 
 // One of the two engines.
@@ -86,10 +86,9 @@ std::string RunMode(EucEngine& engine, Mode mode, const std::u16string& output,
     if (lineEnds != nullptr) *lineEnds = ends;
     return ::testing::internal::GetCapturedStdout();
   }
-  const LineEndMode lineEndModes[] = {LineEndMode::CrLf, LineEndMode::Lf, LineEndMode::AsRead};
-  EXPECT_EQ(engine.Convert(lineEndModes[mode % 3],
-                           Filtered(mode) ? Controls::Removed : Controls::Kept, output),
-            OutputStatus::Written);
+  EXPECT_EQ(
+      engine.Convert(LineEndsOf(mode), Filtered(mode) ? Controls::Removed : Controls::Kept, output),
+      OutputStatus::Written);
   return TempDir::Read(platform::ToAnsi(output));
 }
 
@@ -121,7 +120,7 @@ class EucEngineTest : public ::testing::Test {
     RuralAreaUTF16 model;
     model.StoreRecords(reinterpret_cast<const std::uint8_t*>(table.data()),
                        static_cast<std::int64_t>(table.size()));
-    return test::ModelDecode(model, kind.utf16, ModelModeOf(mode), Filtered(mode), input);
+    return test::ModelDecode(model, kind.utf16, LineEndsOf(mode), Filtered(mode), input);
   }
   TempDir dir_;
 };

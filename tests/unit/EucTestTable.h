@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/ConversionRules.h"
 #include "convert/EucCodeTable.h"
 
 namespace kelvo::test {
@@ -31,11 +32,9 @@ inline std::string Bytes(std::initializer_list<int> values) {
   return s;
 }
 
-enum class ModelMode { CrLf, Lf, AsRead };
-
 // The decoding rules, one sequence at a time.
-inline std::string ModelDecode(const EucCodeTable& table, bool utf16, ModelMode mode, bool filtered,
-                               const std::string& input) {
+inline std::string ModelDecode(const EucCodeTable& table, bool utf16, LineEndMode mode,
+                               bool filtered, const std::string& input) {
   std::string out;
   auto put = [&](int b) {
     out.push_back(static_cast<char>(b));
@@ -71,10 +70,10 @@ inline std::string ModelDecode(const EucCodeTable& table, bool utf16, ModelMode 
         if (!dropped(first)) out += utf16 ? Bytes({0xFD, 0xFF}) : std::string("?");
       }
     } else if (key == 0x0A) {
-      if (mode == ModelMode::CrLf) put(0x0D);
+      if (mode == LineEndMode::CrLf) put(0x0D);
       put(0x0A);
     } else if (key == 0x0D) {
-      if (mode == ModelMode::AsRead) put(0x0D);
+      if (mode == LineEndMode::AsRead) put(0x0D);
     } else if (!dropped(first)) {
       put(utf16 ? second : first);
     }
