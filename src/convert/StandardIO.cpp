@@ -38,7 +38,8 @@ StandardInput::StandardInput(const EngineRecord& record, const StandardInputNumb
 
 std::int64_t StandardInput::CaptureStandardInput() {
   const auto spoolingFailed = [this] {
-    ReportAndStop(ErrorMessage(u"Reset()", spooling_, kSpoolFile));
+    ReportError(ErrorMessage(u"Reset()", spooling_, kSpoolFile));
+    Stop(1);
   };
   // text.tmp is this run's until it has been converted: concurrent runs in the directory
   // wait for it.

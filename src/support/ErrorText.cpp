@@ -1,7 +1,6 @@
 #include "support/ErrorText.h"
 
 #include "platform/Platform.h"
-#include "support/Halt.h"
 #include "support/TimeName.h"
 
 namespace kelvo {
@@ -44,11 +43,6 @@ void ErrorTexts::ReportError(const std::u16string& prefix, const std::u16string&
 void ReportError(const std::u16string& message) {
   ErrorTexts log;
   log.ReportError(u"err", u".txt", message);
-}
-
-void ReportAndStop(const std::u16string& message, int exitCode) {
-  ReportError(message);
-  Stop(exitCode);
 }
 
 }  // namespace kelvo

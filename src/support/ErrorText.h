@@ -28,7 +28,5 @@ class ErrorTexts {
 
 // Writes one message to the error log with the usual name parts "err" and ".txt".
 void ReportError(const std::u16string& message);
-// Writes one message and ends the program with the exit code.
-[[noreturn]] void ReportAndStop(const std::u16string& message, int exitCode = 1);
 
 }  // namespace kelvo
