@@ -325,8 +325,13 @@ bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t c
          wrote > 0;
     done += wrote;
   }
-  // The file ends where the new bytes end.
-  ok = ok && SetEndOfFile(handle) != 0;
+  // The file ends where the new bytes end. It is cut only when it is longer: setting the end
+  // where it already is may still touch the file (wine writes a byte past the end and cuts it
+  // off again), and a reader at that moment would see a byte that was never written.
+  LARGE_INTEGER size;
+  if (ok && (!GetFileSizeEx(handle, &size) || size.QuadPart > count)) {
+    ok = SetEndOfFile(handle) != 0;
+  }
   return CloseHandle(handle) != 0 && ok;
 }
 
