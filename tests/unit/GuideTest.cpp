@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSystem.h"
 #include "cmdline/Guide.h"
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
@@ -76,10 +77,10 @@ TEST_F(GuideTest, VersionTextIsTheCallersOwn) {
 
 TEST_F(GuideTest, ShowWritesTheTextInOneGo) {
   SetCurrentProgram(kBrenodax);
-  testing::internal::CaptureStdout();
+  test::CapturedOutput output;
   Guiding guide;
   guide.Show(u"1.05", true);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), platform::ToAnsi(Guiding::Text(u"1.05", true)));
+  EXPECT_EQ(output.Finish(), platform::ToAnsi(Guiding::Text(u"1.05", true)));
 }
 
 }  // namespace

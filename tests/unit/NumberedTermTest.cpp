@@ -15,6 +15,7 @@ using test::TempDir;
 
 class NumberedTermTest : public ::testing::Test {
  protected:
+  void SetUp() override { SetCurrentProgram(kTamorlek); }
   void TearDown() override { SetCurrentProgram(kTamorlek); }
   TempDir dir_;
 };

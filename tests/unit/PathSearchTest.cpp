@@ -1,12 +1,12 @@
 // The search along the program-search variable, with a PATH the test controls.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "TempDir.h"
+#include "TestSystem.h"
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
 #include "support/PathEXE.h"
@@ -18,22 +18,27 @@ namespace fs = std::filesystem;
 using test::TempDir;
 
 const std::string kName = "kelvo-path-probe.bin";
+// The platform's directory separator and list separator, and text in its "ANSI" code page,
+// the bytes the search variable and the messages use.
+const std::string S = platform::ToAnsi(std::u16string(1, platform::DirectorySeparator()));
+const std::string L = platform::ToAnsi(std::u16string(1, platform::PathListSeparator()));
+std::string Ansi(const std::u16string& text) {
+  return platform::ToAnsi(text);
+}
 
 class PathSearch : public ::testing::Test {
  protected:
   void SetUp() override { SetCurrentProgram(kTamorlek); }
 
-  // An absolute directory inside the temporary directory (created).
-  std::string Dir(const std::string& relative) {
-    fs::path path = dir_.path() / relative;
-    fs::create_directories(path);
-    return path.string();
+  // An absolute directory inside the temporary directory (created), in ANSI bytes.
+  std::string Dir(const std::u16string& relative) {
+    const std::string path = Ansi(dir_.path().u16string()) + S + Ansi(relative);
+    fs::create_directories(fs::path(platform::FromAnsi(path)));
+    return path;
   }
-  static void Put(const std::string& directory) {
-    TempDir::Write((fs::path(directory) / kName).string(), "table");
-  }
+  static void Put(const std::string& directory) { TempDir::Write(directory + S + kName, "table"); }
   static std::string Search(const std::string& path) {
-    setenv("PATH", path.c_str(), 1);
+    test::SetEnvironment(test::kSearchVariable, path.c_str());
     CommandPath search;
     search.Initialize(true);
     return platform::ToAnsi(search.Search(platform::FromAnsi(kName)));
@@ -46,48 +51,50 @@ class PathSearch : public ::testing::Test {
 };
 
 TEST_F(PathSearch, TrailingSeparatorIsCleanedAndOrderKept) {
-  const std::string a = Dir("A"), b = Dir("B");
+  const std::string a = Dir(u"A"), b = Dir(u"B");
   Put(b);
-  EXPECT_EQ(Search(a + "/:" + b), b + "/" + kName);
-  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{Failed(a + "/" + kName)});
+  EXPECT_EQ(Search(a + S + L + b), b + S + kName);
+  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{Failed(a + S + kName)});
 }
 
 TEST_F(PathSearch, FirstDirectoryHoldingTheFileWins) {
-  const std::string a = Dir("A"), b = Dir("B");
+  const std::string a = Dir(u"A"), b = Dir(u"B");
   Put(a);
   Put(b);
-  EXPECT_EQ(Search(a + ":" + b), a + "/" + kName);
+  EXPECT_EQ(Search(a + L + b), a + S + kName);
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
 TEST_F(PathSearch, NothingFoundReportsEveryCandidate) {
-  const std::string a = Dir("A"), b = Dir("B");
+  const std::string a = Dir(u"A"), b = Dir(u"B");
   // An empty entry stands for the root; a trailing separator adds nothing.
-  EXPECT_EQ(Search(a + "::" + b + ":"), "");
-  EXPECT_EQ(TempDir::ErrorMessages(),
-            (std::vector<std::string>{Failed(a + "/" + kName), Failed("/" + kName),
-                                      Failed(b + "/" + kName)}));
+  EXPECT_EQ(Search(a + L + L + b + L), "");
+  EXPECT_EQ(
+      TempDir::ErrorMessages(),
+      (std::vector<std::string>{Failed(a + S + kName), Failed(S + kName), Failed(b + S + kName)}));
 }
 
 TEST_F(PathSearch, QuotesStayAndSeparatorInsideThemVanishes) {
-  const std::string a = Dir("A");
-  EXPECT_EQ(Search("\"" + a + ":x\""), "");
-  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{Failed("\"" + a + "x\"/" + kName)});
+  const std::string a = Dir(u"A");
+  EXPECT_EQ(Search("\"" + a + L + "x\""), "");
+  EXPECT_EQ(TempDir::ErrorMessages(),
+            std::vector<std::string>{Failed("\"" + a + "x\"" + S + kName)});
 }
 
 TEST_F(PathSearch, OnlyThe256FirstEntriesAreTried) {
+  const std::string base = Ansi(dir_.path().u16string()) + S;
   std::string path;
-  for (int i = 0; i < 256; ++i) path += dir_.path().string() + "/none" + std::to_string(i) + ":";
-  const std::string late = Dir("late");
+  for (int i = 0; i < 256; ++i) path += base + "none" + std::to_string(i) + L;
+  const std::string late = Dir(u"late");
   Put(late);
   EXPECT_EQ(Search(path + late), "");
   const auto messages = TempDir::ErrorMessages();
   ASSERT_EQ(messages.size(), 256u);
-  EXPECT_EQ(messages.back(), Failed(dir_.path().string() + "/none255/" + kName));
+  EXPECT_EQ(messages.back(), Failed(base + "none255" + S + kName));
 }
 
 TEST_F(PathSearch, MissingVariableGivesNothingAndNoReport) {
-  unsetenv("PATH");
+  test::SetEnvironment(test::kSearchVariable, nullptr);
   CommandPath search;
   search.Initialize(true);
   EXPECT_EQ(search.Search(platform::FromAnsi(kName)), u"");
@@ -95,34 +102,41 @@ TEST_F(PathSearch, MissingVariableGivesNothingAndNoReport) {
 }
 
 TEST_F(PathSearch, NonAsciiDirectoriesAreSearchedWhole) {
-  // The last byte of this name's encoding is one a Shift_JIS reader would take for a lead
-  // byte; the separator after it must still split.
-  const std::string japanese = Dir("\xE6\x97\xA5\xE6\x9C\xAC\xE3\x81\x82");
-  const std::string b = Dir("B");
-  Put(b);
-  EXPECT_EQ(Search(japanese + ":" + b), b + "/" + kName);
-  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{Failed(japanese + "/" + kName)});
+  // In UTF-8 the last byte of the first name is one a Shift_JIS reader would take for a lead
+  // byte; in Shift_JIS the last character of the second ends in the byte of the directory
+  // separator. The list separator after either must still split, and nothing of the name
+  // may be taken for a trailing separator.
+  for (const std::u16string name : {u"\u65E5\u672C\u3042", u"\u65E5\u672C\u8868"}) {
+    SCOPED_TRACE(Ansi(name));
+    TempDir dir;
+    const std::string japanese = Dir(name);
+    const std::string b = Dir(u"B");
+    Put(b);
+    EXPECT_EQ(Search(japanese + L + b), b + S + kName);
+    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{Failed(japanese + S + kName)});
 
-  Put(japanese);
-  EXPECT_EQ(Search(japanese + ":" + b), japanese + "/" + kName);
+    Put(japanese);
+    EXPECT_EQ(Search(japanese + L + b), japanese + S + kName);
+  }
 }
 
 TEST_F(PathSearch, LongCandidateIsNeverCut) {
-  const std::string deep = Dir(std::string(200, 'd') + "/" + std::string(200, 'e'));
+  const std::string deep =
+      Dir(std::u16string(200, u'd') + platform::DirectorySeparator() + std::u16string(200, u'e'));
   Put(deep);
-  const std::string found = Search(Dir("A") + ":" + deep);
-  EXPECT_EQ(found, deep + "/" + kName);
+  const std::string found = Search(Dir(u"A") + L + deep);
+  EXPECT_EQ(found, deep + S + kName);
   EXPECT_GT(found.size(), 400u);
 }
 
 TEST_F(PathSearch, EachProgramReportsWithItsNumber) {
-  const std::string a = Dir("A");
+  const std::string a = Dir(u"A");
   SetCurrentProgram(kBrenodax);
   EXPECT_EQ(Search(a), "");
   SetCurrentProgram(kQuilvar);
   EXPECT_EQ(Search(a), "");
   EXPECT_EQ(TempDir::ErrorMessages(),
-            (std::vector<std::string>{Failed(a + "/" + kName, 159), Failed(a + "/" + kName, 114)}));
+            (std::vector<std::string>{Failed(a + S + kName, 159), Failed(a + S + kName, 114)}));
 }
 
 }  // namespace

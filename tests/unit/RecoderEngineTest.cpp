@@ -8,6 +8,7 @@
 
 #include "EucTestTable.h"
 #include "TempDir.h"
+#include "TestSystem.h"
 #include "cmdline/FinalEffect.h"
 #include "convert/ConvertEUC.h"
 #include "convert/SurvivorEUC.h"
@@ -71,10 +72,10 @@ std::string Convert(const std::string& input, Mode mode, int* result = nullptr) 
   engine.Open(FinalEffects(), u"in.euc");
   if (Filtered(mode)) engine.PrepareControlFilter();
   if (mode == kStdOut || mode == kStdOutS) {
-    ::testing::internal::CaptureStdout();
+    test::CapturedOutput output;
     const int lineEnds = RunConversion(engine, mode, u"");
     if (result != nullptr) *result = lineEnds;
-    std::string written = ::testing::internal::GetCapturedStdout();
+    std::string written = output.Finish();
     EXPECT_FALSE(TempDir::Exists("out.sjis"));
     return written;
   }

