@@ -4,9 +4,14 @@
 # a fresh 32-bit prefix for the tests and leaves a warm wine server running in it.
 #
 # The prefix is build/wine-prefix in the source tree unless WINEPREFIX says otherwise;
-# tools/wine-run, which runs the test programs, uses the same default. Installing needs root.
+# tools/wine-run, which runs the test programs, uses the same default. Installing packages
+# and making the locale go through sudo unless the script runs as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+as_root() {
+  if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
+}
 
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wine-prefix}"
 export WINEARCH=win32
@@ -20,11 +25,11 @@ dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine32:i386)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing ${missing[*]} (log: build/wine-install.log)"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
+    as_root dpkg --add-architecture i386
   fi
   # Another install on the machine may hold the package lock for a while: wait for it.
-  if ! { apt-get update -qq -o DPkg::Lock::Timeout=600 &&
-         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=600 \
+  if ! { as_root apt-get update -qq -o DPkg::Lock::Timeout=600 &&
+         as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=600 \
            --no-install-recommends "${missing[@]}"; } >build/wine-install.log 2>&1; then
     tail -n 30 build/wine-install.log >&2
     exit 1
@@ -32,7 +37,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
-  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+  as_root localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 
