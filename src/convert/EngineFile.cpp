@@ -1,9 +1,9 @@
 #include "convert/EngineFile.h"
 
+#include <memory>
 #include <string>
 
 #include "drivers/ProgramRecord.h"
-#include "platform/Platform.h"
 #include "support/ErrorText.h"
 #include "support/Halt.h"
 #include "support/Text.h"
@@ -12,19 +12,38 @@ namespace kelvo {
 
 namespace {
 
-constexpr char16_t kBinaryTmp[] = u"binary.tmp";
 constexpr char16_t kDataFile[] = u"data.txt";
+// Bytes copied at a time.
+constexpr std::int64_t kCopyBlock = std::int64_t{1} << 18;
+// How long a run waits for a working file that another run holds.
+constexpr std::int64_t kLockWaitMilliseconds = 60000;
 
-// Copies one file to another in one read and one write; false on any failure.
-bool CopyFile(const std::u16string& from, const std::u16string& to, std::int64_t& copied) {
-  std::vector<std::uint8_t> bytes;
-  if (!EngineFiles::ReadWhole(from, bytes)) return false;
+// Copies one file to another a block at a time; false on any failure. The target is
+// written as the placement says; a replacement is put in place only when complete.
+bool CopyFile(const std::u16string& from, const std::u16string& to, platform::Placement placement,
+              std::int64_t& copied) {
+  copied = 0;
+  platform::InputFile in;
+  if (!in.Open(from, platform::ReadMode::Raw)) return false;
   platform::OutputFile out;
-  if (!out.Create(to)) return false;
-  bool ok = out.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-  ok = out.Close() && ok;
-  copied = static_cast<std::int64_t>(bytes.size());
-  return ok;
+  if (!out.Create(to, placement)) return false;
+  const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kCopyBlock]);
+  for (;;) {
+    const std::int64_t got = in.Read(block.get(), kCopyBlock);
+    if (got < 0) {
+      out.Discard();
+      return false;
+    }
+    if (got == 0) break;
+    if (!out.Write(block.get(), got)) {
+      out.Discard();
+      return false;
+    }
+    copied += got;
+  }
+  // The source is closed first: a replacement may take its place.
+  in.Close();
+  return out.Close();
 }
 
 }  // namespace
@@ -33,36 +52,54 @@ bool EngineFiles::ReadWhole(const std::u16string& path, std::vector<std::uint8_t
                             std::int64_t limit) {
   platform::InputFile file;
   if (!file.Open(path, platform::ReadMode::Raw)) return false;
-  std::int64_t size = platform::FileSize(path);
-  if (size < 0) return false;
-  if (limit >= 0 && size > limit) size = limit;
-  bytes.resize(static_cast<std::size_t>(size));
-  std::int64_t got = file.ReadFully(bytes.data(), size);
-  if (got < 0) return false;
-  bytes.resize(static_cast<std::size_t>(got));
-  return true;
+  bytes.clear();
+  if (file.IsRegular()) {
+    std::int64_t size = file.Size();
+    if (limit >= 0 && size > limit) size = limit;
+    bytes.resize(static_cast<std::size_t>(size));
+    const std::int64_t got = file.ReadFully(bytes.data(), size);
+    if (got < 0) return false;
+    bytes.resize(static_cast<std::size_t>(got));
+    return true;
+  }
+  // Anything else is read to its end.
+  constexpr std::int64_t kChunk = 1 << 16;
+  for (;;) {
+    std::int64_t want = kChunk;
+    if (limit >= 0)
+      want = std::min<std::int64_t>(want, limit - static_cast<std::int64_t>(bytes.size()));
+    if (want <= 0) return true;
+    const std::size_t filled = bytes.size();
+    bytes.resize(filled + static_cast<std::size_t>(want));
+    const std::int64_t got = file.Read(bytes.data() + filled, want);
+    if (got < 0) return false;
+    bytes.resize(filled + static_cast<std::size_t>(got));
+    if (got == 0) return true;
+  }
 }
 
-bool EngineFiles::MeasureUtf16(const std::u16string& name, int number, std::int64_t& units,
-                               int& startIndex) {
-  const std::int64_t size = name.empty() ? -1 : platform::FileSize(name);
-  platform::InputFile input;
-  std::uint8_t head[2] = {0, 0};
+bool EngineFiles::OpenUtf16(const std::u16string& name, int number, platform::InputFile& input,
+                            std::int64_t& units, int& startIndex, std::uint8_t head[2],
+                            int& headLength) {
+  headLength = 0;
   std::int64_t got = -1;
-  if (size >= 0 && input.Open(name, platform::ReadMode::Raw)) {
-    got = input.ReadFully(head, sizeof head);
+  if (!name.empty() && input.Open(name, platform::ReadMode::Raw)) {
+    // A regular file is sized; anything else is read to its end, and the bytes read here
+    // are converted first.
+    got = input.ReadFully(head, 2);
   }
-  input.Close();
   if (got < 0) {
+    input.Close();
     ReportError(ErrorMessage(u"Reset()", number, name));
     return false;
   }
+  headLength = static_cast<int>(got);
   startIndex = (got == 2 && head[0] == 0xFF && head[1] == 0xFE) ? 1 : 0;
-  units = size / 2;
+  units = input.IsRegular() ? input.Size() / 2 : 0;
   return true;
 }
 
-bool EngineFiles::ShowDataFile(int number) {
+bool EngineFiles::ShowDataFile(int readNumber) {
   platform::InputFile file;
   std::string text;
   bool ok = file.Open(kDataFile, platform::ReadMode::Text);
@@ -74,7 +111,7 @@ bool EngineFiles::ShowDataFile(int number) {
     text.append(block, static_cast<std::size_t>(got));
   }
   if (!ok) {
-    ReportError(ErrorMessage(u"Reset()", number, kDataFile));
+    ReportError(ErrorMessage(u"Reset()", readNumber, kDataFile));
     return false;
   }
   // Line by line: CR LF or LF ends a line; each line is written with CR LF.
@@ -90,12 +127,17 @@ bool EngineFiles::ShowDataFile(int number) {
     out += "\r\n";
     start = next;
   }
-  return platform::WriteStandardOutput(out.data(), out.size());
+  if (!platform::WriteStandardOutput(out.data(), out.size())) {
+    // The report went nowhere: standard output is named by the empty name.
+    ReportError(ErrorMessage(u"Rewrite()", CurrentProgram().errors.tableReport, u""));
+    return false;
+  }
+  return true;
 }
 
-std::int64_t EngineFiles::CopyToBinaryTmp(const std::u16string& path, bool keep) {
+std::int64_t EngineFiles::CopyToBinaryTmp(const std::u16string& path) {
   std::int64_t copied = 0;
-  if (!CopyFile(path, kBinaryTmp, copied) || (!keep && !platform::RemoveFile(path))) {
+  if (!CopyFile(path, kBinaryTmp, platform::Placement::Truncate, copied)) {
     ReportAndStop(ErrorMessage(u"Reset()", CurrentProgram().errors.engine.copyTo, path));
   }
   return copied;
@@ -103,21 +145,39 @@ std::int64_t EngineFiles::CopyToBinaryTmp(const std::u16string& path, bool keep)
 
 std::int64_t EngineFiles::CopyFromBinaryTmp(const std::u16string& path, bool keep) {
   std::int64_t copied = 0;
-  if (!CopyFile(kBinaryTmp, path, copied) || (!keep && !platform::RemoveFile(kBinaryTmp))) {
+  // binary.tmp stays when the copy failed: it may hold the only complete text.
+  if (!CopyFile(kBinaryTmp, path, platform::Placement::Replace, copied) ||
+      (!keep && !platform::RemoveFile(kBinaryTmp))) {
     ReportAndStop(ErrorMessage(u"Reset()", CurrentProgram().errors.engine.copyFrom, path));
   }
   return copied;
 }
 
-int EngineFiles::WriteOutput(const std::u16string& path, const void* data, std::int64_t count) {
-  platform::OutputFile out;
-  bool ok = out.Create(path) && out.Write(data, count);
-  ok = out.Close() && ok;
-  if (!ok) {
-    ReportError(ErrorMessage(u"Rewrite()", CurrentProgram().errors.engine.writeOutput, path));
-    return -2;
+void EngineFiles::RenewInputTime(const std::u16string& input, bool keep) {
+  CopyToBinaryTmp(input);
+  if (!platform::RenewModificationTime(input) || (!keep && !platform::RemoveFile(kBinaryTmp))) {
+    ReportAndStop(ErrorMessage(u"Reset()", CurrentProgram().errors.engine.copyFrom, input));
   }
-  return 0;
+}
+
+void EngineFiles::RefuseBinaryTmpItself(const std::u16string& input, const std::u16string& output) {
+  for (const std::u16string* name : {&input, &output}) {
+    if (platform::SamePlace(*name, kBinaryTmp)) {
+      ReportAndStop(ErrorMessage(u"Rewrite()", CurrentProgram().errors.binaryTmpItself, *name));
+    }
+  }
+}
+
+void EngineFiles::LockWorkingFile(platform::FileLock& lock, const std::u16string& name) {
+  if (lock.Acquire(name, kLockWaitMilliseconds) == platform::FileLock::Outcome::Busy) {
+    ReportAndStop(ErrorMessage(u"Lock()", CurrentProgram().errors.lockTimeout, name));
+  }
+}
+
+platform::Placement EngineFiles::PlacementFor(const std::u16string& input,
+                                              const std::u16string& output) {
+  return platform::SameFile(input, output) ? platform::Placement::Replace
+                                           : platform::Placement::Truncate;
 }
 
 }  // namespace kelvo

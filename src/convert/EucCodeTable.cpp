@@ -3,7 +3,6 @@
 #include <new>
 #include <vector>
 
-#include "convert/EngineFile.h"
 #include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
@@ -25,16 +24,15 @@ EucCodeTable::EucCodeTable() {
 void EucCodeTable::LoadTable(const FinalEffects& settings) {
   const ProgramRecord& program = CurrentProgram();
   const TableSearchInstance instance{program.tableFile, program.errors.codeTable};
-  const std::u16string path = FindTableFile(instance, settings.DefaultTableOnly(),
-                                            settings.AcquireTable(), settings.ShowTable());
+  const std::u16string path =
+      FindTableFile(instance, settings.DefaultTableOnly(), settings.AcquireTable(),
+                    settings.ShowTable(), &reportFailed_);
   if (path.empty()) {
     ReportAndStop(ErrorMessage(u"Length()", program.errors.engine.emptyTablePath,
                                u"Length(binaryTable) = 0"));
   }
-  std::vector<std::uint8_t> bytes;
-  if (!EngineFiles::ReadWhole(path, bytes)) {
-    ReportAndStop(ErrorMessage(u"Reset()", program.errors.engine.tableRead, path));
-  }
+  const std::vector<std::uint8_t> bytes =
+      ReadTableFile(path, kRecordSize, program.errors.engine.tableRead);
   StoreRecords(bytes.data(), static_cast<std::int64_t>(bytes.size()));
 }
 
@@ -43,6 +41,8 @@ void EucCodeTable::StoreRecords(const std::uint8_t* bytes, std::int64_t size) {
     const std::uint8_t* r = bytes + at;
     if (r[2] == 0) {
       entries_[r[0]] = std::uint32_t{r[3]} << 8;
+    } else if (r[2] == kOneByteKind) {
+      entries_[std::uint32_t{r[1]} << 8 | r[0]] = kOneByteKind | std::uint32_t{r[3]} << 8;
     } else {
       const std::uint32_t key = std::uint32_t{r[1]} << 8 | r[0];
       entries_[key] = kMappedKind | std::uint32_t{r[3]} << 8 | std::uint32_t{r[4]} << 16;

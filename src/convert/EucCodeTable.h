@@ -18,6 +18,9 @@ class EucCodeTable {
   static constexpr std::int32_t kEntryCount = 65536;
   // The kind of a key that is a two-byte sequence with a mapping.
   static constexpr std::uint8_t kMappedKind = 1;
+  // The kind of a two-byte key whose mapping is one byte, the first value byte (a
+  // half-width katakana in Shift_JIS).
+  static constexpr std::uint8_t kOneByteKind = 2;
 
   EucCodeTable();
   virtual ~EucCodeTable() = default;
@@ -26,12 +29,15 @@ class EucCodeTable {
 
   // Finds the running program's table file, reads it in one go and stores its records.
   // Ends the program with exit code 1 when the search fails, when it hands back an empty
-  // path, or when the file found cannot be read.
+  // path, or when the file found cannot be read or is no whole number of records.
   void LoadTable(const FinalEffects& settings);
+  // Whether the "-w" report of the search could not be written.
+  bool ReportFailed() const { return reportFailed_; }
 
   // Stores 5-byte records b0 b1 b2 b3 b4: b2 = 0 makes entry b0 kind 0 with the values
-  // b3, 0; any other b2 makes entry b1 * 256 + b0 kind 1 with the values b3, b4. A later
-  // record overwrites an earlier one; a trailing partial record is ignored.
+  // b3, 0; b2 = 2 makes entry b1 * 256 + b0 kind 2 with the values b3, 0; any other b2 makes
+  // that entry kind 1 with the values b3, b4. A later record overwrites an earlier one; a
+  // trailing partial record is ignored.
   void StoreRecords(const std::uint8_t* bytes, std::int64_t size);
 
   // One byte of an entry: index 0 is the kind, 1 and 2 the value bytes. Keys outside the
@@ -47,6 +53,7 @@ class EucCodeTable {
   // Zeroed table memory, filled in one large page where the system offers them.
   platform::LargeBuffer memory_;
   std::uint32_t* entries_ = nullptr;
+  bool reportFailed_ = false;
 };
 
 }  // namespace kelvo

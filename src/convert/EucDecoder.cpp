@@ -14,6 +14,13 @@ namespace {
 
 constexpr std::uint8_t kLf = 0x0A;
 constexpr std::uint8_t kCr = 0x0D;
+// The first byte of a three-byte sequence, and the range of its other two bytes.
+constexpr std::uint8_t kThreeByteLead = 0x8F;
+
+inline bool IsThreeByteTrail(std::uint8_t b) {
+  return b >= 0xA1 && b <= 0xFE;
+}
+
 // Room for the widest block store past the last byte written.
 constexpr std::int64_t kSlack = 64;
 
@@ -44,6 +51,8 @@ EucDecoder::EucDecoder(const EucCodeTable& table, const EucOutputForm& form, Lin
       a.bytes[0] = static_cast<std::uint8_t>(entry >> 8);
       a.bytes[1] = static_cast<std::uint8_t>(entry >> 16);
       a.length = 2;
+    } else if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
+      put(a, static_cast<std::uint8_t>(entry >> 8));
     } else if (b == kLf) {
       if (mode == LineEndMode::CrLf) put(a, kCr);
       put(a, kLf);
@@ -76,6 +85,24 @@ std::uint8_t* EucDecoder::UnmappedPair(std::uint8_t first, std::uint8_t second,
   *out++ = form_.unmappedPairGivesSecondByte ? second : first;
   if (form_.wideUnits) *out++ = 0;
   return out;
+}
+
+const std::uint8_t* EucDecoder::Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final,
+                                         std::uint8_t*& out) const {
+  if (p[0] != kThreeByteLead) {
+    out = UnmappedPair(p[0], p[1], out);
+    return p + 2;
+  }
+  // 8Fh: a three-byte sequence, or a lead byte without its trail, which is dropped so that
+  // the bytes after it keep their own meaning.
+  if (!IsThreeByteTrail(p[1])) return p + 1;
+  if (end - p < 3) return final ? p + 1 : nullptr;
+  if (!IsThreeByteTrail(p[2])) return p + 1;
+  if (filter_ == nullptr || (*filter_)[kThreeByteLead] != kDropByte) {
+    *out++ = static_cast<std::uint8_t>(form_.replacement);
+    if (form_.wideUnits) *out++ = static_cast<std::uint8_t>(form_.replacement >> 8);
+  }
+  return p + 3;
 }
 
 std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::uint8_t* out) {
@@ -145,10 +172,17 @@ std::int64_t EucDecoder::DecodeBlock(const std::uint8_t* in, std::int64_t size, 
         o[0] = static_cast<std::uint8_t>(entry >> 8);
         o[1] = static_cast<std::uint8_t>(entry >> 16);
         o += 2;
+        p += 2;
+      } else if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
+        *o++ = static_cast<std::uint8_t>(entry >> 8);
+        if (form_.wideUnits) *o++ = 0;
+        p += 2;
       } else {
-        o = UnmappedPair(*p, p[1], o);
+        const std::uint8_t* const next = Unmapped(p, end, final, o);
+        // A three-byte sequence that the block cuts waits for the next block.
+        if (next == nullptr) goto done;
+        p = next;
       }
-      p += 2;
     } while (p < end && *p >= 0x80);
   }
 done:

@@ -3,11 +3,17 @@
 //
 // A byte of 80h or more pairs with the byte after it, whatever that byte is; the pair's key
 // is second * 256 + first. A lower byte stands alone and is its own key. A key of the
-// mapped kind gives its two value bytes. Otherwise a single LF or CR follows the line-end
-// mode, the control filter (when given) drops a sequence whose first byte it marks 07h,
-// and any other sequence gives one character: a byte in the output's character width (the
-// second byte of an unmapped pair for UTF-16, the first byte for Shift_JIS). A lead byte
-// at the very end of the input is dropped.
+// mapped kind gives its two value bytes; a key of the one-byte kind gives its first value
+// byte as one character. Otherwise a single LF or CR follows the line-end mode, the control
+// filter (when given) drops a sequence whose first byte it marks 07h, and any other
+// sequence gives one character: a byte in the output's character width (the second byte of
+// an unmapped pair for UTF-16, the first byte for Shift_JIS). A lead byte at the very end
+// of the input is dropped.
+//
+// 8Fh followed by two bytes of A1h-FEh is one three-byte character (the supplementary
+// kanji), which no table maps: it gives one replacement character, or nothing when the
+// control filter drops 8Fh. An 8Fh without two such bytes after it is a lead byte without
+// its trail: it is dropped, and the bytes after it are decoded as if it were not there.
 #pragma once
 
 #include <array>
@@ -28,12 +34,13 @@ struct EucOutputForm {
   bool byteOrderMark;                // the output starts with FF FE
   bool wideUnits;                    // a character byte b is written as the UTF-16 unit b 00
   bool unmappedPairGivesSecondByte;  // else an unmapped pair gives its first byte
+  std::uint16_t replacement;         // a character no table maps: a UTF-16 unit, or a byte
 };
 
 // UTF-16 little-endian with a byte-order mark (the reverse converter).
-inline constexpr EucOutputForm kUtf16Output{true, true, true};
+inline constexpr EucOutputForm kUtf16Output{true, true, true, 0xFFFD};
 // Shift_JIS bytes (the recoder).
-inline constexpr EucOutputForm kShiftJisOutput{false, false, false};
+inline constexpr EucOutputForm kShiftJisOutput{false, false, false, 0x3F};
 
 // The control filter: 07h marks a first byte whose sequence is dropped. C0 controls and
 // 7Fh-A0h are dropped; printable ASCII and A1h-FFh are kept (entry = the byte itself).
@@ -59,11 +66,14 @@ class EucDecoder {
 
   // Decodes one block of a longer input, without the byte-order mark, into out, which must
   // hold Capacity(form, size) bytes; returns the number of bytes written. consumed is set to
-  // the input bytes used: all of them, except a lead byte that ends a block which is not
-  // final (it pairs with the first byte of the next block). In the final block such a byte
-  // is dropped.
+  // the input bytes used: all of them, except the start of a sequence that ends a block
+  // which is not final (a lead byte, or 8Fh and one byte of a three-byte sequence: at most
+  // kMostCarried bytes), which the caller puts before the next block. In the final block
+  // such bytes are lead bytes without their trail and are dropped.
   std::int64_t DecodeBlock(const std::uint8_t* in, std::int64_t size, bool final, std::uint8_t* out,
                            std::int64_t& consumed);
+  // The most input bytes that DecodeBlock leaves for the next block.
+  static constexpr std::int64_t kMostCarried = 2;
 
   // The LF line ends met (LF bytes without a mapping) since the decoder was made.
   std::int64_t LineEnds() const { return lineEnds_; }
@@ -77,6 +87,11 @@ class EucDecoder {
   };
 
   std::uint8_t* UnmappedPair(std::uint8_t first, std::uint8_t second, std::uint8_t* out) const;
+  // Decodes the sequence at p, at least two bytes before end, whose key has neither a
+  // two-byte nor a one-byte mapping. Returns the position after it, or null when a
+  // three-byte sequence needs a byte past the end of a block that is not final.
+  const std::uint8_t* Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final,
+                               std::uint8_t*& out) const;
 
   const std::uint32_t* entries_;
   EucOutputForm form_;

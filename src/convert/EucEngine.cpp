@@ -1,6 +1,7 @@
 #include "convert/EucEngine.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <utility>
@@ -15,8 +16,7 @@ namespace kelvo {
 
 namespace {
 
-constexpr char16_t kDataFile[] = u"data.txt";
-constexpr char16_t kBinaryTmp[] = u"binary.tmp";
+constexpr const char16_t* kBinaryTmp = EngineFiles::kBinaryTmp;
 // Input bytes converted at a time.
 constexpr std::int64_t kBlockSize = std::int64_t{1} << 18;
 
@@ -41,15 +41,22 @@ void EucEngine::Open(const FinalEffects& settings, const std::u16string& inputNa
   outputCapacity_ = -3;
   inputName_ = inputName;
   outputName_.clear();
-  if (platform::CanOpen(inputName_, platform::ReadMode::Raw)) {
-    inputSize_ = FileSizeOf(inputName_);
+  streamed_ = false;
+  inputFile_.Close();
+  // A regular file is measured; anything else (a pipe, a device) is read to its end.
+  if (!inputName_.empty() && inputFile_.Open(inputName_, platform::ReadMode::Raw)) {
+    streamed_ = !inputFile_.IsRegular();
+    inputSize_ = streamed_ ? 0 : inputFile_.Size();
+    // A regular file is read again by the conversion; only a stream, which cannot be read
+    // twice, stays open.
+    if (!streamed_) inputFile_.Close();
   }
   if (inputSize_ < 0) {
     inputSize_ = -1;
     ReportError(ErrorMessage(u"Reset()", numbers_.open, inputName_));
   } else {
     // Room for the byte-order mark and the output of one block.
-    outputCapacity_ = EucDecoder::Capacity(form_, kBlockSize + 1);
+    outputCapacity_ = EucDecoder::Capacity(form_, kBlockSize + EucDecoder::kMostCarried);
   }
   AllocateArrays();
   table_->LoadTable(settings);
@@ -63,12 +70,16 @@ bool EucEngine::ShowDataFile() {
   return EngineFiles::ShowDataFile(numbers_.showData);
 }
 
-std::int64_t EucEngine::CopyToBinaryTmp(const std::u16string& name, bool keep) {
-  return EngineFiles::CopyToBinaryTmp(name, keep);
+std::int64_t EucEngine::CopyToBinaryTmp(const std::u16string& name) {
+  return EngineFiles::CopyToBinaryTmp(name);
 }
 
 std::int64_t EucEngine::CopyFromBinaryTmp(const std::u16string& name, bool keep) {
   return EngineFiles::CopyFromBinaryTmp(name, keep);
+}
+
+void EucEngine::RenewInputTime(bool keep) {
+  if (!streamed_) EngineFiles::RenewInputTime(inputName_, keep);
 }
 
 void EucEngine::PrepareControlFilter() {
@@ -95,11 +106,13 @@ int EucEngine::ConvertAsReadFiltered(const std::u16string& outputName) {
 }
 
 int EucEngine::ConvertBySettings(const FinalEffects& settings) {
-  const std::u16string& input = inputName_;
-  if (settings.SameTime()) {
-    CopyToBinaryTmp(input, false);
-    CopyFromBinaryTmp(input, settings.KeepBinaryTmp());
+  platform::FileLock binaryTmpLock;
+  if (settings.SameTime() || settings.ViaBinaryTmp()) {
+    EngineFiles::LockWorkingFile(binaryTmpLock, kBinaryTmp);
   }
+  // Under "-b" too, binary.tmp stays for the conversion: it is removed only as the last
+  // step, while the lock is still held, so that no other run ever finds a fresh one.
+  if (settings.SameTime()) RenewInputTime(settings.KeepBinaryTmp() || settings.ViaBinaryTmp());
   const bool filtered = settings.RemoveControls();
   if (filtered) PrepareControlFilter();
   const std::u16string target =
@@ -127,24 +140,17 @@ int EucEngine::Convert(LineEndMode mode, bool filtered, int readNumber,
 }
 
 int EucEngine::Stream(EucDecoder& decoder, int readNumber) {
-  platform::InputFile file;
-  if (inputSize_ < 0 || output_ == nullptr || !file.Open(inputName_, platform::ReadMode::Raw)) {
+  platform::InputFile& file = inputFile_;
+  if (inputSize_ < 0 || output_ == nullptr ||
+      (!file.IsOpen() && !file.Open(inputName_, platform::ReadMode::Raw))) {
     ReportAndStop(ErrorMessage(u"Reset()", readNumber, inputName_));
   }
-  // Only the measured bytes are converted. When the output is the input itself, all of it is
-  // read before the output is created; otherwise it is read and converted a block at a time,
-  // through two small buffers that stay in the cache.
-  std::unique_ptr<std::uint8_t[]> whole;
-  std::int64_t wholeSize = 0;
-  if (platform::SameFile(inputName_, outputName_)) {
-    whole = NewBytes(inputSize_);
-    if (whole == nullptr) {
-      ReportAndStop(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(inputSize_)));
-    }
-    wholeSize = file.ReadFully(whole.get(), inputSize_);
-    if (wholeSize < 0) ReportAndStop(ErrorMessage(u"Reset()", readNumber, inputName_));
-  }
-
+  // A regular file is converted up to the size it was measured at; anything else to its
+  // end. The input is read and converted a block at a time, through two small buffers
+  // that stay in the cache. When the output is the input itself, it goes to a replacement
+  // that takes the input's place only once it is complete.
+  const std::int64_t limit = streamed_ ? std::numeric_limits<std::int64_t>::max() : inputSize_;
+  const platform::Placement placement = EngineFiles::PlacementFor(inputName_, outputName_);
   platform::OutputFile out;
   bool created = false;
   bool ok = true;
@@ -154,41 +160,38 @@ int EucEngine::Stream(EucDecoder& decoder, int readNumber) {
     output_[1] = 0xFE;
     pending = 2;
   }
-  std::int64_t read = 0;   // input bytes read (or, for a whole input, handed to the decoder)
-  std::int64_t carry = 0;  // a lead byte kept from the last block, at the front of the buffer
+  std::int64_t read = 0;   // input bytes read
+  std::int64_t carry = 0;  // a sequence begun in the last block, at the front of the buffer
   for (;;) {
-    const std::uint8_t* block;
-    std::int64_t size;
-    bool final;
-    if (whole != nullptr) {
-      block = whole.get() + read - carry;
-      size = carry + std::min(kBlockSize, wholeSize - read);
-      read += size - carry;
-      final = read == wholeSize;
-    } else {
-      const std::int64_t want = std::min(kBlockSize, inputSize_ - read);
-      const std::int64_t got = want > 0 ? file.ReadFully(input_.get() + carry, want) : 0;
-      if (got < 0) ReportAndStop(ErrorMessage(u"Reset()", readNumber, inputName_));
-      read += got;
-      block = input_.get();
-      size = carry + got;
-      final = got < want || read == inputSize_;
+    const std::int64_t want = std::min(kBlockSize, limit - read);
+    const std::int64_t got = want > 0 ? file.ReadFully(input_.get() + carry, want) : 0;
+    if (got < 0) {
+      file.Close();
+      out.Discard();
+      ReportAndStop(ErrorMessage(u"Reset()", readNumber, inputName_));
     }
+    read += got;
+    const std::uint8_t* const block = input_.get();
+    const std::int64_t size = carry + got;
+    const bool final = got < want || read == limit;
     std::int64_t consumed = 0;
     pending += decoder.DecodeBlock(block, size, final, output_.get() + pending, consumed);
     carry = size - consumed;
-    if (carry > 0 && whole == nullptr) input_[0] = block[consumed];
+    if (carry > 0) std::memmove(input_.get(), block + consumed, static_cast<std::size_t>(carry));
     if (!created) {
       // The output is created once the first block has been read.
       created = true;
-      ok = out.Create(outputName_);
+      ok = out.Create(outputName_, placement);
     }
     ok = ok && out.Write(output_.get(), pending);
     pending = 0;
     if (final || !ok) break;
   }
-  ok = out.Close() && ok;
+  // The input is closed before the output is put in place: the output may replace it.
+  file.Close();
+  ok = ok && out.Close();
   if (!ok) {
+    out.Discard();
     ReportError(ErrorMessage(u"Rewrite()", numbers_.writeOutput, outputName_));
     return -2;
   }
@@ -202,7 +205,7 @@ std::int64_t EucEngine::AllocateArrays() {
   // A measured input is converted through a block buffer of each kind; an input that could
   // not be measured has neither, its sizes are reported as they stand, and HaltIfNoInput
   // ends the run.
-  input_ = NewBytes(inputSize_ < 0 ? inputSize_ : kBlockSize + 1);
+  input_ = NewBytes(inputSize_ < 0 ? inputSize_ : kBlockSize + EucDecoder::kMostCarried);
   if (input_ == nullptr) {
     ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(inputSize_)));
     if (inputSize_ >= 0) Stop(1);

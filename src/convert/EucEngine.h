@@ -12,6 +12,7 @@
 #include "convert/EucCodeTable.h"
 #include "convert/EucDecoder.h"
 #include "drivers/ProgramRecord.h"
+#include "platform/Platform.h"
 
 namespace kelvo {
 
@@ -30,10 +31,15 @@ class EucEngine {
   // Copies data.txt to standard output; false after "Reset() error-<showData>: data.txt".
   bool ShowDataFile();
   // The copies through binary.tmp; any failure ends the program with exit code 1.
-  std::int64_t CopyToBinaryTmp(const std::u16string& name, bool keep);
+  std::int64_t CopyToBinaryTmp(const std::u16string& name);
   std::int64_t CopyFromBinaryTmp(const std::u16string& name, bool keep);
+  // "-t": renews the input's modification time, binary.tmp holding a copy on the way (kept
+  // with keep). An input that is not a regular file has no time to renew.
+  void RenewInputTime(bool keep);
   // Makes the filtered conversions drop control characters.
   void PrepareControlFilter();
+  // Whether the "-w" report of the table search could not be written.
+  bool TableReportFailed() const { return table_->ReportFailed(); }
 
   // Read the whole input, decode it and write it to the output name (standard output when
   // it is empty): 0, or -2 after "Rewrite() error-<writeOutput>: " + output name. A read failure
@@ -46,10 +52,11 @@ class EucEngine {
   int ConvertAsReadFiltered(const std::u16string& outputName);
 
   // The file conversion as the run settings choose it, after Open and HaltIfNoInput: under
-  // "-t" the input is first copied to binary.tmp and back (renewing its time); "-s" picks
+  // "-t" the input's time is renewed (binary.tmp holding a copy on the way); "-s" picks
   // the filtered loop; the line-end flags pick CR LF, LF or as read; under "-b" the loop
-  // writes binary.tmp, which is then copied to the output name. Returns the exit code: 0,
-  // or 1 when the output could not be written (binary.tmp is then not copied on).
+  // writes binary.tmp, which then replaces the output. binary.tmp is locked against other
+  // runs for all that time. Returns the exit code: 0, or 1 when the output could not be
+  // written (binary.tmp is then not copied on).
   int ConvertBySettings(const FinalEffects& settings);
 
   // Sizes the input and output block buffers: the input size, or -1 / -3 after reporting
@@ -77,6 +84,11 @@ class EucEngine {
   EngineNumbers numbers_;
   std::unique_ptr<EucCodeTable> table_;
   ControlFilter filter_{};
+  // A stream input (a pipe, a device), opened by Open and read by the conversion; a regular
+  // file is opened again by each conversion.
+  platform::InputFile inputFile_;
+  // An input that is not a regular file (a pipe, a device) is read to its end.
+  bool streamed_ = false;
   std::unique_ptr<std::uint8_t[]> input_;
   std::int64_t inputSize_ = -1;
   std::unique_ptr<std::uint8_t[]> output_;

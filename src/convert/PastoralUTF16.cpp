@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "cmdline/FinalEffect.h"
@@ -98,7 +99,7 @@ int PastoralSceneUTF16::ReplacementBytes(char16_t high, char16_t low, std::uint8
       bytes[0] = Entry(unit, 1);
       return 1;
     case kUnmapped:
-      if (unit >= 0x20 && unit <= 0xFF) {
+      if (unit >= 0x20 && unit <= 0x7F) {
         bytes[0] = static_cast<std::uint8_t>(unit);
         return 1;
       }
@@ -110,21 +111,14 @@ int PastoralSceneUTF16::ReplacementBytes(char16_t high, char16_t low, std::uint8
 
 void PastoralSceneUTF16::LoadTable(const FinalEffects& settings) {
   const ProgramRecord& program = CurrentProgram();
-  const std::u16string binaryTable =
-      FindTableFile(TableSearchInstance{u"UTF16~EUC-JP.bin", program.errors.codeTable},
-                    settings.DefaultTableOnly(), settings.AcquireTable(), settings.ShowTable());
-
+  const std::u16string binaryTable = FindTableFile(
+      TableSearchInstance{u"UTF16~EUC-JP.bin", program.errors.codeTable},
+      settings.DefaultTableOnly(), settings.AcquireTable(), settings.ShowTable(), &reportFailed_);
   // The whole file in one read.
-  std::vector<std::uint8_t> bytes;
-  bool read = false;
-  try {
-    read = EngineFiles::ReadWhole(binaryTable, bytes);
-  } catch (const std::bad_alloc&) {
-    read = false;
-  }
-  if (!read) ReportAndStop(ErrorMessage(u"Reset()", program.errors.engine.tableRead, binaryTable));
+  const std::vector<std::uint8_t> bytes =
+      ReadTableFile(binaryTable, kRecordSize, program.errors.engine.tableRead);
 
-  const std::size_t records = bytes.size() / kRecordSize;  // a cut-off last record is left out
+  const std::size_t records = bytes.size() / kRecordSize;
   for (std::size_t i = 0; i < records; ++i) {
     const std::uint8_t* r = bytes.data() + i * kRecordSize;
     switch (r[2]) {
@@ -180,6 +174,7 @@ void PastoralSceneUTF16::LoadSurrogateList() {
   std::u16string line;
   line.reserve(kLineCapacity);
   std::int64_t lineNumber = 1;
+  std::int64_t refused = 0;
   for (std::size_t i = start; i < unitCount; ++i) {
     const char16_t unit = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
     if (unit == kCarriageReturn) continue;
@@ -187,17 +182,31 @@ void PastoralSceneUTF16::LoadSurrogateList() {
       line.push_back(unit);
       continue;
     }
-    EnterListLine(line, lineNumber++);
+    if (!EnterListLine(line, lineNumber++, refused < kReportedRefusals)) ++refused;
     line.clear();
   }
   // Units after the last line feed are not a line.
+  ReportFurtherRefusals(u"LoadSurrogateList()", kSurrogateList, refused);
 }
 
-void PastoralSceneUTF16::EnterListLine(std::u16string_view line, std::int64_t lineNumber) {
-  if (line.empty()) return;  // a blank line lists nothing
+void PastoralSceneUTF16::ReportFurtherRefusals(std::u16string_view operation,
+                                               std::u16string_view file, std::int64_t refused) {
+  if (refused <= kReportedRefusals) return;
+  std::u16string detail(file);
+  detail += u": ";
+  detail += ToText(refused - kReportedRefusals);
+  detail += u" more lines refused";
+  ReportError(ErrorMessage(operation, kFurtherRefusals, detail));
+}
+
+bool PastoralSceneUTF16::EnterListLine(std::u16string_view line, std::int64_t lineNumber,
+                                       bool report) {
   auto refuse = [&] {
-    ReportError(ErrorMessage(u"LoadSurrogateList()", kRefusedListLine,
-                             RefusedLine(kSurrogateList, lineNumber, line)));
+    if (report) {
+      ReportError(ErrorMessage(u"LoadSurrogateList()", kRefusedListLine,
+                               RefusedLine(kSurrogateList, lineNumber, line)));
+    }
+    return false;
   };
   if (line.size() > static_cast<std::size_t>(kLineCapacity)) return refuse();
 
@@ -209,9 +218,17 @@ void PastoralSceneUTF16::EnterListLine(std::u16string_view line, std::int64_t li
     divider.DivideAll(line.data(), static_cast<int>(line.size()));
   }
   const std::u16string highText = fields.item(kHighField);
-  const std::int32_t row = sequence_to_integer(fields.item(kRowField));
-  const std::int32_t column = sequence_to_integer(fields.item(kColumnField));
+  const std::u16string rowText = fields.item(kRowField);
+  const std::u16string columnText = fields.item(kColumnField);
   const std::u16string replacement = fields.item(kReplacementField);
+  std::int32_t row = -1;
+  std::int32_t column = -1;
+  for (const auto& [text, value] : {std::pair{&rowText, &row}, std::pair{&columnText, &column}}) {
+    if (!ParseDecimal(*text, *value)) {
+      *value = -1;
+      if (report) ReportError(ErrorMessage(u"sequence_to_integer()", kNotANumber, *text));
+    }
+  }
 
   if (HexRunLength(highText) > kHexDigits) return refuse();
   const std::int64_t high = hexadecimal_sequence_to_integer(highText, kHexDigits);
@@ -219,6 +236,7 @@ void PastoralSceneUTF16::EnterListLine(std::u16string_view line, std::int64_t li
   if (high < kHighBase || high >= kHighBase + kRows) return refuse();
   if (row < 0 || row >= kRows || column < 0 || column >= kColumns) return refuse();
   ListPair(static_cast<char16_t>(high), row, column, replacement.empty() ? 0 : replacement[0]);
+  return true;
 }
 
 void PastoralSceneUTF16::LoadTableAndList(const FinalEffects& settings) {
@@ -246,6 +264,7 @@ int PastoralSceneUTF16::LoadUnderscoreList() {
   // The lines read before a failure are entered all the same.
   std::size_t start = 0;
   std::int64_t lineNumber = 1;
+  std::int64_t refused = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
     const std::size_t next = end == std::string::npos ? text.size() : end + 1;
@@ -263,13 +282,16 @@ int PastoralSceneUTF16::LoadUnderscoreList() {
     const int row = high - kHighBase;
     const int column = low - kLowBase;
     if (HexRunLength(line) > kHexDigits || code < 0x20000 || code > 0x3FFFF || column < 0) {
-      ReportError(ErrorMessage(u"LoadUnderscoreList()", kRefusedUnderscore,
-                               RefusedLine(kUnderscoreList, lineNumber, line)));
+      if (refused++ < kReportedRefusals) {
+        ReportError(ErrorMessage(u"LoadUnderscoreList()", kRefusedUnderscore,
+                                 RefusedLine(kUnderscoreList, lineNumber, line)));
+      }
     } else {
       ListPair(static_cast<char16_t>(high), row, column, kUnderscore);
     }
     ++lineNumber;
   }
+  ReportFurtherRefusals(u"LoadUnderscoreList()", kUnderscoreList, refused);
   if (!ok) {
     ReportError(ErrorMessage(u"Reset()", kUnderscoreError, kUnderscoreList));
     return -2;
@@ -298,7 +320,7 @@ std::int64_t PastoralSceneUTF16::hexadecimal_sequence_to_integer(std::u16string_
   return value;
 }
 
-std::int32_t PastoralSceneUTF16::sequence_to_integer(std::u16string_view text) {
+bool PastoralSceneUTF16::ParseDecimal(std::u16string_view text, std::int32_t& result) {
   std::size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
@@ -313,11 +335,16 @@ std::int32_t PastoralSceneUTF16::sequence_to_integer(std::u16string_view text) {
     }
   }
   if (negative) value = -value;
-  if (!valid || value > 0x7FFFFFFF) {
-    ReportError(ErrorMessage(u"sequence_to_integer()", kNotANumber, text));
-    return -1;
-  }
-  return static_cast<std::int32_t>(value);
+  if (!valid || value > 0x7FFFFFFF) return false;
+  result = static_cast<std::int32_t>(value);
+  return true;
+}
+
+std::int32_t PastoralSceneUTF16::sequence_to_integer(std::u16string_view text) {
+  std::int32_t value = 0;
+  if (ParseDecimal(text, value)) return value;
+  ReportError(ErrorMessage(u"sequence_to_integer()", kNotANumber, text));
+  return -1;
 }
 
 }  // namespace kelvo

@@ -44,6 +44,10 @@ class PastoralSceneUTF16 {
   static constexpr int kListReadError = 793;      // "Reset() error-793: surro.csv"
   static constexpr int kRefusedUnderscore = 794;  // a "surro.txt" line that does not fit
   static constexpr int kUnderscoreError = 829;    // "Reset() error-829: surro.txt"
+  static constexpr int kFurtherRefusals = 833;    // how many more list lines were refused
+  // Refused lines of a list that are reported one by one; the rest are counted in one
+  // report, so that a broken list cannot flood the directory with logs.
+  static constexpr std::int64_t kReportedRefusals = 20;
 
   PastoralSceneUTF16();
   ~PastoralSceneUTF16();
@@ -62,6 +66,8 @@ class PastoralSceneUTF16 {
   int LoadUnderscoreList();
   // LoadTable, then the list the settings choose: "surro.txt" under "-u", else "surro.csv".
   void LoadTableAndList(const FinalEffects& settings);
+  // Whether the "-w" report of the search could not be written.
+  bool ReportFailed() const { return reportFailed_; }
 
   // Byte k (0 = kind, 1, 2) of the entry of the unit; 0 for a unit above FFE6h or a k
   // outside 0 to 2.
@@ -76,7 +82,7 @@ class PastoralSceneUTF16 {
   // Byte k of the entry of that code unit.
   std::uint8_t SurrogateEntry(char16_t high, char16_t low, int k) const;
   // The bytes written for a listed pair: the replacement's two-byte or one-byte code, or
-  // its own byte when it is an unmapped unit from 20h to FFh. Returns the number of bytes
+  // its own byte when it is an unmapped unit from 20h to 7Fh. Returns the number of bytes
   // (1 or 2), or 0 when the pair has no usable replacement.
   int ReplacementBytes(char16_t high, char16_t low, std::uint8_t bytes[2]) const;
 
@@ -90,8 +96,14 @@ class PastoralSceneUTF16 {
   static bool IsHexDigit(char16_t character);
 
  private:
-  // Enters one line of "surro.csv" (CR already dropped); lineNumber counts from 1.
-  void EnterListLine(std::u16string_view line, std::int64_t lineNumber);
+  // Enters one line of "surro.csv" (CR already dropped); lineNumber counts from 1. A line
+  // that does not fit is refused (false), with its reports when report is set.
+  bool EnterListLine(std::u16string_view line, std::int64_t lineNumber, bool report);
+  // The one report for the refused lines of a list beyond those reported one by one.
+  static void ReportFurtherRefusals(std::u16string_view operation, std::u16string_view file,
+                                    std::int64_t refused);
+  // The decimal value of a text (optional sign, digits); false when it is not a number.
+  static bool ParseDecimal(std::u16string_view text, std::int32_t& result);
   // Marks the high surrogate and stores the replacement of the pair.
   void ListPair(char16_t high, int row, int column, char16_t replacement);
 
@@ -100,6 +112,7 @@ class PastoralSceneUTF16 {
   platform::LargeBuffer memory_;
   std::uint8_t* entries_ = nullptr;      // kEntryCount x (kind, byte 1, byte 2)
   std::uint16_t* surrogates_ = nullptr;  // kRows x kColumns
+  bool reportFailed_ = false;
 };
 
 }  // namespace kelvo

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "convert/EngineFile.h"
 #include "convert/RuralUTF16.h"
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
@@ -48,46 +49,54 @@ StandardInput::StandardInput()
     : engine_(kUtf16Output, StandardInputNumbers(), std::make_unique<RuralAreaUTF16>()) {}
 
 std::int64_t StandardInput::CaptureStandardInput() {
-  std::vector<std::uint8_t> text;
-  {
-    platform::InputFile in;
-    if (!in.Open(u"", platform::ReadMode::Raw)) SpoolingFailed();
-    constexpr std::size_t kChunk = std::size_t{1} << 20;
-    for (;;) {
-      const std::size_t filled = text.size();
-      text.resize(filled + kChunk);
-      const std::int64_t got = in.Read(text.data() + filled, static_cast<std::int64_t>(kChunk));
-      if (got < 0) SpoolingFailed();
-      text.resize(filled + static_cast<std::size_t>(got));
-      if (got == 0) break;
-    }
-  }
-  // Every line gets CR LF: an LF without its CR gains one, and a last line without any
-  // line end gets both.
-  const std::size_t lineFeeds =
-      static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  // text.tmp is this run's until it has been converted: concurrent runs in the directory
+  // wait for it.
+  EngineFiles::LockWorkingFile(spoolLock_, kSpoolFile);
+  platform::InputFile in;
+  platform::OutputFile out;
+  if (!in.Open(u"", platform::ReadMode::Raw) || !out.Create(kSpoolFile)) SpoolingFailed();
+  // Every line gets CR LF: an LF without its CR gains one, a CR standing alone stays in its
+  // line, and a last line without any line end gets both. A CR at the end of a block waits
+  // for the next one to see whether an LF follows.
+  constexpr std::size_t kChunk = std::size_t{1} << 18;
+  std::vector<std::uint8_t> block(kChunk);
   std::vector<std::uint8_t> spool;
-  spool.reserve(text.size() + lineFeeds + 2);
-  const std::uint8_t* p = text.data();
-  const std::uint8_t* const end = p + text.size();
-  while (p < end) {
-    const auto* lf = static_cast<const std::uint8_t*>(std::memchr(p, '\n', end - p));
-    const std::uint8_t* stop = lf != nullptr ? lf : end;
-    const std::uint8_t* lineEnd = stop;
-    if (lf != nullptr && lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
-    spool.insert(spool.end(), p, lineEnd);
+  spool.reserve(2 * kChunk + 4);
+  bool heldCr = false;    // a CR read but not yet written
+  bool lineOpen = false;  // bytes of a line have been taken since its start
+  std::int64_t written = 0;
+  for (;;) {
+    const std::int64_t got = in.Read(block.data(), static_cast<std::int64_t>(kChunk));
+    if (got < 0) SpoolingFailed();
+    if (got == 0) break;
+    spool.clear();
+    for (std::int64_t i = 0; i < got; ++i) {
+      const std::uint8_t b = block[static_cast<std::size_t>(i)];
+      if (b == '\n') {
+        spool.push_back('\r');
+        spool.push_back('\n');
+        heldCr = false;
+        lineOpen = false;
+        continue;
+      }
+      if (heldCr) spool.push_back('\r');
+      heldCr = b == '\r';
+      if (!heldCr) spool.push_back(b);
+      lineOpen = true;
+    }
+    if (!out.Write(spool.data(), static_cast<std::int64_t>(spool.size()))) SpoolingFailed();
+    written += static_cast<std::int64_t>(spool.size());
+  }
+  spool.clear();
+  if (heldCr) spool.push_back('\r');
+  if (lineOpen) {
     spool.push_back('\r');
     spool.push_back('\n');
-    p = lf != nullptr ? lf + 1 : end;
   }
-  text.clear();
-  text.shrink_to_fit();
-  platform::OutputFile out;
-  bool ok =
-      out.Create(kSpoolFile) && out.Write(spool.data(), static_cast<std::int64_t>(spool.size()));
-  ok = out.Close() && ok;
-  if (!ok) SpoolingFailed();
-  return static_cast<std::int64_t>(spool.size());
+  if (!out.Write(spool.data(), static_cast<std::int64_t>(spool.size())) || !out.Close()) {
+    SpoolingFailed();
+  }
+  return written + static_cast<std::int64_t>(spool.size());
 }
 
 void StandardInput::Open(const FinalEffects& settings) {

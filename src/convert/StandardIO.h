@@ -9,6 +9,7 @@
 
 #include "cmdline/FinalEffect.h"
 #include "convert/EucEngine.h"
+#include "platform/Platform.h"
 
 namespace kelvo {
 
@@ -16,9 +17,10 @@ class StandardInput {
  public:
   StandardInput();
 
-  // Copies standard input to text.tmp: lines end at LF or at CR LF, a CR standing alone
-  // stays in its line, and every line is written followed by CR LF. Returns the bytes
-  // written. Any failure ends the program with exit code 1 after
+  // Copies standard input to text.tmp, a block at a time: lines end at LF or at CR LF, a CR
+  // standing alone stays in its line, and every line is written followed by CR LF. Returns
+  // the bytes written. text.tmp stays locked against concurrent runs until this object is
+  // gone. Any failure ends the program with exit code 1 after
   // "Reset() error-184: text.tmp".
   std::int64_t CaptureStandardInput();
   // Measures text.tmp, sizes the arrays and loads the code table.
@@ -29,8 +31,11 @@ class StandardInput {
   int Convert();
   // The same with control characters removed.
   int ConvertFiltered();
+  // Whether the "-w" report of the table search could not be written.
+  bool TableReportFailed() const { return engine_.TableReportFailed(); }
 
  private:
+  platform::FileLock spoolLock_;
   EucEngine engine_;
   std::u16string outputName_;
 };

@@ -1,8 +1,10 @@
 #include "convert/Utf16intoEUC.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #if defined(__SSE2__)
@@ -83,8 +85,17 @@ void ConvertUtf16intoEUC::Open(const FinalEffects& settings, const std::u16strin
   inputPath_ = inputPath;
   outputPath_.clear();
 
-  EngineFiles::MeasureUtf16(inputPath_, CurrentProgram().errors.engine.open, unitCount_,
-                            startIndex_);
+  input_.Close();
+  if (EngineFiles::OpenUtf16(inputPath_, CurrentProgram().errors.engine.open, input_, unitCount_,
+                             startIndex_, head_, headLength_)) {
+    streamed_ = !input_.IsRegular();
+  }
+  // A regular file is read again from its start by the conversion; only a stream, which
+  // cannot be read twice, stays open with the bytes read from it.
+  if (!streamed_) {
+    input_.Close();
+    headLength_ = 0;
+  }
   outputCapacity_ = 2 * unitCount_;
 
   BuildIdentityBytes();
@@ -108,16 +119,12 @@ std::int64_t ConvertUtf16intoEUC::FileSizeOf(const std::u16string& path) {
   return platform::FileSize(path);
 }
 
-std::int64_t ConvertUtf16intoEUC::CopyToBinaryTmp(const std::u16string& path, bool keep) {
-  return EngineFiles::CopyToBinaryTmp(path, keep);
+std::int64_t ConvertUtf16intoEUC::CopyToBinaryTmp(const std::u16string& path) {
+  return EngineFiles::CopyToBinaryTmp(path);
 }
 
 std::int64_t ConvertUtf16intoEUC::CopyFromBinaryTmp(const std::u16string& path, bool keep) {
   return EngineFiles::CopyFromBinaryTmp(path, keep);
-}
-
-int ConvertUtf16intoEUC::WriteOutput(std::int64_t n) {
-  return EngineFiles::WriteOutput(outputPath_, output_.get(), n);
 }
 
 std::int64_t ConvertUtf16intoEUC::AllocateArrays() {
@@ -128,22 +135,25 @@ std::int64_t ConvertUtf16intoEUC::AllocateArrays() {
     ReportError(ErrorMessage(u"SetLength()", numbers.unitArray, ToText(unitCount_)));
     return -1;
   }
-  // Neither array is zero-filled: the conversion overwrites what it uses.
-  if (unitCount_ <= kMaximumUnits) {
-    units_.Allocate(2 * unitCount_);
-  }
+  // The input is converted one block at a time: a block of units, with room for a unit
+  // kept from the block before, and a block of output, with room for the two bytes that
+  // every unit may give and for a pair's low surrogate past the block. Neither is
+  // zero-filled: the conversion overwrites what it uses.
+  blockUnits_ = unitCount_ < kBlockUnits && !streamed_ ? unitCount_ : kBlockUnits;
+  if (unitCount_ <= kMaximumUnits) units_.Allocate(2 * blockUnits_ + 2);
   if (!units_) {
     ReportAndStop(ErrorMessage(u"SetLength()", numbers.unitArray, ToText(unitCount_)));
   }
-  // The output is converted one block at a time into one block buffer, with room for the
-  // two bytes that every unit may give and for a pair's low surrogate past the block.
-  blockUnits_ = unitCount_ < kBlockUnits ? unitCount_ : kBlockUnits;
   output_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(2 * blockUnits_ + 2)]);
   if (!output_) {
     units_.Release();
     ReportAndStop(ErrorMessage(u"SetLength()", numbers.outputArray, ToText(outputCapacity_)));
   }
   return unitCount_;
+}
+
+void ConvertUtf16intoEUC::RenewInputTime(bool keep) {
+  if (!streamed_) EngineFiles::RenewInputTime(inputPath_, keep);
 }
 
 void ConvertUtf16intoEUC::BuildIdentityBytes() {
@@ -179,42 +189,46 @@ int ConvertUtf16intoEUC::ConvertAsReadFiltered(const std::u16string& outputPath)
 int ConvertUtf16intoEUC::Convert(const std::u16string& outputPath, LineEnds lineEnds, bool filtered,
                                  int readError) {
   outputPath_ = outputPath;
-  platform::InputFile input;
-  if (unitCount_ < 0 || !units_ || !input.Open(inputPath_, platform::ReadMode::Raw)) {
-    ReportAndStop(ErrorMessage(u"Reset()", readError, inputPath_));
+  if (unitCount_ < 0 || !units_) ReportAndStop(ErrorMessage(u"Reset()", readError, inputPath_));
+  if (!input_.IsOpen()) {
+    // A later conversion reads the input from its start again.
+    headLength_ = 0;
+    if (!input_.Open(inputPath_, platform::ReadMode::Raw)) {
+      ReportAndStop(ErrorMessage(u"Reset()", readError, inputPath_));
+    }
   }
   BuildLookup(lineEnds, filtered);
-  // An input of one block, or one that the output is about to replace, is read whole before
-  // the output is created. Any other input is read a block at a time into the start of the
-  // unit array, so that the text passes through memory that stays in the cache. Either way
-  // only the sized count is converted: a file grown since Open is read up to it.
-  if (unitCount_ > blockUnits_ && !platform::SameFile(inputPath_, outputPath_)) {
-    return StreamAndWrite(input, readError);
-  }
-  const std::int64_t got = input.ReadFully(units_.Data(), 2 * unitCount_);
-  input.Close();
-  if (got < 0) ReportAndStop(ErrorMessage(u"Reset()", readError, inputPath_));
-  return TranslateAndWrite(got / 2);
+  return StreamAndWrite(readError);
 }
 
-int ConvertUtf16intoEUC::StreamAndWrite(platform::InputFile& input, int readError) {
+int ConvertUtf16intoEUC::StreamAndWrite(int readError) {
   platform::OutputFile file;
-  bool ok = file.Create(outputPath_);
+  bool ok = file.Create(outputPath_, EngineFiles::PlacementFor(inputPath_, outputPath_));
   std::uint8_t* const buffer = units_.Data();
   const std::int64_t blockBytes = 2 * blockUnits_;
-  std::int64_t remaining = 2 * unitCount_;  // input bytes not read yet
-  std::int64_t carry = 0;  // a unit kept from the last block, at the front of the buffer
+  // A regular file is converted up to the whole units it was measured at; anything else to
+  // its end.
+  std::int64_t remaining =
+      streamed_ ? std::numeric_limits<std::int64_t>::max() : 2 * unitCount_;  // bytes not read
+  // The bytes Open read come first.
+  std::int64_t carry = std::min<std::int64_t>(headLength_, remaining);
+  std::memcpy(buffer, head_, static_cast<std::size_t>(carry));
+  remaining -= carry;
+  headLength_ = 0;
   bool first = true;
   while (ok) {
-    const std::int64_t want = remaining < blockBytes ? remaining : blockBytes;
-    const std::int64_t got = want > 0 ? input.ReadFully(buffer + carry, want) : 0;
+    // The buffer holds a block and the unit kept from the block before; a byte left over
+    // (only from a stream that ended) keeps the units aligned.
+    const std::int64_t want = std::min(remaining, blockBytes - (carry & 1));
+    const std::int64_t got = want > 0 ? input_.ReadFully(buffer + carry, want) : 0;
     if (got < 0) {
-      file.Close();
+      input_.Close();
+      file.Discard();
       ReportAndStop(ErrorMessage(u"Reset()", readError, inputPath_));
     }
     remaining -= got;
     const bool final = got < want || remaining == 0;
-    // A file that shrank since Open ends at its last whole unit.
+    // A file that shrank since Open, or a stream, ends at its last whole unit.
     const std::int64_t available = final ? (carry + got) & ~std::int64_t{1} : carry + got;
     const std::uint8_t* in = buffer;
     if (first) in += available < 2 * startIndex_ ? available : 2 * startIndex_;
@@ -229,9 +243,11 @@ int ConvertUtf16intoEUC::StreamAndWrite(platform::InputFile& input, int readErro
     carry = end - in;
     std::memmove(buffer, in, static_cast<std::size_t>(carry));
   }
-  input.Close();
-  ok = file.Close() && ok;
+  // The input is closed before the output is put in place: the output may replace it.
+  input_.Close();
+  ok = ok && file.Close();
   if (!ok) {
+    file.Discard();
     ReportError(
         ErrorMessage(u"Rewrite()", CurrentProgram().errors.engine.writeOutput, outputPath_));
     return -2;
@@ -267,7 +283,8 @@ void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
     lookup_[u] = entry;
   }
   // Units below 256: the line-end mode, the control filter and the byte table decide
-  // those the table leaves unmapped.
+  // those the table leaves unmapped. An unmapped unit of 80h-FFh is a "?": its own byte
+  // would be an EUC-JP lead byte without a trail, which takes the next character with it.
   for (std::size_t u = 0; u < byteTable_.size(); ++u) {
     const std::uint8_t* const e = entries + 3 * u;
     std::uint32_t entry;
@@ -281,6 +298,8 @@ void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
       entry = lineEnds == LineEnds::AsRead ? Bytes(0x0D, 0, 1) : Bytes(0, 0, 0);
     } else if (filtered && u < filterTable_.size() && filterTable_[u] == kDrop) {
       entry = Bytes(0, 0, 0);
+    } else if (u >= 0x80) {
+      entry = unconvertible;
     } else {
       entry = Bytes(byteTable_[u], 0, 1);
     }
@@ -290,27 +309,6 @@ void ConvertUtf16intoEUC::BuildLookup(LineEnds lineEnds, bool filtered) {
   for (std::uint32_t u = 0x20; u <= 0x7E; ++u) {
     if (lookup_[u] != Bytes(static_cast<std::uint8_t>(u), 0, 1)) asciiAsIs_ = false;
   }
-}
-
-int ConvertUtf16intoEUC::TranslateAndWrite(std::int64_t unitsRead) {
-  platform::OutputFile file;
-  bool ok = file.Create(outputPath_);
-  const std::uint8_t* in = units_.Data() + 2 * (unitsRead < startIndex_ ? unitsRead : startIndex_);
-  const std::uint8_t* const end = units_.Data() + 2 * unitsRead;
-  // One block of units at a time into the same output block: the converted text never
-  // needs memory of its own size.
-  while (ok && in < end) {
-    const std::uint8_t* const stop = (end - in) / 2 > blockUnits_ ? in + 2 * blockUnits_ : end;
-    const std::uint8_t* const last = Translate(in, stop, end, output_.get());
-    ok = file.Write(output_.get(), last - output_.get());
-  }
-  ok = file.Close() && ok;
-  if (!ok) {
-    ReportError(
-        ErrorMessage(u"Rewrite()", CurrentProgram().errors.engine.writeOutput, outputPath_));
-    return -2;
-  }
-  return 0;
 }
 
 std::uint8_t* ConvertUtf16intoEUC::Translate(const std::uint8_t*& from, const std::uint8_t* stop,

@@ -36,23 +36,28 @@ class ConvertUtf16intoEUC {
   // Ends the program with the exit code when the input was not sized.
   void HaltIfNoInput(int exitCode) const;
 
-  bool ShowDataFile();
+  [[nodiscard]] bool ShowDataFile();
   static std::int64_t FileSizeOf(const std::u16string& path);
-  std::int64_t CopyToBinaryTmp(const std::u16string& path, bool keep);
+  std::int64_t CopyToBinaryTmp(const std::u16string& path);
   std::int64_t CopyFromBinaryTmp(const std::u16string& path, bool keep);
-  // Writes the first n bytes of the output block to the output path: 0, or -2 after
-  // reporting "Rewrite() error-815: " + path.
-  int WriteOutput(std::int64_t n);
-  // Sizes the unit array (the whole input) and the output block: the unit count, or -1
+  // Sizes the block buffers of the input units and of the output: the unit count, or -1
   // after reporting "SetLength() error-823: -1" for an input that was not sized. A positive
-  // count that cannot be held is reported ("SetLength() error-823" / "-824") and ends the
-  // program with exit code 1.
+  // count whose buffers cannot be had is reported ("SetLength() error-823" / "-824") and
+  // ends the program with exit code 1.
   std::int64_t AllocateArrays();
   void BuildIdentityBytes();
   void PrepareControlFilter();
+  // "-t": renews the input's modification time, binary.tmp holding a copy on the way (kept
+  // with keep). An input that is not a regular file has no time to renew.
+  void RenewInputTime(bool keep);
+  // Whether the "-w" report of the table search could not be written.
+  bool TableReportFailed() const { return table_ != nullptr && table_->ReportFailed(); }
 
-  // Each conversion reads the input again, converts it and writes the output file;
-  // returns the result of WriteOutput. A failed read ends the program with exit code 1.
+  // Each conversion reads the input (opened by Open, or again for a later conversion),
+  // converts it and writes the output file a block at a time: 0, or -2 after reporting
+  // "Rewrite() error-815: " + path. An output that is the input itself goes to a
+  // replacement that takes the input's place only once it is complete. A failed read ends
+  // the program with exit code 1.
   int ConvertCrLf(const std::u16string& outputPath);
   int ConvertLf(const std::u16string& outputPath);
   int ConvertAsRead(const std::u16string& outputPath);
@@ -79,16 +84,22 @@ class ConvertUtf16intoEUC {
   // returns the end of the bytes written and moves in past the units used.
   std::uint8_t* TranslateOne(const std::uint8_t*& in, const std::uint8_t* end,
                              std::uint8_t* out) const;
-  // Converts the units read and writes the bytes to the output path, a block at a time.
-  int TranslateAndWrite(std::int64_t unitsRead);
-  // Reads, converts and writes the open input a block at a time. A failed read ends the
-  // program with exit code 1.
-  int StreamAndWrite(platform::InputFile& input, int readError);
+  // Reads, converts and writes the input a block at a time. A failed read ends the program
+  // with exit code 1.
+  int StreamAndWrite(int readError);
 
   std::array<std::uint8_t, 256> byteTable_{};
   int startIndex_ = 0;
   std::array<std::uint8_t, kFilterSize> filterTable_{};
-  platform::LargeBuffer units_;  // the input bytes, two per code unit
+  // A stream input (a pipe, a device), opened by Open and read by the conversion, with the
+  // bytes Open read to find the byte-order mark; a regular file is opened again by each
+  // conversion.
+  platform::InputFile input_;
+  std::uint8_t head_[2] = {0, 0};
+  int headLength_ = 0;
+  // An input that is not a regular file (a pipe, a device) is read to its end.
+  bool streamed_ = false;
+  platform::LargeBuffer units_;  // one block of input bytes, two per code unit
   std::int64_t unitCount_ = -1;
   std::unique_ptr<std::uint8_t[]> output_;  // one block of converted bytes
   std::int64_t outputCapacity_ = 0;         // two bytes per input unit

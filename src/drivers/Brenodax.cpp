@@ -1,6 +1,7 @@
 #include "drivers/Brenodax.h"
 
 #include "convert/ConvertWideEUC.h"
+#include "convert/EngineFile.h"
 #include "convert/StandardIO.h"
 #include "drivers/ScanRun.h"
 #include "platform/Platform.h"
@@ -27,7 +28,8 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
     StandardInput reader;
     reader.CaptureStandardInput();
     reader.Open(settings);
-    if (settings.ShowTable()) reader.ShowDataFile();
+    bool reported = true;
+    if (settings.ShowTable()) reported = reader.ShowDataFile() && !reader.TableReportFailed();
     int result;
     if (settings.RemoveControls()) {
       reader.PrepareControlFilter();
@@ -35,15 +37,23 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
     } else {
       result = reader.Convert();
     }
-    return result == 0 ? 0 : 1;
+    return result == 0 && reported ? 0 : 1;
+  }
+
+  // binary.tmp serves "-b" and "-t"; a run that would write over its own input or output
+  // through it is refused before anything is written.
+  if ((settings.SameTime() || settings.ViaBinaryTmp())) {
+    EngineFiles::RefuseBinaryTmpItself(settings.InputName(), settings.OutputName());
   }
 
   ConvertEUCintoUTF16 engine;
   engine.Open(settings, settings.InputName());
   engine.HaltIfNoInput(-1);
-  if (settings.ShowTable()) engine.ShowDataFile();
+  bool reported = true;
+  if (settings.ShowTable()) reported = engine.ShowDataFile() && !engine.TableReportFailed();
   // An empty output name ("--out", or "-z" alone) writes to standard output.
-  return engine.ConvertBySettings(settings);
+  const int code = engine.ConvertBySettings(settings);
+  return reported ? code : 1;
 }
 
 }  // namespace kelvo

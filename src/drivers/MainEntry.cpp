@@ -5,6 +5,7 @@
 
 #include "platform/Platform.h"
 #include "support/Halt.h"
+#include "support/TimeName.h"
 
 namespace kelvo {
 
@@ -22,6 +23,8 @@ int RunMain(const ProgramRecord& program, Driver driver, int argc, char** argv) 
     platform::WriteStandardError(platform::ToAnsi(program.name) + ": " + failure.what() + "\n");
     code = 1;
   }
+  // A run whose error log could not lock its running number did not end cleanly.
+  if (code == 0 && TimeNames::LockTimedOut()) code = 1;
   return platform::ProcessStatus(code);
 }
 

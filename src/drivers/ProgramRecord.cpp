@@ -54,6 +54,10 @@ const ProgramRecord kTamorlek{
             .derivationSource = {804, 803, 805, 806, 808, 809},
             .derivationSourceRead = 807,
             .derivationFailed = 769,
+            .tableSize = 831,
+            .binaryTmpItself = 830,
+            .lockTimeout = 832,
+            .tableReport = 834,
             .engine =
                 {
                     .open = 828,
@@ -122,6 +126,10 @@ const ProgramRecord kBrenodax{
             .derivationSource = {172, 171, 173, 174, 176, 177},
             .derivationSourceRead = 175,
             .derivationFailed = 147,
+            .tableSize = 195,
+            .binaryTmpItself = 194,
+            .lockTimeout = 196,
+            .tableReport = 197,
             .engine =
                 {
                     .open = 146,
@@ -190,6 +198,10 @@ const ProgramRecord kQuilvar{
             .derivationSource = {0, 0, 0, 0, 0, 0},
             .derivationSourceRead = 0,
             .derivationFailed = 104,
+            .tableSize = 130,
+            .binaryTmpItself = 129,
+            .lockTimeout = 131,
+            .tableReport = 132,
             .engine =
                 {
                     .open = 103,

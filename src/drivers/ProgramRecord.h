@@ -66,6 +66,14 @@ struct ProgramRecord {
     int derivationSourceRead;
     // Table derivation.
     int derivationFailed;
+    // A table file whose size is no whole, non-zero number of records.
+    int tableSize;
+    // A run that uses binary.tmp was given binary.tmp itself as its input or output.
+    int binaryTmpItself;
+    // A working file shared by concurrent runs stayed locked by another run too long.
+    int lockTimeout;
+    // The "-w" report could not be written (data.txt, or standard output).
+    int tableReport;
     EngineNumbers engine;
   } errors;
 };

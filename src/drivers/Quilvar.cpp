@@ -1,6 +1,7 @@
 #include "drivers/Quilvar.h"
 
 #include "convert/ConvertEUC.h"
+#include "convert/EngineFile.h"
 #include "drivers/ScanRun.h"
 #include "tables/DeriveTable.h"
 
@@ -18,10 +19,17 @@ int RunQuilvar(const std::vector<std::u16string>& arguments) {
 
   if (settings.InputName().empty()) StopWithShortGuide();
 
+  // binary.tmp serves "-b" and "-t"; a run that would write over its own input or output
+  // through it is refused before anything is written.
+  if ((settings.SameTime() || settings.ViaBinaryTmp()) && !settings.OutputName().empty()) {
+    EngineFiles::RefuseBinaryTmpItself(settings.InputName(), settings.OutputName());
+  }
+
   Conversion engine;
   engine.Open(settings, settings.InputName());
   engine.HaltIfNoInput(-1);
-  if (settings.ShowTable()) engine.ShowDataFile();
+  bool reported = true;
+  if (settings.ShowTable()) reported = engine.ShowDataFile() && !engine.TableReportFailed();
 
   if (settings.OutputName().empty()) {
     // Standard output ("--out", or "-z" alone): always CR LF; "-t" and "-b" do not apply.
@@ -31,9 +39,10 @@ int RunQuilvar(const std::vector<std::u16string>& arguments) {
     } else {
       engine.ConvertToStandardOutput();
     }
-    return 0;
+    return reported ? 0 : 1;
   }
-  return engine.ConvertBySettings(settings);
+  const int code = engine.ConvertBySettings(settings);
+  return reported ? code : 1;
 }
 
 }  // namespace kelvo

@@ -1,5 +1,6 @@
 #include "drivers/Tamorlek.h"
 
+#include "convert/EngineFile.h"
 #include "convert/Utf16intoEUC.h"
 #include "drivers/ScanRun.h"
 #include "fields/PutCSV.h"
@@ -34,8 +35,9 @@ void EnsureSurrogateLists() {
     selecting.AttachSettings(settings);
     selecting.Open(settings, kSurrogateList);
     selecting.HaltIfNoInput(-1);
-    // A list that cannot be written is reported; the run goes on without it.
-    selecting.WriteSelectedField(kUnderscoreList);
+    // A list that cannot be written is reported; the run goes on without it. It is put in
+    // place whole, for runs starting at the same moment that read it.
+    static_cast<void>(selecting.WriteSelectedField(kUnderscoreList, true));
   }
 }
 
@@ -74,33 +76,49 @@ int RunTamorlek(const std::vector<std::u16string>& arguments) {
     selecting.AttachSettings(settings);
     selecting.Open(settings, settings.InputName());
     selecting.HaltIfNoInput(-1);
-    // A selection whose output could not be written did not succeed.
-    return selecting.WriteSelectedField(settings.OutputName()) == 0 ? 0 : 1;
+    // A selection whose output could not be written did not succeed; nor did a run whose
+    // "-w" report could not be written.
+    const int written = selecting.WriteSelectedField(settings.OutputName());
+    return written == 0 && !selecting.TableReportFailed() ? 0 : 1;
   }
 
   if (settings.InputName().empty()) StopWithShortGuide();
+  // binary.tmp serves "-b" and "-t"; a run that would write over its own input or output
+  // through it is refused before anything is written.
+  const bool usesBinaryTmp = settings.SameTime() || settings.ViaBinaryTmp();
+  if (usesBinaryTmp && !settings.OutputName().empty()) {
+    EngineFiles::RefuseBinaryTmpItself(settings.InputName(), settings.OutputName());
+  }
 
   ConvertUtf16intoEUC engine;
   engine.Open(settings, settings.InputName());
   engine.HaltIfNoInput(-1);
-  if (settings.ShowTable()) engine.ShowDataFile();
+  bool reported = true;
+  if (settings.ShowTable()) reported = engine.ShowDataFile() && !engine.TableReportFailed();
 
   if (settings.OutputName().empty()) StopWithShortGuide();
 
+  // Concurrent runs in this directory wait for each other's binary.tmp.
+  platform::FileLock binaryTmpLock;
+  if (usesBinaryTmp) EngineFiles::LockWorkingFile(binaryTmpLock, kBinaryTmp);
+  // The input's time is renewed before the output is written. Under "-b" too, binary.tmp
+  // stays for the conversion: it is removed only as the last step, while the lock is still
+  // held, so that no other run ever finds a fresh one.
   if (settings.SameTime()) {
-    // The input is written again from a copy, so that it gets the time of this run.
-    engine.CopyToBinaryTmp(settings.InputName(), false);
-    engine.CopyFromBinaryTmp(settings.InputName(), settings.KeepBinaryTmp());
+    engine.RenewInputTime(settings.KeepBinaryTmp() || settings.ViaBinaryTmp());
   }
 
+  int code = 0;
   if (!settings.ViaBinaryTmp()) {
-    return ConvertBy(engine, settings, settings.OutputName()) == 0 ? 0 : 1;
+    code = ConvertBy(engine, settings, settings.OutputName()) == 0 ? 0 : 1;
+  } else if (ConvertBy(engine, settings, kBinaryTmp) != 0) {
+    // A binary.tmp that could not be written is never copied: an older one would replace
+    // the output with stale text.
+    code = 1;
+  } else {
+    engine.CopyFromBinaryTmp(settings.OutputName(), settings.KeepBinaryTmp());
   }
-  // Through binary.tmp, so that the output may replace the input. A binary.tmp that could
-  // not be written is never copied: an older one would overwrite the output with stale text.
-  if (ConvertBy(engine, settings, kBinaryTmp) != 0) return 1;
-  engine.CopyFromBinaryTmp(settings.OutputName(), settings.KeepBinaryTmp());
-  return 0;
+  return reported ? code : 1;
 }
 
 }  // namespace kelvo

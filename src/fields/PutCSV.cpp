@@ -18,9 +18,12 @@ const std::array<std::uint8_t, 60> PutSurroCSV::kBuiltInList{
 
 int PutSurroCSV::WriteList(const std::u16string& path) {
   path_ = path;
+  // Put in place whole: a run starting at the same moment reads the old file or the new
+  // one, never half of it.
   platform::OutputFile file;
-  bool ok = file.Create(path_) && file.Write(kBuiltInList.data(), kBuiltInList.size());
-  ok = file.Close() && ok;
+  bool ok = file.Create(path_, platform::Placement::Replace) &&
+            file.Write(kBuiltInList.data(), kBuiltInList.size());
+  ok = ok && file.Close();
   if (!ok) {
     ReportError(ErrorMessage(u"Rewrite()", kWriteListError, path_));
     return -2;

@@ -41,25 +41,47 @@ class Selecting {
   void Open(const FinalEffects& settings, const std::u16string& inputName);
   // Ends the program with the exit code when the input was not sized.
   void HaltIfNoInput(int exitCode) const;
-  // Reads the input, keeps the selected field of every line and writes it: 0, or -2 after
-  // reporting "Rewrite() error-357: " + name. A failed read ends the program (exit code 1).
-  int WriteSelectedField(const std::u16string& outputName);
+  // Reads the input a block at a time, keeps the selected field of every line and writes
+  // it: 0, or -2 after reporting "Rewrite() error-357: " + name. The output replaces the
+  // file under that name only once it is complete when it is the input itself, or when
+  // replace is set (a list file that concurrent runs may read). A failed read ends the
+  // program (exit code 1).
+  int WriteSelectedField(const std::u16string& outputName, bool replace = false);
 
   static std::int64_t FileSizeOf(const std::u16string& name);
+  // Whether the "-w" report of the table search could not be written.
+  bool TableReportFailed() const { return table_ != nullptr && table_->ReportFailed(); }
   std::int64_t UnitCount() const { return unitCount_; }
 
  private:
-  int WriteOutput(std::int64_t n);
+  // Where a line's scan stands between blocks.
+  struct ScanState {
+    std::int64_t field = 1;
+    bool keeping = false;
+    bool quoted = false;
+    bool firstLine = true;
+  };
   void FillCodeArray();
   std::int64_t AllocateArrays();
-  std::int64_t Select(std::int64_t unitsRead);
+  // Selects from the units from in up to stop (a pair begun before stop may take its low
+  // surrogate from before end) into out; returns the end of the bytes written and moves in
+  // past the units used.
+  std::uint8_t* Select(const std::uint8_t*& in, const std::uint8_t* stop, const std::uint8_t* end,
+                       std::uint8_t* out, ScanState& state) const;
 
   std::array<std::uint8_t, 256> codeArray_{};
   int startIndex_ = 0;
   std::array<std::uint8_t, kFilterSize> byteFilter_{};
-  platform::LargeBuffer units_;  // the input bytes, two per code unit
+  // A stream input (a pipe, a device), opened by Open and read by the selection, with the
+  // bytes Open read to find the byte-order mark; a regular file is opened again.
+  platform::InputFile input_;
+  std::uint8_t head_[2] = {0, 0};
+  int headLength_ = 0;
+  bool streamed_ = false;        // not a regular file: read to its end
+  platform::LargeBuffer units_;  // one block of input bytes, two per code unit
+  std::int64_t blockUnits_ = 0;
   std::int64_t unitCount_ = -1;
-  platform::LargeBuffer output_;
+  platform::LargeBuffer output_;  // one block of output
   std::int64_t outputCapacity_ = 0;
   const FinalEffects* settings_ = nullptr;
   std::u16string inputName_;

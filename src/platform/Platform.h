@@ -94,11 +94,30 @@ class InputFile {
   std::int64_t ReadFully(void* buffer, std::int64_t count);
   void Close();
   bool IsOpen() const { return handle_ != kClosed; }
+  // Whether the open file is a regular file on disk, whose size is known when it is opened.
+  // Pipes, FIFOs, devices and standard input are read to their end instead.
+  bool IsRegular() const { return regular_; }
+  // The size of a regular file when it was opened; -1 for anything else.
+  std::int64_t Size() const { return size_; }
 
  private:
   static constexpr std::intptr_t kClosed = -1;
   std::intptr_t handle_ = kClosed;
   bool standard_ = false;
+  bool regular_ = false;
+  std::int64_t size_ = -1;
+};
+
+// Where the bytes of an output file go while it is written.
+enum class Placement {
+  // The file is created, or emptied when it exists, and written where it stands.
+  Truncate,
+  // The bytes go to a new temporary file in the directory of the file's real path (a
+  // symbolic link is followed). Close flushes it to disk, gives it the old file's permission
+  // bits (and, where the process may, its owner and group) and renames it over the file, so
+  // that the old content stays whole until the new content is complete. A target that exists
+  // but is not a regular file (a device, a FIFO) is written where it stands.
+  Replace,
 };
 
 // A file open for writing. An empty name writes standard output (in binary mode).
@@ -109,35 +128,73 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates the file or empties an existing one. An existing regular file may be written
-  // over in place and cut at Close after the last byte written, which spares the file
-  // system the flush of a file emptied and refilled at once; the file ends the same.
-  bool Create(const std::u16string& name);
+  bool Create(const std::u16string& name, Placement placement = Placement::Truncate);
   // Creates the file only when no file of that name exists. exists is set when that was
   // the reason for failing.
   bool CreateNew(const std::u16string& name, bool& exists);
   // Writes all count bytes; false on any failure.
   bool Write(const void* buffer, std::int64_t count);
-  // Closes the file; false when buffered data could not be written.
+  // Closes the file; false when any write or the close failed. A replacement is put in
+  // place only when every write succeeded; otherwise its temporary file is removed and the
+  // old file stays as it was.
   bool Close();
+  // Gives up a replacement: its temporary file is removed and the old file stays. Any other
+  // file is closed as it stands. The destructor does this for a file not closed.
+  void Discard();
   bool IsOpen() const { return handle_ != kClosed; }
 
  private:
   static constexpr std::intptr_t kClosed = -1;
   std::intptr_t handle_ = kClosed;
   bool standard_ = false;
-  bool cutAtClose_ = false;
+  bool failed_ = false;
+  // A replacement: the temporary file and the real path it is renamed to.
+  std::u16string temporary_;
+  std::u16string target_;
+  bool targetExists_ = false;
+};
+
+// An exclusive lock on a working file that concurrent runs in one directory share. The
+// file is created when it is missing and is never emptied by the lock.
+class FileLock {
+ public:
+  enum class Outcome {
+    Held,         // the lock is held
+    Busy,         // another run held it for the whole waiting time
+    Unavailable,  // the file cannot be opened or made: there is nothing to share
+  };
+
+  FileLock() = default;
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Waits up to timeoutMilliseconds for the lock. The lock belongs to the file that has the
+  // name when it is taken: a file removed or replaced by the run that held the lock before
+  // is not the one waited for.
+  [[nodiscard]] Outcome Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds);
+  void Release();
+  bool Held() const { return handle_ != kClosed; }
+
+ private:
+  static constexpr std::intptr_t kClosed = -1;
+  std::intptr_t handle_ = kClosed;
 };
 
 bool RemoveFile(const std::u16string& name);
 // Writes the bytes at the start of the named file, creating it when it is missing, and cuts
 // the file after them; opened tells whether the file could be opened at all. An existing
-// file is written in place rather than emptied first: a reader at the same moment sees the
-// old or the new bytes but never an empty file, and the file system is spared the flush
-// that emptying and refilling a file costs.
+// file is written in place rather than emptied first, so that it never stands empty.
 bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count, bool& opened);
 // Renames from over to, replacing an existing target.
 bool ReplaceFile(const std::u16string& from, const std::u16string& to);
+// Sets the modification time of the file (a symbolic link is followed) to now, and nothing
+// else: content, permissions, owner, links and identity stay as they are.
+bool RenewModificationTime(const std::u16string& name);
+// True when both names stand for the same place: one and the same existing file, or, where
+// a file is missing, the same path once the directories are resolved. Empty names (the
+// standard streams) are no place.
+bool SamePlace(const std::u16string& first, const std::u16string& second);
 
 // Writes bytes to standard output / standard error unchanged.
 bool WriteStandardOutput(const void* buffer, std::size_t count);

@@ -1,10 +1,12 @@
 // POSIX side of the platform layer: UTF-8 for every code page, read-only raw opens, PATH.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -279,6 +281,8 @@ bool InputFile::Open(const std::u16string& name, ReadMode) {
   }
   handle_ = fd;
   standard_ = false;
+  regular_ = S_ISREG(info.st_mode);
+  size_ = regular_ ? info.st_size : -1;
   return true;
 }
 
@@ -309,32 +313,121 @@ void InputFile::Close() {
   if (handle_ != kClosed && !standard_) ::close(static_cast<int>(handle_));
   handle_ = kClosed;
   standard_ = false;
+  regular_ = false;
+  size_ = -1;
 }
 
 OutputFile::~OutputFile() {
-  Close();
+  Discard();
 }
 
-bool OutputFile::Create(const std::u16string& name) {
-  Close();
+namespace {
+
+// The directory part of a path ("." when it has none) and the name after it.
+void SplitPath(const std::string& path, std::string& directory, std::string& leaf) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    directory = ".";
+    leaf = path;
+  } else {
+    directory = slash == 0 ? "/" : path.substr(0, slash);
+    leaf = path.substr(slash + 1);
+  }
+}
+
+// The absolute path of a file with its directories resolved: the real path of an existing
+// file, or of the directory of a missing one followed by its name.
+std::string ResolvedPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
+  std::string directory;
+  std::string leaf;
+  SplitPath(path, directory, leaf);
+  if (::realpath(directory.c_str(), resolved) == nullptr) return path;
+  std::string full = resolved;
+  if (full.empty() || full.back() != '/') full += '/';
+  return full + leaf;
+}
+
+// Makes sure what was written to a directory's entries is on disk.
+void FlushDirectory(const std::string& directory) {
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+mode_t CreationMask() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+std::uint64_t temporaryCounter = 0;
+
+}  // namespace
+
+bool OutputFile::Create(const std::u16string& name, Placement placement) {
+  Discard();
+  failed_ = false;
   if (name.empty()) {
     handle_ = STDOUT_FILENO;
     standard_ = true;
     return true;
   }
-  // Emptying a file that holds data and then refilling it makes some file systems flush
-  // the new data at close. An existing regular file is therefore written over in place and
-  // cut after the last byte written when it is closed.
-  int fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-  } else {
-    cutAtClose_ = info.st_size > 0;
+  const std::string native = NativeName(name);
+  if (placement == Placement::Replace) {
+    // The file a link points to is the one replaced; the link stays a link. A link that
+    // points nowhere is written through, which creates its target.
+    struct stat link {};
+    std::string target = native;
+    bool replace = true;
+    if (::lstat(native.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      char resolved[PATH_MAX];
+      if (::realpath(native.c_str(), resolved) != nullptr) {
+        target = resolved;
+      } else {
+        replace = false;
+      }
+    }
+    struct stat info {};
+    targetExists_ = ::stat(target.c_str(), &info) == 0;
+    if (targetExists_ && !S_ISREG(info.st_mode)) replace = false;
+    if (replace) {
+      std::string directory;
+      std::string leaf;
+      SplitPath(target, directory, leaf);
+      for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temporary = (directory == "/" ? "" : directory) + "/kelvo-" +
+                                      std::to_string(::getpid()) + "-" +
+                                      std::to_string(temporaryCounter++) + ".tmp";
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+          if (errno == EEXIST || errno == EINTR) continue;
+          return false;
+        }
+        // The new file takes the old one's owner and group where the process may (only the
+        // group, or nothing, otherwise), then its permission bits; a new file those that a
+        // file created here would get.
+        if (targetExists_) {
+          if (::fchown(fd, info.st_uid, info.st_gid) != 0) {
+            [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), info.st_gid);
+          }
+          ::fchmod(fd, info.st_mode & 07777);
+        } else {
+          ::fchmod(fd, 0666 & ~CreationMask());
+        }
+        handle_ = fd;
+        standard_ = false;
+        temporary_ = DecodeUtf8(temporary);
+        target_ = DecodeUtf8(target);
+        return true;
+      }
+      return false;
+    }
   }
+  const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
   handle_ = fd;
   standard_ = false;
   return true;
@@ -373,23 +466,104 @@ bool WriteAll(int fd, const void* buffer, std::int64_t count) {
 
 bool OutputFile::Write(const void* buffer, std::int64_t count) {
   if (handle_ == kClosed) return false;
-  return WriteAll(static_cast<int>(handle_), buffer, count);
+  if (!WriteAll(static_cast<int>(handle_), buffer, count)) failed_ = true;
+  return !failed_;
 }
 
 bool OutputFile::Close() {
-  bool ok = true;
-  if (handle_ != kClosed && !standard_) {
-    const int fd = static_cast<int>(handle_);
-    if (cutAtClose_) {
-      const off_t end = ::lseek(fd, 0, SEEK_CUR);
-      ok = end >= 0 && ::ftruncate(fd, end) == 0;
-    }
-    ok = ::close(fd) == 0 && ok;
+  if (handle_ == kClosed) return true;
+  if (standard_) {
+    handle_ = kClosed;
+    standard_ = false;
+    return !failed_;
   }
+  const int fd = static_cast<int>(handle_);
+  handle_ = kClosed;
+  if (temporary_.empty()) return ::close(fd) == 0 && !failed_;
+  // A replacement is renamed into place only when all of it is on disk.
+  const std::string temporary = NativeName(temporary_);
+  const std::string target = NativeName(target_);
+  bool ok = !failed_ && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temporary.c_str());
+  } else {
+    std::string directory;
+    std::string leaf;
+    SplitPath(target, directory, leaf);
+    FlushDirectory(directory);
+  }
+  temporary_.clear();
+  target_.clear();
+  return ok;
+}
+
+void OutputFile::Discard() {
+  if (handle_ != kClosed && !standard_) ::close(static_cast<int>(handle_));
+  if (!temporary_.empty()) ::unlink(NativeName(temporary_).c_str());
   handle_ = kClosed;
   standard_ = false;
-  cutAtClose_ = false;
-  return ok;
+  temporary_.clear();
+  target_.clear();
+}
+
+FileLock::~FileLock() {
+  Release();
+}
+
+void FileLock::Release() {
+  if (handle_ != kClosed) ::close(static_cast<int>(handle_));  // closing lets the lock go
+  handle_ = kClosed;
+}
+
+FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds) {
+  Release();
+  const std::string native = NativeName(name);
+  struct timespec start {};
+  ::clock_gettime(CLOCK_MONOTONIC, &start);
+  auto elapsed = [&start] {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return (now.tv_sec - start.tv_sec) * std::int64_t{1000} +
+           (now.tv_nsec - start.tv_nsec) / 1000000;
+  };
+  long pause = 1;  // milliseconds between attempts, growing to 50
+  for (;;) {
+    const int fd = ::open(native.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EINTR) continue;
+      return Outcome::Unavailable;
+    }
+    bool locked = false;
+    for (;;) {
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        locked = true;
+        break;
+      }
+      if (errno == EINTR) continue;
+      if (errno != EWOULDBLOCK || elapsed() >= timeoutMilliseconds) break;
+      const struct timespec wait { 0, pause * 1000000 };
+      ::nanosleep(&wait, nullptr);
+      pause = pause < 50 ? pause * 2 : 50;
+    }
+    if (!locked) {
+      const bool busy = errno == EWOULDBLOCK || errno == EINTR;
+      ::close(fd);
+      return busy ? Outcome::Busy : Outcome::Unavailable;
+    }
+    // The run that held the lock may have removed or replaced the file; the lock then
+    // belongs to a file that no longer has the name, and the name's file is locked anew.
+    struct stat held {};
+    struct stat named {};
+    if (::fstat(fd, &held) == 0 && ::stat(native.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+      handle_ = fd;
+      return Outcome::Held;
+    }
+    ::close(fd);
+    if (elapsed() >= timeoutMilliseconds) return Outcome::Busy;
+  }
 }
 
 bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
@@ -416,6 +590,17 @@ bool RemoveFile(const std::u16string& name) {
 
 bool ReplaceFile(const std::u16string& from, const std::u16string& to) {
   return ::rename(NativeName(from).c_str(), NativeName(to).c_str()) == 0;
+}
+
+bool RenewModificationTime(const std::u16string& name) {
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+  return ::utimensat(AT_FDCWD, NativeName(name).c_str(), times, 0) == 0;
+}
+
+bool SamePlace(const std::u16string& first, const std::u16string& second) {
+  if (first.empty() || second.empty()) return false;
+  if (SameFile(first, second)) return true;
+  return ResolvedPath(NativeName(first)) == ResolvedPath(NativeName(second));
 }
 
 bool WriteStandardOutput(const void* buffer, std::size_t count) {

@@ -3,6 +3,11 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// GetFinalPathNameByHandleW and ReplaceFileW's neighbours need Windows Vista or later.
+#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600
+#endif
 #include <windows.h>
 // clang-format off
 #include <fcntl.h>
@@ -12,6 +17,7 @@
 // windows.h maps ReplaceFile to its own ReplaceFileW; the layer's function keeps its name.
 #undef ReplaceFile
 
+#include <cwchar>
 #include <new>
 
 #include "platform/Platform.h"
@@ -54,10 +60,35 @@ HANDLE AsHandle(std::intptr_t value) {
 HANDLE OpenForReading(const std::u16string& name, ReadMode mode) {
   // Raw files ask for read and write access, as the programs always did: a read-only file
   // counts as missing. Text files are opened read-only.
+  // Deleting and renaming stay allowed, so that a file being read can be replaced as a
+  // whole once its replacement is complete.
   DWORD access = mode == ReadMode::Raw ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
-  return CreateFileW(Wide(name).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(Wide(name).c_str(), access,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }
+
+// The path of an open file with links resolved; empty when the system cannot tell.
+std::wstring FinalPath(HANDLE handle) {
+  wchar_t buffer[MAX_PATH * 4];
+  const DWORD length = GetFinalPathNameByHandleW(handle, buffer, MAX_PATH * 4,
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= MAX_PATH * 4) return L"";
+  return std::wstring(buffer, length);
+}
+
+// The full path of a name, resolved against the current directory.
+std::wstring FullPath(const std::wstring& name) {
+  const DWORD length = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return name;
+  std::wstring buffer(length, L'\0');
+  const DWORD got = GetFullPathNameW(name.c_str(), length, buffer.data(), nullptr);
+  if (got == 0 || got >= length) return name;
+  buffer.resize(got);
+  return buffer;
+}
+
+unsigned long temporaryCounter = 0;
 
 }  // namespace
 
@@ -223,6 +254,9 @@ bool InputFile::Open(const std::u16string& name, ReadMode mode) {
   if (handle == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<std::intptr_t>(handle);
   standard_ = false;
+  LARGE_INTEGER size;
+  regular_ = GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &size) != 0;
+  size_ = regular_ ? size.QuadPart : -1;
   return true;
 }
 
@@ -252,19 +286,63 @@ void InputFile::Close() {
   if (handle_ != kClosed && !standard_) CloseHandle(AsHandle(handle_));
   handle_ = kClosed;
   standard_ = false;
+  regular_ = false;
+  size_ = -1;
 }
 
 OutputFile::~OutputFile() {
-  Close();
+  Discard();
 }
 
-bool OutputFile::Create(const std::u16string& name) {
-  Close();
+bool OutputFile::Create(const std::u16string& name, Placement placement) {
+  Discard();
+  failed_ = false;
   if (name.empty()) {
     _setmode(_fileno(stdout), _O_BINARY);
     handle_ = reinterpret_cast<std::intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE));
     standard_ = true;
     return true;
+  }
+  if (placement == Placement::Replace) {
+    std::wstring target = FullPath(Wide(name));
+    bool replace = true;
+    targetExists_ = false;
+    HANDLE existing =
+        CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (existing != INVALID_HANDLE_VALUE) {
+      targetExists_ = true;
+      BY_HANDLE_FILE_INFORMATION info;
+      replace = GetFileType(existing) == FILE_TYPE_DISK &&
+                GetFileInformationByHandle(existing, &info) != 0 &&
+                (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+      const std::wstring final = FinalPath(existing);
+      if (!final.empty()) target = final;
+      CloseHandle(existing);
+    }
+    if (replace) {
+      const std::size_t slash = target.find_last_of(L"\\/");
+      const std::wstring directory =
+          slash == std::wstring::npos ? std::wstring(L".") : target.substr(0, slash);
+      for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring temporary = directory + L"\\kelvo-" +
+                                       std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                       std::to_wstring(temporaryCounter++) + L".tmp";
+        HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+          const DWORD error = GetLastError();
+          if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+          return false;
+        }
+        handle_ = reinterpret_cast<std::intptr_t>(handle);
+        standard_ = false;
+        temporary_.assign(temporary.begin(), temporary.end());
+        target_.assign(target.begin(), target.end());
+        return true;
+      }
+      return false;
+    }
   }
   HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -292,22 +370,129 @@ bool OutputFile::CreateNew(const std::u16string& name, bool& exists) {
 bool OutputFile::Write(const void* buffer, std::int64_t count) {
   if (handle_ == kClosed) return false;
   const auto* bytes = static_cast<const unsigned char*>(buffer);
-  while (count > 0) {
+  while (count > 0 && !failed_) {
     DWORD chunk = count > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count);
     DWORD put = 0;
-    if (!WriteFile(AsHandle(handle_), bytes, chunk, &put, nullptr)) return false;
+    if (!WriteFile(AsHandle(handle_), bytes, chunk, &put, nullptr) || put == 0) {
+      failed_ = true;
+      break;
+    }
     bytes += put;
     count -= put;
   }
-  return true;
+  return !failed_;
 }
 
 bool OutputFile::Close() {
-  bool ok = true;
-  if (handle_ != kClosed && !standard_) ok = CloseHandle(AsHandle(handle_)) != 0;
+  if (handle_ == kClosed) return true;
+  if (standard_) {
+    handle_ = kClosed;
+    standard_ = false;
+    return !failed_;
+  }
+  HANDLE handle = AsHandle(handle_);
+  handle_ = kClosed;
+  if (temporary_.empty()) return CloseHandle(handle) != 0 && !failed_;
+  // A replacement is put in place only when all of it is on disk. Replacing keeps the old
+  // file's attributes and security; a target that did not exist is simply renamed to.
+  const std::wstring temporary = Wide(temporary_);
+  const std::wstring target = Wide(target_);
+  bool ok = !failed_ && FlushFileBuffers(handle) != 0;
+  ok = CloseHandle(handle) != 0 && ok;
+  if (ok) {
+    ok = targetExists_ && ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+    if (!ok) {
+      const DWORD flags = MOVEFILE_WRITE_THROUGH | (targetExists_ ? MOVEFILE_REPLACE_EXISTING : 0);
+      ok = MoveFileExW(temporary.c_str(), target.c_str(), flags) != 0;
+    }
+  }
+  if (!ok) DeleteFileW(temporary.c_str());
+  temporary_.clear();
+  target_.clear();
+  return ok;
+}
+
+void OutputFile::Discard() {
+  if (handle_ != kClosed && !standard_) CloseHandle(AsHandle(handle_));
+  if (!temporary_.empty()) DeleteFileW(Wide(temporary_).c_str());
   handle_ = kClosed;
   standard_ = false;
-  return ok;
+  temporary_.clear();
+  target_.clear();
+}
+
+FileLock::~FileLock() {
+  Release();
+}
+
+void FileLock::Release() {
+  if (handle_ != kClosed) CloseHandle(AsHandle(handle_));  // closing lets the lock go
+  handle_ = kClosed;
+}
+
+FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds) {
+  Release();
+  const std::wstring wide = Wide(name);
+  const ULONGLONG start = GetTickCount64();
+  auto elapsed = [start] { return static_cast<std::int64_t>(GetTickCount64() - start); };
+  DWORD pause = 1;
+  for (;;) {
+    // Everyone may read, write, delete or rename the file while the lock is held: the lock
+    // covers one byte far beyond any data, so it never stands in the way of the file's I/O.
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      // A file that the holder removed stays in the way until its last handle is closed.
+      if (GetLastError() == ERROR_ACCESS_DENIED && elapsed() < timeoutMilliseconds) {
+        Sleep(pause);
+        pause = pause < 50 ? pause * 2 : 50;
+        continue;
+      }
+      return Outcome::Unavailable;
+    }
+    OVERLAPPED beyond{};
+    beyond.Offset = 0xFFFFFFFEu;
+    beyond.OffsetHigh = 0x7FFFFFFFu;
+    bool locked = false;
+    for (;;) {
+      if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &beyond)) {
+        locked = true;
+        break;
+      }
+      const DWORD error = GetLastError();
+      if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) break;
+      if (elapsed() >= timeoutMilliseconds) break;
+      Sleep(pause);
+      pause = pause < 50 ? pause * 2 : 50;
+    }
+    if (!locked) {
+      CloseHandle(handle);
+      return elapsed() >= timeoutMilliseconds ? Outcome::Busy : Outcome::Unavailable;
+    }
+    // The run that held the lock may have removed or replaced the file.
+    BY_HANDLE_FILE_INFORMATION held;
+    BY_HANDLE_FILE_INFORMATION named;
+    HANDLE check =
+        CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool same = false;
+    if (check != INVALID_HANDLE_VALUE) {
+      same = GetFileInformationByHandle(handle, &held) != 0 &&
+             GetFileInformationByHandle(check, &named) != 0 &&
+             held.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+             held.nFileIndexHigh == named.nFileIndexHigh &&
+             held.nFileIndexLow == named.nFileIndexLow;
+      CloseHandle(check);
+    }
+    if (same) {
+      handle_ = reinterpret_cast<std::intptr_t>(handle);
+      return Outcome::Held;
+    }
+    CloseHandle(handle);
+    if (elapsed() >= timeoutMilliseconds) return Outcome::Busy;
+  }
 }
 
 bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
@@ -340,13 +525,32 @@ bool RemoveFile(const std::u16string& name) {
 }
 
 bool ReplaceFile(const std::u16string& from, const std::u16string& to) {
-  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RenewModificationTime(const std::u16string& name) {
+  HANDLE handle = CreateFileW(Wide(name).c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const bool ok = SetFileTime(handle, nullptr, nullptr, &now) != 0;
+  return CloseHandle(handle) != 0 && ok;
+}
+
+bool SamePlace(const std::u16string& first, const std::u16string& second) {
+  if (first.empty() || second.empty()) return false;
+  if (SameFile(first, second)) return true;
+  return _wcsicmp(FullPath(Wide(first)).c_str(), FullPath(Wide(second)).c_str()) == 0;
 }
 
 bool WriteStandardOutput(const void* buffer, std::size_t count) {
   OutputFile out;
   out.Create(u"");
-  return out.Write(buffer, static_cast<std::int64_t>(count));
+  const bool ok = out.Write(buffer, static_cast<std::int64_t>(count));
+  return out.Close() && ok;
 }
 
 void WriteStandardError(std::string_view bytes) {

@@ -17,6 +17,9 @@ constexpr char16_t kErrorFile[] = u"error.txt";
 
 std::int32_t serialNumber = 0;
 TimeNames::Clock clock = &platform::LocalTimeText;
+constexpr std::int64_t kLockWaitMilliseconds = 60000;
+std::int64_t lockWait = kLockWaitMilliseconds;
+bool lockTimedOut = false;
 
 // Decimal integer with an optional sign, nothing else; false when out of range.
 bool ParseInteger(const std::u16string& text, std::int32_t& value) {
@@ -77,10 +80,22 @@ void TimeNames::SetSerialNumberForTest(std::int32_t value) {
 void TimeNames::SetClockForTest(Clock replacement) {
   clock = replacement != nullptr ? replacement : &platform::LocalTimeText;
 }
+bool TimeNames::LockTimedOut() {
+  return lockTimedOut;
+}
+void TimeNames::SetLockWaitForTest(std::int64_t milliseconds) {
+  lockWait = milliseconds >= 0 ? milliseconds : kLockWaitMilliseconds;
+}
 
 void TimeNames::Prepare(const std::u16string& prefix, const std::u16string& extension) {
   prefix_ = prefix;
   extension_ = extension;
+  // A directory where serial.txt cannot be made has nothing to share; the numbering then
+  // goes on as best it can.
+  if (serialLock_.Acquire(kSerialFile, lockWait) == platform::FileLock::Outcome::Busy) {
+    lockTimedOut = true;
+    WriteFailure(ErrorMessage(u"Lock()", CurrentProgram().errors.lockTimeout, kSerialFile));
+  }
   ReadSerial();
 }
 
@@ -94,8 +109,9 @@ void TimeNames::WriteFailure(const std::u16string& message) {
 }
 
 void TimeNames::ReadSerial() {
+  // An empty file is one the lock has just made: the series starts.
   std::u16string line;
-  if (!ReadFirstLine(kSerialFile, line)) {
+  if (platform::FileSize(kSerialFile) <= 0 || !ReadFirstLine(kSerialFile, line)) {
     ResetSerial();
     return;
   }

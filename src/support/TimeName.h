@@ -5,11 +5,15 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Platform.h"
+
 namespace kelvo {
 
 class TimeNames {
  public:
-  // Stores the name parts and loads the running number from serial.txt.
+  // Stores the name parts and loads the running number from serial.txt, which stays locked
+  // against concurrent runs until this object is gone: the number is read, advanced and
+  // written back by one run at a time, so numbers never repeat or go backwards.
   void Prepare(const std::u16string& prefix, const std::u16string& extension);
   // Forms the next name; with advance the running number is incremented first.
   std::u16string NextName(bool advance);
@@ -24,6 +28,12 @@ class TimeNames {
   // The clock, replaceable by tests.
   using Clock = std::u16string (*)();
   static void SetClockForTest(Clock clock);
+  // Whether serial.txt stayed locked by another run for the whole waiting time at some
+  // point of this run (the number was then used without the lock); the run must not end as
+  // a success.
+  static bool LockTimedOut();
+  // How long Prepare waits for serial.txt, replaceable by tests.
+  static void SetLockWaitForTest(std::int64_t milliseconds);
 
  private:
   void ReadSerial();
@@ -37,6 +47,7 @@ class TimeNames {
   std::u16string message_;
   std::u16string stem_;
   std::u16string lastName_;
+  platform::FileLock serialLock_;
 };
 
 }  // namespace kelvo

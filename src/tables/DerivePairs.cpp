@@ -1,6 +1,5 @@
 #include "tables/DerivePairs.h"
 
-#include "convert/EngineFile.h"
 #include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
@@ -8,18 +7,23 @@
 
 namespace kelvo {
 
+namespace {
+// The single-byte half-width katakana of MS932, and the EUC-JP byte that comes before them.
+constexpr std::uint8_t kKatakanaFirst = 0xA1;
+constexpr std::uint8_t kKatakanaLast = 0xDF;
+constexpr std::uint8_t kSingleShift = 0x8E;
+}  // namespace
+
 void PairDerivation::Derive(const SearchTable& search, Layout layout,
                             const std::u16string& tableName) {
   SparsePopulationEUC sparse;
   sparse.LoadTable(search);
   const std::u16string failure =
       ErrorMessage(u"Reset()", CurrentProgram().errors.derivationFailed, kUtf16Source);
-  std::vector<std::uint8_t> source;
-  // A source that cannot be read or ends inside a record is refused before anything is
-  // written.
-  if (!EngineFiles::ReadWhole(kUtf16Source, source) || source.size() % kSourceRecordSize != 0) {
-    ReportAndStop(failure);
-  }
+  // A source that cannot be read or is no whole number of records is refused before
+  // anything is written.
+  const std::vector<std::uint8_t> source =
+      ReadTableFile(kUtf16Source, kSourceRecordSize, CurrentProgram().errors.derivationFailed);
   DerivedTableFile::Put(tableName, Pairs(sparse, source, layout), failure);
 }
 
@@ -31,8 +35,13 @@ std::vector<std::uint8_t> PairDerivation::Pairs(const SparsePopulationEUC& spars
   for (std::size_t at = 0; at + kSourceRecordSize <= source.size(); at += kSourceRecordSize) {
     const std::uint8_t* r = &source[at];
     std::uint8_t kind, euc1, euc2;
-    if (r[1] == 0) {
-      if (r[0] >= 0x80) continue;  // half-width katakana have no entry
+    if (r[1] == 0 && r[0] >= kKatakanaFirst && r[0] <= kKatakanaLast) {
+      // A half-width katakana is written in EUC-JP as the single shift 8Eh and its byte.
+      kind = 1;
+      euc1 = kSingleShift;
+      euc2 = r[0];
+    } else if (r[1] == 0) {
+      if (r[0] >= 0x80) continue;  // no EUC-JP form of its own
       kind = 0;
       euc1 = r[0];
       euc2 = 0;

@@ -27,8 +27,10 @@ class PairDerivation {
   // code 1 and leaves an existing table file as it was.
   static void Derive(const SearchTable& search, Layout layout, const std::u16string& tableName);
 
-  // The table records for the source records, in source order. A single-byte code of 80h
-  // or more gets no record; a two-byte code missing from the sparse table gets EUC-JP 0, 0.
+  // The table records for the source records, in source order. A half-width katakana
+  // (single byte A1h-DFh) gets a two-byte record with the EUC-JP code 8Eh and its byte; any
+  // other single-byte code of 80h or more gets no record; a two-byte code missing from the
+  // sparse table gets EUC-JP 0, 0.
   static std::vector<std::uint8_t> Pairs(const SparsePopulationEUC& sparse,
                                          const std::vector<std::uint8_t>& source, Layout layout);
 };

@@ -1,24 +1,33 @@
 #include "tables/DeriveTable.h"
 
-#include "convert/EngineFile.h"
 #include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
 #include "tables/DerivedTableFile.h"
+#include "tables/SearchBinary.h"
 
 namespace kelvo {
+
+namespace {
+// The EUC-JP byte before a half-width katakana, and the kind of a record whose two-byte
+// EUC-JP key stands for one Shift_JIS byte.
+constexpr std::uint8_t kSingleShift = 0x8E;
+constexpr std::uint8_t kOneByteKind = 2;
+
+bool IsKatakana(std::uint8_t b) {
+  return b >= 0xA1 && b <= 0xDF;
+}
+}  // namespace
 
 DeriveTable::DeriveTable() : written_(std::make_unique<std::bitset<65536>>()) {}
 
 void DeriveTable::Derive() {
   const std::u16string failure =
       ErrorMessage(u"Reset()", CurrentProgram().errors.derivationFailed, kSource);
-  std::vector<std::uint8_t> source;
-  // A source that cannot be read or ends inside a record is refused before anything is
-  // written.
-  if (!EngineFiles::ReadWhole(kSource, source) || source.size() % kSourceRecordSize != 0) {
-    ReportAndStop(failure);
-  }
+  // A source that cannot be read or is no whole number of records is refused before
+  // anything is written.
+  const std::vector<std::uint8_t> source =
+      ReadTableFile(kSource, kSourceRecordSize, CurrentProgram().errors.derivationFailed);
   DerivedTableFile::Put(kTableName, Recode(source), failure);
 }
 
@@ -29,12 +38,16 @@ std::vector<std::uint8_t> DeriveTable::Recode(const std::vector<std::uint8_t>& s
   for (std::size_t at = 0; at + kSourceRecordSize <= source.size(); at += kSourceRecordSize) {
     const std::uint8_t* r = &source[at];
     const bool single = r[1] == 0;
-    // Half-width katakana, whose EUC-JP form has two bytes, get no single-byte record.
-    if (single && r[2] >= 0x80) continue;
-    const std::size_t code = single ? r[2] : r[2] * 256u + r[3];
+    // A half-width katakana is the two-byte EUC-JP code 8Eh + byte whose Shift_JIS form is
+    // the one byte; any other single-byte code whose EUC-JP form is not ASCII gets no record.
+    const bool katakana = single && IsKatakana(r[0]) && r[2] == kSingleShift && IsKatakana(r[3]);
+    if (single && !katakana && r[2] >= 0x80) continue;
+    const std::size_t code = single && !katakana ? r[2] : r[2] * 256u + r[3];
     if (written_->test(code)) continue;
     written_->set(code);
-    if (single) {
+    if (katakana) {
+      records.insert(records.end(), {r[2], r[3], kOneByteKind, r[0], 0});
+    } else if (single) {
       records.insert(records.end(), {r[2], r[3], 0, r[0], 0});
     } else {
       records.insert(records.end(), {r[2], r[3], 1, r[0], r[1]});

@@ -23,7 +23,9 @@ class DeriveTable {
   void Derive();
 
   // The table records for the source records, in source order: the first record for an
-  // EUC-JP code wins; single-byte codes whose EUC-JP byte is 80h or more get none.
+  // EUC-JP code wins. A half-width katakana {A1h-DFh, 0, 8Eh, byte} gives the kind-2 record
+  // {8Eh, byte, 2, its Shift_JIS byte, 0}; other single-byte codes whose EUC-JP byte is 80h
+  // or more get none.
   std::vector<std::uint8_t> Recode(const std::vector<std::uint8_t>& source);
 
  private:

@@ -9,13 +9,10 @@ namespace kelvo {
 
 class DerivedTableFile {
  public:
-  // The name the table is written under before it replaces the table.
-  static std::u16string TemporaryName(const std::u16string& tableName) {
-    return tableName + u".tmp";
-  }
-  // Writes the records to the temporary file and renames it over the table (current
-  // directory). On any failure the temporary file is removed, an existing table stays as
-  // it was, and the message is reported before the program ends with exit code 1.
+  // Writes the records to a temporary file of this run's own, flushes it and renames it over
+  // the table (current directory). On any failure the temporary file is removed, an
+  // existing table stays as it was, and the message is reported before the program ends
+  // with exit code 1.
   static void Put(const std::u16string& tableName, const std::vector<std::uint8_t>& records,
                   const std::u16string& failureMessage);
 };

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <functional>
+#include <new>
 
+#include "convert/EngineFile.h"
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
 #include "support/Halt.h"
@@ -89,7 +91,7 @@ std::u16string ProbePathDirectories(const std::u16string& tableName) {
 }  // namespace
 
 std::u16string FindTableFile(const TableSearchInstance& instance, bool defaultTableOnly,
-                             bool acquireTable, bool showTable) {
+                             bool acquireTable, bool showTable, bool* reportFailed) {
   const SearchNumbers& numbers = instance.numbers;
   const std::u16string defaultPath = platform::DefaultTableDirectory() + instance.tableName;
 
@@ -107,8 +109,11 @@ std::u16string FindTableFile(const TableSearchInstance& instance, bool defaultTa
     if (!binaryTable.empty()) {
       if (showTable) {
         MessagesTexts data;
-        data.WriteText(u"data.txt", binaryTable + u" is primarily accessible to " +
-                                        CurrentProgram().title + u".");
+        if (!data.WriteText(u"data.txt", binaryTable + u" is primarily accessible to " +
+                                             CurrentProgram().title + u".")) {
+          ReportError(ErrorMessage(u"Rewrite()", CurrentProgram().errors.tableReport, u"data.txt"));
+          if (reportFailed != nullptr) *reportFailed = true;
+        }
       }
       return binaryTable;
     }
@@ -118,6 +123,22 @@ std::u16string FindTableFile(const TableSearchInstance& instance, bool defaultTa
   }
   ReportAndStop(
       ErrorMessage(u"Reset()", numbers.allProbesFailed, u"i = " + ToText(kSettingsProbe)));
+}
+
+std::vector<std::uint8_t> ReadTableFile(const std::u16string& path, int recordSize,
+                                        int readNumber) {
+  std::vector<std::uint8_t> bytes;
+  bool read = false;
+  try {
+    read = EngineFiles::ReadWhole(path, bytes);
+  } catch (const std::bad_alloc&) {
+    read = false;
+  }
+  if (!read) ReportAndStop(ErrorMessage(u"Reset()", readNumber, path));
+  if (bytes.empty() || bytes.size() % static_cast<std::size_t>(recordSize) != 0) {
+    ReportAndStop(ErrorMessage(u"FileSize()", CurrentProgram().errors.tableSize, path));
+  }
+  return bytes;
 }
 
 }  // namespace kelvo

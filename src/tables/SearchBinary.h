@@ -3,7 +3,9 @@
 // program's settings file, in this order, steered by "-d", "-a" and "-w".
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "drivers/ProgramRecord.h"
 
@@ -35,10 +37,17 @@ struct TableSearchInstance {
 
 // Runs the probes and returns the path of the first one that succeeds (never empty). With
 // showTable the path followed by " is primarily accessible to <Title>." becomes the whole
-// content of data.txt. Ends the program with exit code 1 (Halt) after the "-d" stop or when
-// every probe failed. The settings file and the report text come from the current
+// content of data.txt; when data.txt cannot be written that is reported and, given
+// reportFailed, set there. Ends the program with exit code 1 (Halt) after the "-d" stop or
+// when every probe failed. The settings file and the report text come from the current
 // program's record.
 std::u16string FindTableFile(const TableSearchInstance& instance, bool defaultTableOnly,
-                             bool acquireTable, bool showTable);
+                             bool acquireTable, bool showTable, bool* reportFailed = nullptr);
+
+// Reads a table file found by the search. A file whose size is not a whole, non-zero number
+// of records cannot be a table: it is reported with the program's table-size number and the
+// path, and ends the program with exit code 1. A file that cannot be read is reported with
+// readNumber and ends the program too.
+std::vector<std::uint8_t> ReadTableFile(const std::u16string& path, int recordSize, int readNumber);
 
 }  // namespace kelvo

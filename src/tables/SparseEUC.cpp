@@ -1,6 +1,5 @@
 #include "tables/SparseEUC.h"
 
-#include "convert/EngineFile.h"
 #include "drivers/ProgramRecord.h"
 #include "support/ErrorText.h"
 #include "support/Text.h"
@@ -15,12 +14,9 @@ void SparsePopulationEUC::LoadTable(const SearchTable& search) {
   const std::u16string binaryTable =
       FindTableFile({kSourceName, program.errors.derivationSource}, search.DefaultTableOnly(),
                     search.AcquireTable(), search.ShowTable());
-  std::vector<std::uint8_t> bytes;
-  // A table that vanished since the search, cannot be read, or ends inside a record is
-  // not a source to derive from.
-  if (!EngineFiles::ReadWhole(binaryTable, bytes) || bytes.size() % kRecordSize != 0) {
-    ReportAndStop(ErrorMessage(u"Reset()", program.errors.derivationSourceRead, binaryTable));
-  }
+  // A table that vanished since the search or cannot be read is no source to derive from.
+  const std::vector<std::uint8_t> bytes =
+      ReadTableFile(binaryTable, kRecordSize, program.errors.derivationSourceRead);
   EnterRecords(bytes);
 }
 

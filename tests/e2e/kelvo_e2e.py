@@ -35,9 +35,8 @@ EXIT_MINUS_ONE = 255
 
 
 def fails_on_windows(fault):
-    """Marks a test that the known product fault named makes fail on Windows. It is an
-    expected failure there; once the fault is mended the unexpected success fails the run,
-    and the mark goes."""
+    """Marks a test that the product fault described makes fail on Windows: an expected
+    failure there, and an unexpected success (a failed run) once the fault is mended."""
     def mark(test):
         return unittest.expectedFailure(test) if WINDOWS else test
     return mark
@@ -50,13 +49,16 @@ def program(name):
     return path
 
 
-def run(name, args=(), cwd=None, stdin=b"", env=None, timeout=120):
-    """Runs a program with the launcher prefix; returns the CompletedProcess (bytes)."""
+def run(name, args=(), cwd=None, stdin=b"", env=None, timeout=120, **options):
+    """Runs a program with the launcher prefix; returns the CompletedProcess (bytes). Further
+    options go to subprocess.run; stdin None gives the program an empty standard input."""
     full_env = dict(os.environ)
     if env:
         full_env.update(env)
+    if stdin is None:
+        options.setdefault("stdin", subprocess.DEVNULL)
     return subprocess.run(LAUNCHER + [program(name)] + list(args), cwd=cwd, input=stdin,
-                          capture_output=True, env=full_env, timeout=timeout)
+                          capture_output=True, env=full_env, timeout=timeout, **options)
 
 
 class Sandbox:

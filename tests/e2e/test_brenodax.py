@@ -47,8 +47,13 @@ class BrenodaxTest(kelvo_e2e.TableSandboxTest):
             ("controls kept without -s", b"\tA\x1b\x7f", [], units(0x09, 0x41, 0x1B, 0x7F)),
             ("-s drops controls, keeps line ends", b"\tA\x1b\x7f\r\nB", ["-s"],
              units(0x41, 0x0D, 0x0A, 0x42)),
-            ("-s drops unmapped 8Eh and 8Fh sequences", b"\x8e\xb1A\x8f\xa2B", ["-s"],
-             units(0x41, 0x42)),
+            ("-s drops unmapped 8Eh pairs and three-byte sequences", b"\x8e\xe0A\x8f\xa2\xb7B",
+             ["-s"], units(0x41, 0x42)),
+            ("half-width katakana", b"\x8e\xb6\x8e\xa1\x8e\xdf", [], units(0xFF76, 0xFF61, 0xFF9F)),
+            ("-s keeps half-width katakana", b"\x8e\xb6", ["-s"], units(0xFF76)),
+            ("three-byte sequence is one U+FFFD", b"\x8f\xa2\xb7\xa4\xa2\xa4\xa4", [],
+             units(0xFFFD, 0x3042, 0x3044)),
+            ("8Fh before a line end is dropped", b"\x8f\nA", [], units(0x0D, 0x0A, 0x41)),
             ("-s keeps unmapped A1h-DFh and E0h-FFh", b"\xa9\xa1\xf5\xa1", ["-s"],
              units(0xA1, 0xA1)),
             ("-s with -LF", b"A\r\n\tB\n", ["-s", "-LF"], units(0x41, 0x0A, 0x42, 0x0A)),
@@ -86,6 +91,10 @@ class BrenodaxTest(kelvo_e2e.TableSandboxTest):
             ("empty input", b"", [], b""),
             ("-s drops TAB", b"\tA\n", ["-s"], units(0x41, 0x0D, 0x0A)),
             ("-s keeps an unmapped FDh pair", b"\xfdA", ["-s"], units(0x41, 0x0D, 0x0A)),
+            ("half-width katakana", b"\x8e\xb6\n", [], units(0xFF76, 0x0D, 0x0A)),
+            ("three-byte sequence", b"\x8f\xa2\xb7A\n", [], units(0xFFFD, 0x41, 0x0D, 0x0A)),
+            ("-s drops a three-byte sequence", b"\x8f\xa2\xb7A\n", ["-s"],
+             units(0x41, 0x0D, 0x0A)),
             ("kana", "あ\n".encode("euc_jp"), [], units(0x3042, 0x0D, 0x0A)),
         ]
         for what, data, options, expected in cases:
@@ -117,14 +126,6 @@ class BrenodaxTest(kelvo_e2e.TableSandboxTest):
         self.assertEqual(result.returncode, 0)
         self.assertEqual(box.read("brenodax.txt"), BOM + units(0x41, 0x0D, 0x0A, 0x42))
 
-    @kelvo_e2e.fails_on_windows("converting onto the input without -b: sharing violation")
-    def test_in_place_without_binary_tmp(self):
-        # The input is read whole before the output is made.
-        box = self.box
-        box.write("in.euc", b"A\n")
-        self.assertEqual(box.run("brenodax", ["in.euc", "./in.euc"]).returncode, 0)
-        self.assertEqual(box.read("in.euc"), BOM + units(0x41, 0x0D, 0x0A))
-
     def test_binary_tmp_and_time(self):
         box = self.box
         expected = BOM + units(0x41, 0x0D, 0x0A)
@@ -133,6 +134,10 @@ class BrenodaxTest(kelvo_e2e.TableSandboxTest):
         self.assertEqual(box.run("brenodax", ["-b", "in.euc", "in.euc"]).returncode, 0)
         self.assertEqual(box.read("in.euc"), expected)
         self.assertFalse(box.exists("binary.tmp"))
+        # In place without binary.tmp: the input is read whole before the output is made.
+        box.write("in.euc", b"A\n")
+        self.assertEqual(box.run("brenodax", ["in.euc", "./in.euc"]).returncode, 0)
+        self.assertEqual(box.read("in.euc"), expected)
         box.write("in.euc", b"A\n")
         self.assertEqual(box.run("brenodax", ["-b", "-y", "in.euc", "out.u16"]).returncode, 0)
         self.assertEqual(box.read("out.u16"), expected)
@@ -205,10 +210,22 @@ class RepertoireTest(unittest.TestCase):
             self.assertEqual(mine, theirs, "EUC-JP %02X%02X" % code)
         self.assertGreater(compared, 6900)
 
+    def test_half_width_katakana_against_iconv(self):
+        data = b"".join(bytes([0x8E, b]) for b in range(0xA1, 0xE0))
+        with kelvo_e2e.Sandbox() as box, kelvo_e2e.default_dir(TABLE):
+            box.write("in.euc", data)
+            result = box.run("brenodax", ["in.euc", "out.u16"])
+            self.assertEqual(result.returncode, 0, box.error_logs())
+            ours = box.read("out.u16")
+        self.assertEqual(ours[:2], BOM)
+        self.assertEqual(ours[2:], iconv(data, "EUC-JP-MS", "UTF-16LE"))
+        self.assertEqual(len(ours), 2 + 2 * 63)
+
     def test_round_trip_through_tamorlek(self):
-        """tamorlek then brenodax gives back every character of the repertoire, line ends
-        as CR LF."""
+        """tamorlek then brenodax gives back every character of the repertoire, half-width
+        katakana included, line ends as CR LF."""
         chars = sorted({chr(v1 | v2 << 8) for v1, v2 in two_byte_codes(TABLE).values()})
+        self.assertLessEqual({chr(u) for u in range(0xFF61, 0xFFA0)}, set(chars))
         chars = [chr(c) for c in range(0x20, 0x7F)] + chars
         lines = ["".join(chars[i:i + 40]) for i in range(0, len(chars), 40)]
         text = "\r\n".join(lines) + "\r\n"

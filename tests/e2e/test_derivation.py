@@ -12,6 +12,9 @@ import unittest
 import kelvo_e2e as k
 
 UTF16_SOURCE, EUC_SOURCE = "MS932~UTF16.bin", "MS932~EUC-JP.bin"
+# The recoder's records: 95 ASCII codes, 63 half-width katakana and one record for each of
+# the 7336 EUC-JP codes of the two-byte records.
+QUILVAR_RECORDS = 7494
 
 
 def records(data, size):
@@ -32,7 +35,9 @@ def expected_tables():
     sparse[0] = b"\0\0"
     forward, reverse = bytearray(), bytearray()
     for r in records(source(UTF16_SOURCE), 4):
-        if r[1] == 0:
+        if r[1] == 0 and 0xA1 <= r[0] <= 0xDF:
+            kind, euc = 1, bytes([0x8E, r[0]])  # half-width katakana
+        elif r[1] == 0:
             if r[0] >= 0x80:
                 continue
             kind, euc = 0, bytes([r[0], 0])
@@ -43,13 +48,17 @@ def expected_tables():
     recoder, seen = bytearray(), set()
     for r in records(source(EUC_SOURCE), 4):
         single = r[1] == 0
-        if single and r[2] >= 0x80:
+        katakana = single and 0xA1 <= r[0] <= 0xDF and r[2] == 0x8E and 0xA1 <= r[3] <= 0xDF
+        if single and not katakana and r[2] >= 0x80:
             continue
-        code = r[2] if single else r[2] << 8 | r[3]
+        code = r[2] if single and not katakana else r[2] << 8 | r[3]
         if code in seen:
             continue
         seen.add(code)
-        recoder += bytes([r[2], r[3], 0 if single else 1, r[0], 0 if single else r[1]])
+        if katakana:
+            recoder += bytes([r[2], r[3], 2, r[0], 0])
+        else:
+            recoder += bytes([r[2], r[3], 0 if single else 1, r[0], 0 if single else r[1]])
     return {"tamorlek": bytes(forward), "brenodax": bytes(reverse), "quilvar": bytes(recoder)}
 
 
@@ -59,10 +68,9 @@ class Derivation(unittest.TestCase):
         cls.expected = expected_tables()
 
     def test_each_program_derives_its_table(self):
-        # Record counts follow from the sources: 95 ASCII codes + 7 variants + 7724
-        # two-byte codes; the recoder keeps one record per EUC-JP code.
-        counts = {"tamorlek": 7826, "brenodax": 7826,
-                  "quilvar": len(self.expected["quilvar"]) // 5}
+        # Record counts follow from the sources: 95 ASCII codes + 63 half-width katakana +
+        # 7 variants + 7724 two-byte codes.
+        counts = {"tamorlek": 7889, "brenodax": 7889, "quilvar": QUILVAR_RECORDS}
         with k.Sandbox() as box, k.default_dir(EUC_SOURCE):
             for name in (UTF16_SOURCE, EUC_SOURCE):
                 shutil.copyfile(os.path.join(k.DATA_DIR, name), box.file(name))

@@ -39,7 +39,7 @@ def by_the_table(unit, entry):
         return bytes([first])
     if unit == 0:
         return b">"
-    return bytes([unit]) if unit < 256 else b"?"
+    return bytes([unit]) if unit < 0x80 else b"?"
 
 
 @unittest.skipUnless(shutil.which("iconv"), "no iconv")

@@ -198,7 +198,6 @@ class SameOnBothPlatforms(unittest.TestCase):
         # default directory.
         self.compare([(prog, [], [], None, False, sources) for prog in k.DERIVED_TABLES])
 
-    @k.fails_on_windows("converting onto the input without -b: sharing violation")
     def test_in_place_without_binary_tmp(self):
         self.compare([
             ("brenodax", ["sample.euc", "./sample.euc"], ["sample.euc"], None, False,

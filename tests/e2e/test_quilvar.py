@@ -50,7 +50,17 @@ class QuilvarTest(kelvo_e2e.TableSandboxTest):
             ("unmapped pair, standard output", b"\xa9\xa1Z", ["--out"], b"\xa9Z"),
             ("unmapped pair, -s", b"\xa9\xa1Z", ["-s"], b"\xa9Z"),
             ("unmapped pair, -s with E0h-FFh", b"\xf5\xa1Z", ["-s"], b"\xf5Z"),
-            ("-s drops unmapped 8Eh", b"\x8e\xb1Z", ["-s"], b"Z"),
+            ("-s drops unmapped 8Eh", b"\x8e\xe0Z", ["-s"], b"Z"),
+            # Half-width katakana give their one byte in every mode.
+            ("half-width katakana", "ｶﾀｶﾅ".encode("euc_jp"), [], b"\xb6\xc0\xb6\xc5"),
+            ("half-width katakana, -LF", b"\x8e\xb6", ["-LF"], b"\xb6"),
+            ("half-width katakana, -s", b"\x8e\xb6", ["-s"], b"\xb6"),
+            ("half-width katakana, standard output", b"\x8e\xb6\n", ["--out"], b"\xb6\r\n"),
+            ("three-byte sequence is one '?'", b"\x8f\xa2\xb7\xa4\xa2\xa4\xa4", [],
+             "?あい".encode("cp932")),
+            ("three-byte sequence, standard output", b"\x8f\xa2\xb7A", ["--out"], b"?A"),
+            ("-s drops a three-byte sequence", b"\x8f\xa2\xb7A", ["-s"], b"A"),
+            ("8Fh before a line end is dropped", b"\x8f\nA", [], b"\r\nA"),
             # Control bytes have no single-byte record; the default mode keeps them all the same.
             ("controls kept without -s", b"\tA\x1b\x00", [], b"\tA\x1b\x00"),
             ("-s drops TAB and ESC", b"\tA\x1bB\r\n", ["-s"], b"AB\r\n"),
@@ -132,6 +142,16 @@ class QuilvarTest(kelvo_e2e.TableSandboxTest):
 
 
 class RepertoireTest(unittest.TestCase):
+    def test_half_width_katakana_against_iconv(self):
+        data = b"".join(bytes([0x8E, b]) for b in range(0xA1, 0xE0))
+        with kelvo_e2e.Sandbox() as box, kelvo_e2e.default_dir(TABLE):
+            box.write("in.euc", data)
+            result = box.run("quilvar", ["in.euc", "out.sjis"])
+            self.assertEqual(result.returncode, 0, box.error_logs())
+            ours = box.read("out.sjis")
+        self.assertEqual(ours, iconv(data, "EUC-JP-MS", "CP932"))
+        self.assertEqual(ours, bytes(range(0xA1, 0xE0)))
+
     def test_every_two_byte_code_against_the_detour(self):
         codes = sorted(two_byte_codes(TABLE))
         data = b"".join(bytes(code) + b"\n" for code in codes)

@@ -7,6 +7,7 @@ import time
 import unittest
 
 import kelvo_e2e as k
+from japanese_text import iconv
 from kelvo_e2e import Sandbox
 
 TABLE = "UTF16~EUC-JP.bin"
@@ -59,6 +60,28 @@ class Tamorlek(unittest.TestCase):
                 self.assertEqual(result.returncode, 0, logs)
                 self.assertEqual(out, expected)
                 self.assertEqual(logs, [])
+
+    def test_latin1_and_half_width_katakana(self):
+        # Units of 80h-FFh without a table entry become "?" (under -s, 80h-A0h go); those
+        # with an entry, and half-width katakana, are converted.
+        text = "caf\u00e9 \u0085\u00a0\u00ff|\u00a7\u00a2\u00a3\u00d7|\uff76\uff61\uff9f"
+        known = b"\xa1\xf8\xa1\xf1\xa1\xf2\xa1\xdf|\x8e\xb6\x8e\xa1\x8e\xdf"
+        cases = [
+            ([], b"caf? ???|" + known),
+            (["-s"], b"caf? ?|" + known),
+        ]
+        for args, expected in cases:
+            with self.subTest(args=args):
+                result, out, logs = self.convert(utf16(text), args)
+                self.assertEqual(result.returncode, 0, logs)
+                self.assertEqual(out, expected)
+
+    def test_half_width_katakana_against_iconv(self):
+        text = "".join(chr(u) for u in range(0xFF61, 0xFFA0))
+        result, out, logs = self.convert(utf16(text))
+        self.assertEqual(result.returncode, 0, logs)
+        self.assertEqual(out, iconv(text.encode("utf-16-le"), "UTF-16LE", "EUC-JP-MS"))
+        self.assertEqual(len(out), 2 * 63)
 
     def test_byte_order_mark_and_sizes(self):
         cases = [
@@ -160,6 +183,9 @@ class Tamorlek(unittest.TestCase):
             ("converted to EUC-JP", "\u3042,\U00027DA0\ud842x\n", ["-r2"], REPLACEMENT + b"?x\r\n"),
             ("control codes kept", "a,\t\x00\n", ["-r2"], b"\t>\r\n"),
             ("unconvertible", "a,\u4e02\uffff\n", ["-r2"], b"??\r\n"),
+            ("Latin-1 without an entry", "a,caf\u00e9\u0085\n", ["-r2"], b"caf??\r\n"),
+            ("Latin-1 with an entry, katakana", "a,\u00a7\uff76\n", ["-r2"],
+             b"\xa1\xf8\x8e\xb6\r\n"),
             ("-r255 converts", "a,b\n", ["-r255"], b"a,b\r\n"),
             ("-Z -r255 selects", "a,b\n", ["-Z", "-r255"], b"\r\n"),
         ]

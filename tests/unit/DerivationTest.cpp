@@ -34,6 +34,13 @@ Bytes Records(std::initializer_list<std::array<std::uint8_t, 4>> records) {
   return bytes;
 }
 
+// A derived table: five bytes per record.
+Bytes TableRecords(std::initializer_list<std::array<std::uint8_t, 5>> records) {
+  Bytes bytes;
+  for (const auto& r : records) bytes.insert(bytes.end(), r.begin(), r.end());
+  return bytes;
+}
+
 // The 158 single-byte records of "MS932~EUC-JP.bin": 20h-7Eh as themselves, A1h-DFh as
 // 8Eh + the byte.
 Bytes SingleByteEuc() {
@@ -121,20 +128,29 @@ TEST(PairDerivationTest, RecordsInBothLayouts) {
       Records({{0x82, 0xA0, 0xA4, 0xA2}, {0x87, 0x90, 0xAD, 0xF0}, {0x81, 0xE0, 0xA2, 0xE2}})));
   const Bytes source = Records({
       {0x41, 0x00, 0x41, 0x00},  // 'A'
-      {0xA1, 0x00, 0x61, 0xFF},  // half-width katakana: skipped
-      {0xDF, 0x00, 0x9F, 0xFF},  // skipped
+      {0xA1, 0x00, 0x61, 0xFF},  // half-width katakana: 8Eh + the byte, kind 1
       {0x80, 0x00, 0x80, 0x00},  // skipped
+      {0xE0, 0x00, 0xE0, 0x00},  // skipped
       {0x82, 0xA0, 0x42, 0x30},  // U+3042
       {0x82, 0xA1, 0x43, 0x30},  // not in the sparse table: 0, 0
       {0x87, 0x90, 0x52, 0x22},  // U+2252 twice: both kept, in source order
+      {0xDF, 0x00, 0x9F, 0xFF},  // the last half-width katakana, where it stands
       {0x81, 0xE0, 0x52, 0x22},
   });
-  const Bytes utf16First = {0x41, 0x00, 0x00, 0x41, 0x00, 0x42, 0x30, 0x01, 0xA4,
-                            0xA2, 0x43, 0x30, 0x01, 0x00, 0x00, 0x52, 0x22, 0x01,
-                            0xAD, 0xF0, 0x52, 0x22, 0x01, 0xA2, 0xE2};
-  const Bytes eucFirst = {0x41, 0x00, 0x00, 0x41, 0x00, 0xA4, 0xA2, 0x01, 0x42,
-                          0x30, 0x00, 0x00, 0x01, 0x43, 0x30, 0xAD, 0xF0, 0x01,
-                          0x52, 0x22, 0xA2, 0xE2, 0x01, 0x52, 0x22};
+  const Bytes utf16First = TableRecords({{0x41, 0x00, 0x00, 0x41, 0x00},
+                                         {0x61, 0xFF, 0x01, 0x8E, 0xA1},
+                                         {0x42, 0x30, 0x01, 0xA4, 0xA2},
+                                         {0x43, 0x30, 0x01, 0x00, 0x00},
+                                         {0x52, 0x22, 0x01, 0xAD, 0xF0},
+                                         {0x9F, 0xFF, 0x01, 0x8E, 0xDF},
+                                         {0x52, 0x22, 0x01, 0xA2, 0xE2}});
+  const Bytes eucFirst = TableRecords({{0x41, 0x00, 0x00, 0x41, 0x00},
+                                       {0x8E, 0xA1, 0x01, 0x61, 0xFF},
+                                       {0xA4, 0xA2, 0x01, 0x42, 0x30},
+                                       {0x00, 0x00, 0x01, 0x43, 0x30},
+                                       {0xAD, 0xF0, 0x01, 0x52, 0x22},
+                                       {0x8E, 0xDF, 0x01, 0x9F, 0xFF},
+                                       {0xA2, 0xE2, 0x01, 0x52, 0x22}});
   EXPECT_EQ(PairDerivation::Pairs(sparse, source, Layout::Utf16First), utf16First);
   EXPECT_EQ(PairDerivation::Pairs(sparse, source, Layout::EucFirst), eucFirst);
 }
@@ -143,17 +159,25 @@ TEST(RecodeTest, FirstRecordForAnEucCodeWins) {
   const Bytes source = Records({
       {0x41, 0x00, 0x41, 0x00},
       {0x5C, 0x00, 0x5C, 0x00},
-      {0xA1, 0x00, 0x8E, 0xA1},  // EUC-JP byte 8Eh: skipped
+      {0xA1, 0x00, 0x8E, 0xA1},  // half-width katakana: kind 2, one Shift_JIS byte
       {0x82, 0xA0, 0xA4, 0xA2},
       {0xFA, 0x5C, 0xF9, 0xA1},  // preferred code first ...
       {0xED, 0x40, 0xF9, 0xA1},  // ... the other one is dropped
       {0x88, 0x9F, 0xFE, 0xFE},  // above FC4Ch, still one record per code
       {0x88, 0xA0, 0xFE, 0xFE},
       {0x41, 0x00, 0x41, 0x00},  // a repeated single byte
+      {0xDF, 0x00, 0x8E, 0xDF},  // the last half-width katakana, where it stands ...
+      {0x81, 0x40, 0x8E, 0xDF},  // ... and flagged like the others
+      {0xA2, 0x00, 0x8E, 0xE0},  // not a half-width katakana code: no record
+      {0xA3, 0x00, 0xA4, 0xA3},  // nor here
   });
-  const Bytes expected = {0x41, 0x00, 0x00, 0x41, 0x00, 0x5C, 0x00, 0x00, 0x5C,
-                          0x00, 0xA4, 0xA2, 0x01, 0x82, 0xA0, 0xF9, 0xA1, 0x01,
-                          0xFA, 0x5C, 0xFE, 0xFE, 0x01, 0x88, 0x9F};
+  const Bytes expected = TableRecords({{0x41, 0x00, 0x00, 0x41, 0x00},
+                                       {0x5C, 0x00, 0x00, 0x5C, 0x00},
+                                       {0x8E, 0xA1, 0x02, 0xA1, 0x00},
+                                       {0xA4, 0xA2, 0x01, 0x82, 0xA0},
+                                       {0xF9, 0xA1, 0x01, 0xFA, 0x5C},
+                                       {0xFE, 0xFE, 0x01, 0x88, 0x9F},
+                                       {0x8E, 0xDF, 0x02, 0xDF, 0x00}});
   DeriveTable derive;
   EXPECT_EQ(derive.Recode(source), expected);
   // The flags start clear for every derivation.
@@ -188,6 +212,9 @@ const Bytes kEucSource =
     Append(SingleByteEuc(), Records({{0x82, 0xA0, 0xA4, 0xA2}, {0x88, 0x9F, 0xB0, 0xA1}}));
 const Bytes kUtf16Source =
     Records({{0x41, 0x00, 0x41, 0x00}, {0xB1, 0x00, 0x71, 0xFF}, {0x82, 0xA0, 0x42, 0x30}});
+// The record of the half-width katakana B1h in each table.
+const Bytes kForwardKatakana = {0x71, 0xFF, 0x01, 0x8E, 0xB1};
+const Bytes kReverseKatakana = {0x8E, 0xB1, 0x01, 0x71, 0xFF};
 
 TEST_F(DeriveFileTest, EachProgramWritesItsTable) {
   SetCurrentProgram(kTamorlek);
@@ -198,26 +225,28 @@ TEST_F(DeriveFileTest, EachProgramWritesItsTable) {
   SearchTable search;
   search.SetUp(platform::DefaultTableDirectory() + u"UTF16~EUC-JP.bin", true, false, false);
   DeriveTamorlekTable().Derive(search);
-  EXPECT_EQ(TempDir::Read("UTF16~EUC-JP.bin"),
-            Str({0x41, 0x00, 0x00, 0x41, 0x00, 0x42, 0x30, 0x01, 0xA4, 0xA2}));
+  EXPECT_EQ(TempDir::Read("UTF16~EUC-JP.bin"), Str({0x41, 0x00, 0x00, 0x41, 0x00}) +
+                                                   Str(kForwardKatakana) +
+                                                   Str({0x42, 0x30, 0x01, 0xA4, 0xA2}));
 
   SetCurrentProgram(kBrenodax);
   search.SetUp(platform::DefaultTableDirectory() + u"MS932~EUC-JP.bin", false, false, false);
   DeriveBrenodaxTable().Derive(search);
-  EXPECT_EQ(TempDir::Read("EUC-JP~UTF16.bin"),
-            Str({0x41, 0x00, 0x00, 0x41, 0x00, 0xA4, 0xA2, 0x01, 0x42, 0x30}));
+  EXPECT_EQ(TempDir::Read("EUC-JP~UTF16.bin"), Str({0x41, 0x00, 0x00, 0x41, 0x00}) +
+                                                   Str(kReverseKatakana) +
+                                                   Str({0xA4, 0xA2, 0x01, 0x42, 0x30}));
 
   SetCurrentProgram(kQuilvar);
   DeriveTable().Derive();
   const std::string recoded = TempDir::Read("EUC-JP~Shift_JIS.bin");
-  EXPECT_EQ(recoded.size(), (95 + 2) * 5u);
+  EXPECT_EQ(recoded.size(), (95 + 63 + 2) * 5u);
   EXPECT_EQ(recoded.substr(0, 5), Str({0x20, 0x00, 0x00, 0x20, 0x00}));
-  EXPECT_EQ(recoded.substr(95 * 5),
+  EXPECT_EQ(recoded.substr(95 * 5, 5), Str({0x8E, 0xA1, 0x02, 0xA1, 0x00}));
+  EXPECT_EQ(recoded.substr(158 * 5),
             Str({0xA4, 0xA2, 0x01, 0x82, 0xA0, 0xB0, 0xA1, 0x01, 0x88, 0x9F}));
 
-  for (const char* name :
-       {"UTF16~EUC-JP.bin.tmp", "EUC-JP~UTF16.bin.tmp", "EUC-JP~Shift_JIS.bin.tmp"}) {
-    EXPECT_FALSE(TempDir::Exists(name)) << name;
+  for (const auto& entry : fs::directory_iterator(".")) {
+    EXPECT_NE(entry.path().extension().string(), ".tmp") << entry.path();
   }
   EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{});
 }
@@ -229,33 +258,43 @@ TEST_F(DeriveFileTest, FailedDerivationKeepsTheOldTable) {
     bool sparseInDefault;     // "MS932~EUC-JP.bin" in the default directory
     bool sparseHere;          // and in the current directory
     std::string utf16Source;  // "MS932~UTF16.bin"; "-" for none
-    bool blockTemporary;      // a directory in the place of the temporary file
+    bool limitWrites;         // files stop growing at 256 bytes: the table cannot be written
     bool blockTable;          // a directory in the place of the table
     std::string lastMessage;
   };
   const std::string utf16 = Str(kUtf16Source);
+  // Sources whose tables outgrow the limit of limitWrites, while the error logs do not.
+  std::string ascii;
+  for (int c = 0x20; c <= 0x7E; ++c) ascii += Str({std::uint8_t(c), 0, std::uint8_t(c), 0});
   const Case cases[] = {
       {"no MS932~UTF16.bin", &kTamorlek, true, false, "-", false, false,
        "Reset() error-769: MS932~UTF16.bin"},
       {"no MS932~UTF16.bin", &kBrenodax, false, true, "-", false, false,
        "Reset() error-147: MS932~UTF16.bin"},
       {"MS932~UTF16.bin ends inside a record", &kTamorlek, true, false, utf16 + "x", false, false,
-       "Reset() error-769: MS932~UTF16.bin"},
+       "FileSize() error-831: MS932~UTF16.bin"},
+      {"empty MS932~UTF16.bin", &kBrenodax, true, false, "", false, false,
+       "FileSize() error-195: MS932~UTF16.bin"},
       {"sparse table not in the default directory", &kTamorlek, false, true, utf16, false, false,
        "Reset() error-808: " + DefaultPath("MS932~EUC-JP.bin")},
-      {"temporary file cannot be created", &kBrenodax, true, false, utf16, true, false,
+      {"table cannot be written", &kBrenodax, true, false, ascii, true, false,
        "Reset() error-147: MS932~UTF16.bin"},
       {"table cannot be replaced", &kTamorlek, true, false, utf16, false, true,
        "Reset() error-769: MS932~UTF16.bin"},
       {"no MS932~EUC-JP.bin here", &kQuilvar, true, false, utf16, false, false,
        "Reset() error-104: MS932~EUC-JP.bin"},
-      {"temporary file cannot be created", &kQuilvar, false, true, "-", true, false,
+      {"table cannot be written", &kQuilvar, false, true, "-", true, false,
        "Reset() error-104: MS932~EUC-JP.bin"},
+      {"MS932~EUC-JP.bin ends inside a record", &kQuilvar, false, false, "-", false, false,
+       "FileSize() error-130: MS932~EUC-JP.bin"},
       {"table cannot be replaced", &kQuilvar, false, true, "-", false, true,
        "Reset() error-104: MS932~EUC-JP.bin"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + " in " + platform::ToAnsi(c.program->name));
+#ifdef _WIN32
+    if (c.limitWrites) continue;  // no file-size limit for a process
+#endif
     TempDir dir;
     Empty();
     SetCurrentProgram(*c.program);
@@ -266,10 +305,13 @@ TEST_F(DeriveFileTest, FailedDerivationKeepsTheOldTable) {
     if (c.sparseInDefault) PutDefault("MS932~EUC-JP.bin", kEucSource);
     if (c.sparseHere) TempDir::Write("MS932~EUC-JP.bin", Str(kEucSource));
     if (c.utf16Source != "-") TempDir::Write("MS932~UTF16.bin", c.utf16Source);
-    if (c.blockTemporary) fs::create_directory(table + ".tmp");
+    if (!c.sparseInDefault && !c.sparseHere) TempDir::Write("MS932~EUC-JP.bin", "x");
 
     SearchTable search;
     const int code = ExitCodeOf([&] {
+#ifndef _WIN32
+      test::FileSizeLimit limit(c.limitWrites ? 256 : -1);
+#endif
       if (c.program == &kTamorlek) {
         search.SetUp(u"", true, false, false);
         DeriveTamorlekTable().Derive(search);
@@ -282,28 +324,34 @@ TEST_F(DeriveFileTest, FailedDerivationKeepsTheOldTable) {
     });
     EXPECT_EQ(code, 1);
     EXPECT_EQ(TempDir::Read(kept), "an older table");
-    EXPECT_FALSE(fs::is_regular_file(table + ".tmp"));
+    // No temporary file is left behind.
+    for (const auto& entry : fs::directory_iterator(".")) {
+      EXPECT_EQ(entry.path().extension().string() == ".tmp", false) << entry.path();
+    }
     const auto messages = TempDir::ErrorMessages();
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back(), c.lastMessage);
   }
 }
 
-TEST_F(DeriveFileTest, UnreadableSparseTableStopsTheDerivation) {
+TEST_F(DeriveFileTest, BrokenSparseTableStopsTheDerivation) {
   struct Case {
     const ProgramRecord* program;
     bool defaultOnly;
+    bool empty;  // else cut inside its last record
     std::string message;
   };
   const Case cases[] = {
-      {&kTamorlek, true, "Reset() error-807: " + DefaultPath("MS932~EUC-JP.bin")},
-      {&kBrenodax, false, "Reset() error-175: " + DefaultPath("MS932~EUC-JP.bin")},
+      {&kTamorlek, true, false, "FileSize() error-831: " + DefaultPath("MS932~EUC-JP.bin")},
+      {&kBrenodax, false, false, "FileSize() error-195: " + DefaultPath("MS932~EUC-JP.bin")},
+      {&kTamorlek, true, true, "FileSize() error-831: " + DefaultPath("MS932~EUC-JP.bin")},
   };
   for (const auto& c : cases) {
     TempDir dir;
     SetCurrentProgram(*c.program);
     Bytes broken = kEucSource;
     broken.pop_back();
+    if (c.empty) broken.clear();
     PutDefault("MS932~EUC-JP.bin", broken);
     SearchTable search;
     search.SetUp(u"", c.defaultOnly, false, false);

@@ -19,6 +19,11 @@ inline std::string PairRecord(int first, int second, int v1, int v2) {
 inline std::string SingleRecord(int byte, int value) {
   return std::string{static_cast<char>(byte), 0, 0, static_cast<char>(value), 0};
 }
+// One two-byte key whose mapping is the one byte value (kind 2).
+inline std::string OneByteRecord(int first, int second, int value) {
+  return std::string{static_cast<char>(first), static_cast<char>(second), 2,
+                     static_cast<char>(value), 0};
+}
 
 inline std::string Bytes(std::initializer_list<int> values) {
   std::string s;
@@ -28,7 +33,7 @@ inline std::string Bytes(std::initializer_list<int> values) {
 
 enum class ModelMode { CrLf, Lf, AsRead };
 
-// The decoding rules, one byte at a time.
+// The decoding rules, one sequence at a time.
 inline std::string ModelDecode(const EucCodeTable& table, bool utf16, ModelMode mode, bool filtered,
                                const std::string& input) {
   std::string out;
@@ -36,35 +41,44 @@ inline std::string ModelDecode(const EucCodeTable& table, bool utf16, ModelMode 
     out.push_back(static_cast<char>(b));
     if (utf16) out.push_back(0);
   };
+  auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(input[i]); };
+  auto dropped = [&](int first) {
+    return filtered && (first < 0x20 || (first >= 0x7F && first <= 0xA0));
+  };
+  auto trail = [](int b) { return b >= 0xA1 && b <= 0xFE; };
   if (utf16) out += Bytes({0xFF, 0xFE});
-  bool pending = false;
-  int first = 0;
-  for (unsigned char c : input) {
-    int key;
-    if (pending) {
-      key = c * 256 + first;
-      pending = false;
-    } else {
-      first = c;
-      if (c >= 0x80) {
-        pending = true;
-        continue;
-      }
-      key = c;
+  for (std::size_t i = 0; i < input.size();) {
+    const int first = byteAt(i);
+    int second = first;
+    std::size_t length = 1;
+    if (first >= 0x80) {
+      if (i + 1 == input.size()) break;  // a lead byte at the end
+      second = byteAt(i + 1);
+      length = 2;
     }
-    if (table.Entry(key, 0) == 1) {
+    const int key = length == 2 ? second * 256 + first : first;
+    const int kind = table.Entry(key, 0);
+    if (kind == 1) {
       out.push_back(static_cast<char>(table.Entry(key, 1)));
       out.push_back(static_cast<char>(table.Entry(key, 2)));
+    } else if (kind == 2) {
+      put(table.Entry(key, 1));
+    } else if (first == 0x8F) {
+      // Three bytes are one unmapped character; an 8Fh without them goes alone.
+      length = 1;
+      if (trail(second) && i + 2 < input.size() && trail(byteAt(i + 2))) {
+        length = 3;
+        if (!dropped(first)) out += utf16 ? Bytes({0xFD, 0xFF}) : std::string("?");
+      }
     } else if (key == 0x0A) {
       if (mode == ModelMode::CrLf) put(0x0D);
       put(0x0A);
     } else if (key == 0x0D) {
       if (mode == ModelMode::AsRead) put(0x0D);
-    } else if (filtered && (first < 0x20 || (first >= 0x7F && first <= 0xA0))) {
-      // dropped
-    } else {
-      put(utf16 ? c : first);
+    } else if (!dropped(first)) {
+      put(utf16 ? second : first);
     }
+    i += length;
   }
   return out;
 }

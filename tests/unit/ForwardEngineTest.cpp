@@ -99,10 +99,11 @@ TEST_F(ForwardEngineTest, CharactersWithAndWithoutTheControlFilter) {
       {"tab", u"a\tb", "a\tb", "ab"},
       {"U+0000 becomes '>'", std::u16string(1, u'\0'), ">", ""},
       {"C0 controls", u"\x01\x1B\x1F", "\x01\x1B\x1F", ""},
-      {"DEL and 80h-A0h", u"\x7F\x80\x9F\xA0", "\x7F\x80\x9F\xA0", ""},
+      {"DEL kept, unmapped 80h-A0h a '?' or dropped", u"\x7F\x80\x9F\xA0", "\x7F???", ""},
       {"printable ASCII", u" ~", " ~", " ~"},
-      {"A1h-DFh kept", u"\xA1\xDF", "\xA1\xDF", "\xA1\xDF"},
-      {"E0h-FFh kept", u"\xE0\xE9\xFF", "\xE0\xE9\xFF", "\xE0\xE9\xFF"},
+      {"unmapped A1h-DFh", u"\xA1\xDF", "??", "??"},
+      {"unmapped E0h-FFh", u"\xE0\xE9\xFF", "???", "???"},
+      {"a mapped Latin-1 unit", {u'a', test::kSection, u'z'}, "a\xA1\xF8z", "a\xA1\xF8z"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -267,8 +268,8 @@ TEST_F(ForwardEngineTest, PairsAndAsciiRunsAcrossBlockBoundaries) {
   // Printable ASCII in long runs, broken at every position by characters that are not
   // copied as they are: controls, DEL, non-ASCII, line ends.
   const std::u16string breakers[] = {u"\t", u"\x7F", u"\x1F", u"\r\n", u"\x3042", u"\xA1"};
-  const std::string lf[] = {"\t", "\x7F", "\x1F", "\n", "\xA4\xA2", "\xA1"};
-  const std::string filtered[] = {"", "", "", "\n", "\xA4\xA2", "\xA1"};
+  const std::string lf[] = {"\t", "\x7F", "\x1F", "\n", "\xA4\xA2", "?"};
+  const std::string filtered[] = {"", "", "", "\n", "\xA4\xA2", "?"};
   std::u16string input;
   std::string expectLf, expectFiltered;
   unsigned seed = 777;

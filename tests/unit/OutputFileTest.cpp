@@ -74,3 +74,99 @@ TEST_F(OutputFileTest, OverwriteFileReplacesTheWholeContent) {
 
 }  // namespace
 }  // namespace kelvo
+
+namespace kelvo {
+namespace {
+
+using test::TempDir;
+
+// A replacement takes the old file's place only when it is complete; whatever goes wrong
+// before, the old file stays as it was and no temporary file is left.
+TEST_F(OutputFileTest, ReplacementIsAllOrNothing) {
+  enum class End { Close, Discard, Destroy, FailedWrite };
+  struct Case {
+    const char* what;
+    bool existed;
+    End end;
+    std::string expected;  // the file's content afterwards; "-" for no file
+  };
+  const Case cases[] = {
+      {"closed over an old file", true, End::Close, "new text"},
+      {"closed as a new file", false, End::Close, "new text"},
+      {"discarded", true, End::Discard, "old text"},
+      {"left to the destructor", true, End::Destroy, "old text"},
+      {"never created", false, End::Discard, "-"},
+#ifndef _WIN32
+      {"a write fails", true, End::FailedWrite, "old text"},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove("out.bin");
+    if (c.existed) TempDir::Write("out.bin", "old text");
+    {
+      platform::OutputFile file;
+      ASSERT_TRUE(file.Create(u"out.bin", platform::Placement::Replace));
+      ASSERT_TRUE(file.Write("new ", 4));
+      if (c.end == End::FailedWrite) {
+#ifndef _WIN32
+        test::FileSizeLimit limit(4);
+        EXPECT_FALSE(file.Write("text", 4));
+#endif
+        EXPECT_FALSE(file.Close());
+      } else {
+        ASSERT_TRUE(file.Write("text", 4));
+        if (c.end == End::Close) {
+          EXPECT_TRUE(file.Close());
+        } else if (c.end == End::Discard) {
+          file.Discard();
+        }
+      }
+    }
+    EXPECT_EQ(TempDir::Exists("out.bin") ? TempDir::Read("out.bin") : "-", c.expected);
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+      EXPECT_EQ(entry.path().filename().string(), "out.bin");
+    }
+  }
+}
+
+TEST_F(OutputFileTest, SamePlaceSeesThroughSpellingsOfOnePath) {
+  TempDir::Write("here.txt", "x");
+  std::filesystem::create_directory("sub");
+  struct Case {
+    std::u16string first, second;
+    bool same;
+  };
+  const Case cases[] = {
+      {u"here.txt", u"./here.txt", true},
+      {u"here.txt", u"sub/../here.txt", true},
+      {u"missing", u"./missing", true},
+      {u"missing", u"sub/../missing", true},
+      {u"here.txt", u"missing", false},
+      {u"sub/missing", u"missing", false},
+      {u"", u"", false},
+      {u"here.txt", u"", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::SamePlace(c.first, c.second), c.same)
+        << platform::ToAnsi(c.first) << " / " << platform::ToAnsi(c.second);
+  }
+}
+
+TEST_F(OutputFileTest, LockWaitsForItsHolderAndFollowsTheName) {
+  platform::FileLock first;
+  ASSERT_EQ(first.Acquire(u"shared.tmp", 0), platform::FileLock::Outcome::Held);
+  EXPECT_TRUE(TempDir::Exists("shared.tmp"));
+  platform::FileLock second;
+  EXPECT_EQ(second.Acquire(u"shared.tmp", 50), platform::FileLock::Outcome::Busy);
+  // The holder removes the file and lets go: the next run locks the file that then has
+  // the name, not the removed one.
+  ASSERT_TRUE(platform::RemoveFile(u"shared.tmp"));
+  first.Release();
+  EXPECT_EQ(second.Acquire(u"shared.tmp", 50), platform::FileLock::Outcome::Held);
+  EXPECT_TRUE(TempDir::Exists("shared.tmp"));
+  EXPECT_EQ(first.Acquire(u"missing-dir/shared.tmp", 50), platform::FileLock::Outcome::Unavailable);
+}
+
+}  // namespace
+}  // namespace kelvo

@@ -19,6 +19,7 @@ namespace kelvo {
 namespace {
 
 using test::Bytes;
+using test::OneByteRecord;
 using test::PairRecord;
 using test::SingleRecord;
 using test::TempDir;
@@ -32,6 +33,7 @@ std::string SmallTable() {
   t += PairRecord(0xA4, 0xA2, 0x82, 0xA0);
   t += PairRecord(0xB4, 0xC1, 0x8A, 0xBF);
   t += PairRecord(0xFC, 0xFE, 0xFA, 0x57);
+  t += OneByteRecord(0x8E, 0xB1, 0xB1);
   return t;
 }
 
@@ -129,6 +131,23 @@ TEST_F(RecoderEngineTest, ConvertsByTheRules) {
       {"filter keeps unmapped A1h-DFh", Bytes({0xA4, 0xA3}), kCrLfS, Bytes({0xA4})},
       {"filter keeps unmapped E0h-FFh", Bytes({0xE0, 0xA1, 0xFF, 0xB0}), kLfS, Bytes({0xE0, 0xFF})},
       {"filter never drops mapped pairs", Bytes({0xA4, 0xA2}), kStdOutS, Bytes({0x82, 0xA0})},
+      {"half-width katakana gives one byte", Bytes({0x8E, 0xB1, 'A', 0x8E, 0xB1}), kCrLf,
+       Bytes({0xB1, 'A', 0xB1})},
+      {"half-width katakana with -LF", Bytes({0x8E, 0xB1}), kLf, Bytes({0xB1})},
+      {"half-width katakana as read", Bytes({0x8E, 0xB1}), kAsRead, Bytes({0xB1})},
+      {"half-width katakana kept by the filter", Bytes({0x8E, 0xB1}), kLfS, Bytes({0xB1})},
+      {"half-width katakana to standard output", Bytes({0x8E, 0xB1}), kStdOut, Bytes({0xB1})},
+      {"half-width katakana, filtered, to standard output", Bytes({0x8E, 0xB1}), kStdOutS,
+       Bytes({0xB1})},
+      {"unmapped 8Eh pair still gives its first byte", Bytes({0x8E, 0xE0}), kCrLf, Bytes({0x8E})},
+      {"three-byte sequence is one '?'", Bytes({0x8F, 0xA2, 0xB7, 0xA4, 0xA2}), kCrLf,
+       Bytes({'?', 0x82, 0xA0})},
+      {"three-byte sequence to standard output", Bytes({0x8F, 0xA2, 0xB7, 'A'}), kStdOut, "?A"},
+      {"filter drops a three-byte sequence whole", Bytes({0x8F, 0xA2, 0xB7, 'A'}), kLfS, "A"},
+      {"filter drops it on standard output", Bytes({0x8F, 0xFE, 0xFE, 'A'}), kStdOutS, "A"},
+      {"8Fh before a line end is dropped", Bytes({0x8F, 0x0A, 'B'}), kCrLf, "\r\nB"},
+      {"8Fh and one byte before ASCII", Bytes({0x8F, 0xA2, 'A', 'B'}), kCrLf, Bytes({0xA2, 'B'})},
+      {"8Fh and one byte at the end", Bytes({'A', 0x8F, 0xA2}), kStdOut, "A"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Convert(c.input, c.mode), c.expected) << c.what;
@@ -164,6 +183,8 @@ TEST_F(RecoderEngineTest, MatchesTheByteByByteModel) {
                                 Bytes({0xA4, 0xA3}),
                                 Bytes({0x8E, 0xB1}),
                                 Bytes({0x8F}),
+                                Bytes({0x8F, 0xA2, 0xB7}),
+                                Bytes({0x8F, 0xA2}),
                                 Bytes({0xFC, 0xFE}),
                                 Bytes({0xFF}),
                                 "0123456789 abcdefghijklmnopqrstuvwxyz"};
@@ -197,6 +218,30 @@ TEST_F(RecoderEngineTest, LongInputsAcrossBlocks) {
         test::ModelDecode(model, false, test::ModelMode::CrLf, false, input);
     EXPECT_EQ(Convert(input, kCrLf), expected) << shift;
     EXPECT_EQ(Convert(input, kStdOut), expected) << shift;
+  }
+}
+
+// A three-byte sequence, or an 8Fh that begins none, with the block boundary before each
+// of its bytes and after it, to a file and to standard output.
+TEST_F(RecoderEngineTest, ThreeByteSequencesAcrossBlocks) {
+  constexpr std::size_t kBlock = std::size_t{1} << 18;
+  struct Case {
+    const char* what;
+    std::string bytes, expected;
+  };
+  const Case cases[] = {
+      {"three-byte sequence", Bytes({0x8F, 0xA2, 0xB7, 0xA4, 0xA2}), Bytes({'?', 0x82, 0xA0})},
+      {"8Fh and one byte before ASCII", Bytes({0x8F, 0xA2, 'y', 'z'}), Bytes({0xA2, 'z'})},
+      {"8Fh before a line end", Bytes({0x8F, 0x0A, 'z'}), "\r\nz"},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t before = kBlock - 3; before <= kBlock; ++before) {
+      SCOPED_TRACE(std::string(c.what) + " after " + std::to_string(before));
+      const std::string input = std::string(before, 'a') + c.bytes;
+      const std::string expected = std::string(before, 'a') + c.expected;
+      EXPECT_EQ(Convert(input, kCrLf), expected);
+      EXPECT_EQ(Convert(input, kStdOut), expected);
+    }
   }
 }
 

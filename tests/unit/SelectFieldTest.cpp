@@ -71,6 +71,8 @@ TEST_F(SelectFieldTest, CharactersOfTheKeptField) {
       {"one-byte control code dropped", {u',', test::kControlOneByte}, ""},
       {"kind-0 controls kept, U+0000 as '>'", {u',', u'\t', u'\0'}, "\t>"},
       {"unit absent from the table", {u',', test::kAbsent, u'x'}, "?x"},
+      {"unmapped 80h-FFh", u",\x80\xA0\xE9\xFF\x7F", "????\x7F"},
+      {"a mapped Latin-1 unit", {u',', test::kSection}, "\xA1\xF8"},
       {"unit above FFE6h", u",\xFFFF", "?"},
       {"listed pair", u",\xD85F\xDDA0", "\xE7\xAA"},
       {"unlisted pair is one '?'", u",\xD842\xDF9F", "?"},

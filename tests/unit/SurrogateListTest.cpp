@@ -101,11 +101,13 @@ TEST_F(CodeTableTest, BuiltInAndUserAddedLinesMapPairsToTheirReplacements) {
 
 TEST_F(CodeTableTest, ReplacementsWithoutATwoByteCode) {
   // Replacements: "A" (unmapped, written as its own byte), U+FF71 (one-byte code), U+4E01
-  // (absent from the table: no replacement), a control (no replacement).
+  // (absent from the table: no replacement), a control and an unmapped U+00E9 (no
+  // replacement: its byte would be an EUC-JP lead byte).
   std::string list = Utf16(u"x,D840,DC02,20000,0,0,A\r\n", true);
   list += Utf16(u"x,D840,DC03,20001,0,1,\xFF71\r\n", false);
   list += Utf16(u"x,D840,DC04,20002,0,2,\x4E01\r\n", false);
   list += Utf16(u"x,D840,DC05,20003,0,3,\x0007\r\n", false);
+  list += Utf16(u"x,D840,DC06,20004,0,4,\x00E9\r\n", false);
   TempDir::Write("surro.csv", list);
   Load();
   std::uint8_t bytes[2] = {0, 0};
@@ -115,6 +117,7 @@ TEST_F(CodeTableTest, ReplacementsWithoutATwoByteCode) {
   EXPECT_EQ(bytes[0], 0xB1);
   EXPECT_EQ(table_.ReplacementBytes(0xD840, 0xDC04, bytes), 0);
   EXPECT_EQ(table_.ReplacementBytes(0xD840, 0xDC05, bytes), 0);
+  EXPECT_EQ(table_.ReplacementBytes(0xD840, 0xDC06, bytes), 0);
 }
 
 TEST_F(CodeTableTest, LinesThatDoNotFitAreSkippedAndReported) {
@@ -157,16 +160,18 @@ TEST_F(CodeTableTest, LinesThatDoNotFitAreSkippedAndReported) {
   }
 }
 
-TEST_F(CodeTableTest, RefusedLineReportNamesTheLineAndBlankLinesAreIgnored) {
+TEST_F(CodeTableTest, RefusedLineReportNamesTheLineAndBlankLinesAreRefusedToo) {
   std::string list = TempDir::Read("surro.csv");
   list += Utf16(u"\r\n", false);
   list += Utf16(u"a,D842,DF9F,20B9F,2,9999,\x53F1\r\n", false);
   TempDir::Write("surro.csv", list);
   Load();
-  EXPECT_EQ(
-      TempDir::ErrorMessages(),
-      std::vector<std::string>{platform::ToAnsi(
-          u"LoadSurrogateList() error-790: surro.csv line 3: a,D842,DF9F,20B9F,2,9999,\x53F1")});
+  EXPECT_EQ(TempDir::ErrorMessages(),
+            (std::vector<std::string>{
+                "sequence_to_integer() error-791: ", "sequence_to_integer() error-791: ",
+                "LoadSurrogateList() error-790: surro.csv line 2: ",
+                platform::ToAnsi(u"LoadSurrogateList() error-790: surro.csv line 3: "
+                                 u"a,D842,DF9F,20B9F,2,9999,\x53F1")}));
   EXPECT_EQ(table_.SurrogateUnit(0xD85F, 0xDDA0), test::kReplacement);
 }
 

@@ -9,7 +9,41 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
 namespace kelvo::test {
+
+#ifndef _WIN32
+// While the object lives, files written by this process stop growing at the given size (a
+// negative size: no limit): a write beyond it fails as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(long bytes) {
+    if (bytes < 0) return;
+    active_ = getrlimit(RLIMIT_FSIZE, &old_) == 0;
+    if (!active_) return;
+    previous_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old_;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    if (!active_) return;
+    setrlimit(RLIMIT_FSIZE, &old_);
+    signal(SIGXFSZ, previous_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  bool active_ = false;
+  rlimit old_{};
+  void (*previous_)(int) = SIG_DFL;
+};
+#endif
 
 class TempDir {
  public:
