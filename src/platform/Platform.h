@@ -22,8 +22,14 @@ std::u16string FromOem(std::string_view bytes);
 std::vector<std::u16string> Arguments(int argc, char** argv);
 
 // --- Fixed places and separators --------------------------------------------------------
-// The default table directory, always ending in a directory separator.
+// The default table directory, always ending in a directory separator. A directory
+// configured relative to the program is shown resolved against the program's own directory.
 std::u16string DefaultTableDirectory();
+// The directory that a configured value names: an absolute value as it stands, a relative one
+// joined to programDirectory (when that is known); "." and ".." steps removed, each separator
+// written as the given one (on Windows '/' counts as a separator too), one at the end.
+std::u16string ResolveDirectory(std::u16string_view configured,
+                                std::u16string_view programDirectory, char16_t separator);
 char16_t PathListSeparator();   // ';' or ':'
 char16_t DirectorySeparator();  // '\' or '/'
 // The program-search variable; false when it is not set.

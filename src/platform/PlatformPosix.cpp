@@ -132,14 +132,75 @@ std::u16string FromOem(std::string_view bytes) {
   return DecodeUtf8(bytes);
 }
 
+namespace {
+// The program's first argument, kept for finding the program's directory where the system
+// does not name the running executable.
+const char* programArgument = nullptr;
+}  // namespace
+
 std::vector<std::u16string> Arguments(int argc, char** argv) {
+  if (argc > 0) programArgument = argv[0];
   std::vector<std::u16string> words;
   for (int i = 1; i < argc; ++i) words.push_back(DecodeUtf8(argv[i]));
   return words;
 }
 
+namespace {
+
+// The real path of a file, symbolic links followed; empty when it cannot be had.
+std::string RealPath(const std::string& name) {
+  char* real = ::realpath(name.c_str(), nullptr);
+  if (real == nullptr) return {};
+  std::string path(real);
+  std::free(real);
+  return path;
+}
+
+// The path of the running executable: from /proc on Linux, otherwise from the first argument
+// as a path or looked up along PATH. Empty when none of these tells.
+std::string ExecutablePath() {
+  std::string buffer(256, '\0');
+  for (;;) {
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) break;
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      buffer.resize(static_cast<std::size_t>(length));
+      if (::access(buffer.c_str(), X_OK) == 0) return buffer;
+      break;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  if (programArgument == nullptr || *programArgument == '\0') return {};
+  const std::string argument(programArgument);
+  if (argument.find('/') != std::string::npos) return RealPath(argument);
+  const char* search = std::getenv("PATH");
+  std::string_view list = search != nullptr ? search : "";
+  while (true) {
+    const std::size_t end = list.find(':');
+    std::string directory(list.substr(0, end));
+    if (directory.empty()) directory = ".";
+    const std::string candidate = directory + "/" + argument;
+    if (::access(candidate.c_str(), X_OK) == 0) return RealPath(candidate);
+    if (end == std::string_view::npos) return {};
+    list.remove_prefix(end + 1);
+  }
+}
+
+}  // namespace
+
 std::u16string DefaultTableDirectory() {
-  return DecodeUtf8(KELVO_TABLE_DIR);
+  // A relative directory belongs to the program's installed tree (for example "../share/kelvo/"
+  // beside "bin/"), so that a moved or unpacked tree still finds its tables. It is worked out
+  // once per run.
+  static const std::u16string directory = [] {
+    // Without the program's directory a relative value stays relative to the current one.
+    const std::string program = KELVO_TABLE_DIR[0] == '/' ? std::string() : ExecutablePath();
+    const std::size_t slash = program.find_last_of('/');
+    const std::string directory =
+        slash == std::string::npos ? std::string() : program.substr(0, slash == 0 ? 1 : slash);
+    return ResolveDirectory(DecodeUtf8(KELVO_TABLE_DIR), DecodeUtf8(directory), u'/');
+  }();
+  return directory;
 }
 char16_t PathListSeparator() {
   return u':';

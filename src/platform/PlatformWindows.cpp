@@ -119,7 +119,32 @@ std::vector<std::u16string> Arguments(int, char**) {
 }
 
 std::u16string DefaultTableDirectory() {
+#ifdef KELVO_TABLE_DIR
+  // A build may give its programs a table directory of their own, relative to the program's
+  // directory (the programs that make the tables during a build do).
+  static const std::u16string directory = [] {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD length =
+          GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (length == 0) {
+        path.clear();
+        break;
+      }
+      if (length < path.size()) {
+        path.resize(length);
+        break;
+      }
+      path.resize(path.size() * 2);
+    }
+    const std::size_t separator = path.find_last_of(L"\\/");
+    path.resize(separator == std::wstring::npos ? 0 : separator);
+    return ResolveDirectory(u"" KELVO_TABLE_DIR, std::u16string(path.begin(), path.end()), u'\\');
+  }();
+  return directory;
+#else
   return u"C:\\Kelvo\\";
+#endif
 }
 char16_t PathListSeparator() {
   return u';';

@@ -13,7 +13,7 @@ import unittest
 SOURCE_DIR = os.environ.get(
     "KELVO_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 BUILD_DIR = os.environ.get("KELVO_BUILD_DIR", os.path.join(SOURCE_DIR, "build", "dev"))
-BIN_DIR = os.environ.get("KELVO_BIN_DIR", BUILD_DIR)
+BIN_DIR = os.environ.get("KELVO_BIN_DIR", os.path.join(BUILD_DIR, "bin"))
 DEFAULT_DIR = os.environ.get("KELVO_DEFAULT_DIR", os.path.join(BUILD_DIR, "default-dir") + "/")
 LAUNCHER = shlex.split(os.environ.get("KELVO_LAUNCHER", ""))
 # The programs under test are Windows programs (run through the launcher, wine).

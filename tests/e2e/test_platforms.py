@@ -28,12 +28,22 @@ LOG_NAME = re.compile(r"err(-?\d+)-\d{0,2}-\S{0,2}\.txt")
 DEFAULT_NAME = "<default>"
 
 
+def native_bin_dir():
+    """The directory of the native programs: bin/ of the build tree, or the tree itself."""
+    bin_dir = os.path.join(NATIVE_BUILD, "bin")
+    return bin_dir if os.path.isdir(bin_dir) else NATIVE_BUILD
+
+
 def native_default_dir():
-    """The default table directory compiled into the native programs."""
+    """The default table directory of the native programs, as they name it: a relative one
+    taken from their own directory."""
     with open(os.path.join(NATIVE_BUILD, "CMakeCache.txt"), encoding="utf-8") as cache:
         for line in cache:
             if line.startswith("KELVO_TABLE_DIR:"):
-                return line.split("=", 1)[1].rstrip("\n")
+                directory = line.split("=", 1)[1].rstrip("\n")
+                if not os.path.isabs(directory):
+                    directory = os.path.normpath(os.path.join(native_bin_dir(), directory)) + "/"
+                return directory
     raise RuntimeError("no KELVO_TABLE_DIR in " + NATIVE_BUILD)
 
 
@@ -93,9 +103,9 @@ class SameOnBothPlatforms(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        if not os.path.exists(os.path.join(NATIVE_BUILD, "tamorlek")):
+        if not os.path.exists(os.path.join(native_bin_dir(), "tamorlek")):
             raise unittest.SkipTest("no native build in " + NATIVE_BUILD)
-        cls.native = Platform([], NATIVE_BUILD, native_default_dir(), native_default_dir(),
+        cls.native = Platform([], native_bin_dir(), native_default_dir(), native_default_dir(),
                               "utf-8")
         with open(os.path.join(k.DATA_DIR, "sample.txt"), "rb") as f:
             sample = f.read()

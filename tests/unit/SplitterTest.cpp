@@ -1,6 +1,7 @@
 // The two field splitters and their field lists.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,11 @@ struct WideCase {
   int expectedCount;
   std::vector<std::u16string> expectedFields;
 };
+
+// Test output names a case instead of dumping its bytes.
+void PrintTo(const WideCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class WideSplit : public ::testing::TestWithParam<WideCase> {};
 
@@ -132,6 +138,10 @@ struct ByteCase {
   int expectedCount;
   std::vector<std::string> expectedFields;
 };
+
+void PrintTo(const ByteCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class ByteSplit : public ::testing::TestWithParam<ByteCase> {};
 

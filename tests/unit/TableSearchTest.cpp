@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,14 @@ struct Scenario {
   Found found;
   std::vector<Log> logs;
 };
+
+// Test output names a case instead of dumping its bytes.
+void PrintTo(const Instance& instance, std::ostream* out) {
+  *out << instance.name;
+}
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+  *out << scenario.name;
+}
 
 using L = Log;
 const Scenario kScenarios[] = {
