@@ -366,10 +366,6 @@ class ManyAtOnce(SafetyTest):
         self.assertEqual(numbers, list(range(1, count + 1)))
         self.assertEqual(box.read("serial.txt"), str(count).encode())
 
-    @k.fails_on_windows("concurrent derivations in one directory: on Windows a run that "
-                        "replaces the table while another replaces it can be refused, so a "
-                        "few of them end with exit code 1 and 'Reset() error-147: "
-                        "MS932~UTF16.bin', and wine's replacement leaves rf*.tmp files")
     def test_concurrent_derivations(self):
         with Sandbox() as box:
             for source in k.SOURCE_TABLES:
