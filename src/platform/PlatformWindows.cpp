@@ -3,7 +3,7 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-// GetFinalPathNameByHandleW and ReplaceFileW's neighbours need Windows Vista or later.
+// GetFinalPathNameByHandleW needs Windows Vista or later.
 #if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600
@@ -418,18 +418,32 @@ bool OutputFile::Close() {
   HANDLE handle = AsHandle(handle_);
   handle_ = kClosed;
   if (temporary_.empty()) return CloseHandle(handle) != 0 && !failed_;
-  // A replacement is put in place only when all of it is on disk. Replacing keeps the old
-  // file's attributes and security; a target that did not exist is simply renamed to.
+  // A replacement is put in place only when all of it is on disk, with the old file's
+  // attributes. Renaming over a file that another process has open without sharing, or that
+  // another run is replacing at the same moment, is refused for a while: it is tried again.
   const std::wstring temporary = Wide(temporary_);
   const std::wstring target = Wide(target_);
   bool ok = !failed_ && FlushFileBuffers(handle) != 0;
   ok = CloseHandle(handle) != 0 && ok;
+  if (ok && targetExists_) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+      SetFileAttributesW(temporary.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
+  }
   if (ok) {
-    ok = targetExists_ && ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
-    if (!ok) {
-      const DWORD flags = MOVEFILE_WRITE_THROUGH | (targetExists_ ? MOVEFILE_REPLACE_EXISTING : 0);
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (targetExists_ ? MOVEFILE_REPLACE_EXISTING : 0);
+    DWORD pause = 1;
+    for (DWORD waited = 0;;) {
       ok = MoveFileExW(temporary.c_str(), target.c_str(), flags) != 0;
+      const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+      if (ok || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+          waited >= 10000) {
+        break;
+      }
+      Sleep(pause);
+      waited += pause;
+      pause = pause < 50 ? pause * 2 : 50;
     }
   }
   if (!ok) DeleteFileW(temporary.c_str());
@@ -469,8 +483,13 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-      // A file that the holder removed stays in the way until its last handle is closed.
-      if (GetLastError() == ERROR_ACCESS_DENIED && elapsed() < timeoutMilliseconds) {
+      // A file that the holder removed stays in the way until its last handle is closed; a
+      // directory of that name never makes way.
+      const DWORD error = GetLastError();
+      const DWORD attributes = GetFileAttributesW(wide.c_str());
+      const bool directory =
+          attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      if (error == ERROR_ACCESS_DENIED && !directory && elapsed() < timeoutMilliseconds) {
         Sleep(pause);
         pause = pause < 50 ? pause * 2 : 50;
         continue;
@@ -536,8 +555,13 @@ bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t c
          wrote > 0;
     done += wrote;
   }
-  // The file ends where the new bytes end.
-  ok = ok && SetEndOfFile(handle) != 0;
+  // The file ends where the new bytes end. It is cut only when it is longer: setting the end
+  // where it already is may still touch the file (wine writes a byte past the end and cuts it
+  // off again), and a reader at that moment would see a byte that was never written.
+  LARGE_INTEGER size;
+  if (ok && (!GetFileSizeEx(handle, &size) || size.QuadPart > count)) {
+    ok = SetEndOfFile(handle) != 0;
+  }
   return CloseHandle(handle) != 0 && ok;
 }
 

@@ -183,8 +183,8 @@ class BrenodaxTest(kelvo_e2e.TableSandboxTest):
         result = box.run("brenodax", ["-w", "in.euc", "out.u16"])
         self.assertEqual(result.returncode, 0)
         line = TABLE + " is primarily accessible to Brenodax."
-        self.assertEqual(box.read("data.txt").decode("utf-8").strip(), line)
-        self.assertEqual(result.stdout.decode("utf-8"), line + "\r\n")
+        self.assertEqual(box.read("data.txt").decode(kelvo_e2e.ANSI).strip(), line)
+        self.assertEqual(result.stdout.decode(kelvo_e2e.ANSI), line + "\r\n")
         self.assertEqual(box.read("out.u16"), BOM + units(0x41))
 
 

@@ -22,8 +22,8 @@ class Sandbox(kelvo_e2e.Sandbox):
         self.write("surro.txt", b"27DA0,\r\n")
 
 
-# Console text is written in the ANSI code page, UTF-8 on POSIX.
-ANSI = "utf-8"
+# Console text is written in the ANSI code page (UTF-8 on POSIX).
+ANSI = kelvo_e2e.ANSI
 
 GUIDES = {
     "tamorlek": ("Tamorlek Version 1.06", 25, [

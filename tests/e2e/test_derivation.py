@@ -91,7 +91,7 @@ class Derivation(unittest.TestCase):
             # program, sparse source in the default directory, sources here, last message
             ("tamorlek", True, [EUC_SOURCE], "Reset() error-769: MS932~UTF16.bin"),
             ("tamorlek", False, [UTF16_SOURCE, EUC_SOURCE],
-             "Reset() error-808: " + k.DEFAULT_DIR + EUC_SOURCE),
+             "Reset() error-808: " + k.DEFAULT_DIR_NAME + EUC_SOURCE),
             ("brenodax", True, [], "Reset() error-147: MS932~UTF16.bin"),
             ("quilvar", True, [UTF16_SOURCE], "Reset() error-104: MS932~EUC-JP.bin"),
         ]

@@ -26,7 +26,7 @@ class ManPages(unittest.TestCase):
         for prog, table in k.DERIVED_TABLES.items():
             with self.subTest(prog), k.Sandbox() as box:
                 box.put_tables(table)  # tamorlek makes its surrogate lists first
-                guide = box.run(prog, ["-G"]).stdout.decode("utf-8")
+                guide = box.run(prog, ["-G"]).stdout.decode(k.ANSI)
                 with open(os.path.join(MAN_DIR, prog + ".1"), encoding="utf-8") as f:
                     page = f.read().replace("\\-", "-")
                 options = set()

@@ -10,6 +10,7 @@
 
 #include "EucTestTable.h"
 #include "TempDir.h"
+#include "TestSystem.h"
 #include "convert/ConvertEUC.h"
 #include "convert/ConvertWideEUC.h"
 #include "convert/RuralUTF16.h"
@@ -74,17 +75,11 @@ std::string RunMode(EucEngine& engine, Mode mode, const std::u16string& output,
                     std::int64_t* lineEnds = nullptr) {
   if (mode == kStdOut || mode == kStdOutS) {
     auto& recoder = dynamic_cast<Conversion&>(engine);
-    ::testing::internal::CaptureStdout();
-    std::int64_t ends = 0;
-    try {
-      ends = mode == kStdOut ? recoder.ConvertToStandardOutput()
-                             : recoder.ConvertToStandardOutputFiltered();
-    } catch (const Halt&) {
-      ::testing::internal::GetCapturedStdout();
-      throw;
-    }
+    test::CapturedOutput output;
+    const std::int64_t ends = mode == kStdOut ? recoder.ConvertToStandardOutput()
+                                              : recoder.ConvertToStandardOutputFiltered();
     if (lineEnds != nullptr) *lineEnds = ends;
-    return ::testing::internal::GetCapturedStdout();
+    return output.Finish();
   }
   EXPECT_EQ(
       engine.Convert(LineEndsOf(mode), Filtered(mode) ? Controls::Removed : Controls::Kept, output),

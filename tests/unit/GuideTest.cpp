@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSystem.h"
 #include "cmdline/Guide.h"
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
@@ -67,9 +68,9 @@ TEST(GuideTest, LayoutOfEachProgram) {
 }
 
 TEST(GuideTest, ShowWritesTheTextInOneGo) {
-  testing::internal::CaptureStdout();
+  test::CapturedOutput output;
   Guiding().Show(kBrenodax.guide, u"9.99", GuideForm::Commented);
-  const std::string shown = testing::internal::GetCapturedStdout();
+  const std::string shown = output.Finish();
   EXPECT_EQ(shown, platform::ToAnsi(Guiding::Text(kBrenodax.guide, u"9.99", GuideForm::Commented)));
   EXPECT_EQ(shown.rfind("Brenodax Version 9.99\r\n", 0), 0u);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TempDir.h"
+#include "TestSystem.h"
 #include "platform/Platform.h"
 #include "tables/PathEXE.h"
 
@@ -20,20 +21,24 @@ constexpr CommandPathNumbers kNumbers{
     .candidate = 801,
     .queue = {.count = 765, .unoccupied = 766},
     .list = {.readLow = 774, .readHigh = 775, .storeLow = 776, .storeHigh = 777}};
-
 const std::string kName = "kelvo-path-probe.bin";
+// The platform's directory separator and list separator, and text in its "ANSI" code page,
+// the bytes the search variable and the messages use.
+const std::string S = platform::ToAnsi(std::u16string(1, platform::DirectorySeparator()));
+const std::string L = platform::ToAnsi(std::u16string(1, platform::PathListSeparator()));
+std::string Ansi(const std::u16string& text) {
+  return platform::ToAnsi(text);
+}
 
 class PathSearch : public ::testing::Test {
  protected:
-  // An absolute directory inside the temporary directory (created).
-  std::string Dir(const std::string& relative) {
-    fs::path path = dir_.path() / relative;
-    fs::create_directories(path);
-    return path.string();
+  // An absolute directory inside the temporary directory (created), in ANSI bytes.
+  std::string Dir(const std::u16string& relative) {
+    const std::string path = Ansi(dir_.path().u16string()) + S + Ansi(relative);
+    fs::create_directories(fs::path(platform::FromAnsi(path)));
+    return path;
   }
-  static void Put(const std::string& directory) {
-    TempDir::Write((fs::path(directory) / kName).string(), "table");
-  }
+  static void Put(const std::string& directory) { TempDir::Write(directory + S + kName, "table"); }
   std::string Search(const std::string& path) {
     path_.Set(path);
     CommandPath search(kNumbers);
@@ -45,48 +50,50 @@ class PathSearch : public ::testing::Test {
   }
 
   TempDir dir_;
-  ScopedVariable path_{"PATH", std::nullopt};
+  ScopedVariable path_{test::kSearchVariable, std::nullopt};
 };
 
 TEST_F(PathSearch, TrailingSeparatorIsCleanedAndOrderKept) {
-  const std::string a = Dir("A"), b = Dir("B");
+  const std::string a = Dir(u"A"), b = Dir(u"B");
   Put(b);
-  EXPECT_EQ(Search(a + "/:" + b), b + "/" + kName);
-  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{Failed(a + "/" + kName)});
+  EXPECT_EQ(Search(a + S + L + b), b + S + kName);
+  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{Failed(a + S + kName)});
 }
 
 TEST_F(PathSearch, FirstDirectoryHoldingTheFileWins) {
-  const std::string a = Dir("A"), b = Dir("B");
+  const std::string a = Dir(u"A"), b = Dir(u"B");
   Put(a);
   Put(b);
-  EXPECT_EQ(Search(a + ":" + b), a + "/" + kName);
+  EXPECT_EQ(Search(a + L + b), a + S + kName);
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
 TEST_F(PathSearch, NothingFoundReportsEveryCandidate) {
-  const std::string a = Dir("A"), b = Dir("B");
+  const std::string a = Dir(u"A"), b = Dir(u"B");
   // An empty entry stands for the root; a trailing separator adds nothing.
-  EXPECT_EQ(Search(a + "::" + b + ":"), "");
-  EXPECT_EQ(TempDir::ErrorMessages(),
-            (std::vector<std::string>{Failed(a + "/" + kName), Failed("/" + kName),
-                                      Failed(b + "/" + kName)}));
+  EXPECT_EQ(Search(a + L + L + b + L), "");
+  EXPECT_EQ(
+      TempDir::ErrorMessages(),
+      (std::vector<std::string>{Failed(a + S + kName), Failed(S + kName), Failed(b + S + kName)}));
 }
 
 TEST_F(PathSearch, QuotesStayAndSeparatorInsideThemVanishes) {
-  const std::string a = Dir("A");
-  EXPECT_EQ(Search("\"" + a + ":x\""), "");
-  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{Failed("\"" + a + "x\"/" + kName)});
+  const std::string a = Dir(u"A");
+  EXPECT_EQ(Search("\"" + a + L + "x\""), "");
+  EXPECT_EQ(TempDir::ErrorMessages(),
+            std::vector<std::string>{Failed("\"" + a + "x\"" + S + kName)});
 }
 
 TEST_F(PathSearch, OnlyThe256FirstEntriesAreTried) {
+  const std::string base = Ansi(dir_.path().u16string()) + S;
   std::string path;
-  for (int i = 0; i < 256; ++i) path += dir_.path().string() + "/none" + std::to_string(i) + ":";
-  const std::string late = Dir("late");
+  for (int i = 0; i < 256; ++i) path += base + "none" + std::to_string(i) + L;
+  const std::string late = Dir(u"late");
   Put(late);
   EXPECT_EQ(Search(path + late), "");
   const auto messages = TempDir::ErrorMessages();
   ASSERT_EQ(messages.size(), 256u);
-  EXPECT_EQ(messages.back(), Failed(dir_.path().string() + "/none255/" + kName));
+  EXPECT_EQ(messages.back(), Failed(base + "none255" + S + kName));
 }
 
 TEST_F(PathSearch, MissingVariableGivesNothingAndNoReport) {
@@ -97,23 +104,30 @@ TEST_F(PathSearch, MissingVariableGivesNothingAndNoReport) {
 }
 
 TEST_F(PathSearch, NonAsciiDirectoriesAreSearchedWhole) {
-  // The last byte of this name's encoding is one a Shift_JIS reader would take for a lead
-  // byte; the separator after it must still split.
-  const std::string japanese = Dir("\xE6\x97\xA5\xE6\x9C\xAC\xE3\x81\x82");
-  const std::string b = Dir("B");
-  Put(b);
-  EXPECT_EQ(Search(japanese + ":" + b), b + "/" + kName);
-  EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{Failed(japanese + "/" + kName)});
+  // In UTF-8 the last byte of the first name is one a Shift_JIS reader would take for a lead
+  // byte; in Shift_JIS the last character of the second ends in the byte of the directory
+  // separator. The list separator after either must still split, and nothing of the name
+  // may be taken for a trailing separator.
+  for (const std::u16string name : {u"\u65E5\u672C\u3042", u"\u65E5\u672C\u8868"}) {
+    SCOPED_TRACE(Ansi(name));
+    TempDir dir;
+    const std::string japanese = Dir(name);
+    const std::string b = Dir(u"B");
+    Put(b);
+    EXPECT_EQ(Search(japanese + L + b), b + S + kName);
+    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{Failed(japanese + S + kName)});
 
-  Put(japanese);
-  EXPECT_EQ(Search(japanese + ":" + b), japanese + "/" + kName);
+    Put(japanese);
+    EXPECT_EQ(Search(japanese + L + b), japanese + S + kName);
+  }
 }
 
 TEST_F(PathSearch, LongCandidateIsNeverCut) {
-  const std::string deep = Dir(std::string(200, 'd') + "/" + std::string(200, 'e'));
+  const std::string deep =
+      Dir(std::u16string(200, u'd') + platform::DirectorySeparator() + std::u16string(200, u'e'));
   Put(deep);
-  const std::string found = Search(Dir("A") + ":" + deep);
-  EXPECT_EQ(found, deep + "/" + kName);
+  const std::string found = Search(Dir(u"A") + L + deep);
+  EXPECT_EQ(found, deep + S + kName);
   EXPECT_GT(found.size(), 400u);
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "TempDir.h"
+#include "TestSystem.h"
 #include "cmdline/Guide.h"
 #include "drivers/ProgramRecord.h"
 #include "drivers/ScanRun.h"
@@ -120,7 +121,7 @@ TEST_F(ScanRunTest, GuideAndVersionEndTheRunWithOne) {
       {{u"-V", u"-G"}, kLong}, {{u"-V", u"in"}, kShort},    {{u"in", u"-V"}, kShort},
   };
   for (const Case& c : cases) {
-    testing::internal::CaptureStdout();
+    test::CapturedOutput output;
     int code = 0;
     try {
       ScanRun(kTamorlek, c.words);
@@ -128,8 +129,7 @@ TEST_F(ScanRunTest, GuideAndVersionEndTheRunWithOne) {
       code = halt.exitCode;
     }
     EXPECT_EQ(code, 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              platform::ToAnsi(Guiding::Text(kTamorlek.guide, u"1.06", c.form)));
+    EXPECT_EQ(output.Finish(), platform::ToAnsi(Guiding::Text(kTamorlek.guide, u"1.06", c.form)));
   }
 }
 

@@ -6,6 +6,7 @@
 #include "ForwardTableFixture.h"
 #include "convert/PastoralUTF16.h"
 #include "fields/PutCSV.h"
+#include "platform/Platform.h"
 
 namespace kelvo {
 namespace {
@@ -159,8 +160,8 @@ TEST_F(CodeTableTest, RefusedLineReportNamesTheLineAndBlankLinesAreRefusedToo) {
             (std::vector<std::string>{
                 "sequence_to_integer() error-791: ", "sequence_to_integer() error-791: ",
                 "LoadSurrogateList() error-790: surro.csv line 2: ",
-                "LoadSurrogateList() error-790: surro.csv line 3: "
-                "a,D842,DF9F,20B9F,2,9999,\xE5\x8F\xB1"}));
+                platform::ToAnsi(u"LoadSurrogateList() error-790: surro.csv line 3: "
+                                 u"a,D842,DF9F,20B9F,2,9999,\x53F1")}));
   EXPECT_EQ(table_.SurrogateUnit(0xD85F, 0xDDA0), test::kReplacement);
 }
 

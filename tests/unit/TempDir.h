@@ -2,11 +2,9 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -46,34 +44,6 @@ class FileSizeLimit {
   void (*previous_)(int) = SIG_DFL;
 };
 #endif
-
-// Sets an environment variable (or unsets it, given nothing) while the object lives.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) previous_ = old;
-    Set(value);
-  }
-  ~ScopedVariable() { Set(previous_); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-  void Set(const std::optional<std::string>& value) {
-#ifdef _WIN32
-    _putenv_s(name_.c_str(), value ? value->c_str() : "");
-#else
-    if (value) {
-      setenv(name_.c_str(), value->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-#endif
-  }
-
- private:
-  std::string name_;
-  std::optional<std::string> previous_;
-};
 
 class TempDir {
  public:
