@@ -25,8 +25,6 @@ class EucEngine : public ConversionEngine {
   // table that cannot be had ends the program with exit code 1.
   void Open(const SearchTable& search, const std::u16string& inputName);
 
-  std::int64_t InputSize() const { return input_.Size(); }
-
  protected:
   BlockKernel& PrepareKernel(LineEndMode mode, Controls controls) override;
   std::string_view OutputPrefix() const override;
