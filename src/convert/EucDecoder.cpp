@@ -98,29 +98,6 @@ const std::uint8_t* EucDecoder::Unmapped(const std::uint8_t* p, const std::uint8
   return p + 3;
 }
 
-inline const std::uint8_t* EucDecoder::DecodeSequence(const std::uint8_t* p,
-                                                      const std::uint8_t* end, bool final,
-                                                      std::uint8_t*& out) const {
-  if (end - p < 2) {
-    // A lead byte at the very end is dropped; one at the end of a block waits for the next
-    // block.
-    return final ? p + 1 : nullptr;
-  }
-  const std::uint32_t entry = entries_[std::uint32_t{p[1]} << 8 | *p];
-  if ((entry & 0xFF) == EucCodeTable::kMappedKind) {
-    out[0] = static_cast<std::uint8_t>(entry >> 8);
-    out[1] = static_cast<std::uint8_t>(entry >> 16);
-    out += 2;
-    return p + 2;
-  }
-  if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
-    *out++ = static_cast<std::uint8_t>(entry >> 8);
-    if (form_.wideUnits) *out++ = 0;
-    return p + 2;
-  }
-  return Unmapped(p, end, final, out);
-}
-
 std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::uint8_t* out) {
   std::uint8_t* o = out;
   if (form_.byteOrderMark) {
@@ -137,7 +114,7 @@ std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::
 inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const std::uint8_t* end,
                                                    bool final, std::uint8_t*& o,
                                                    std::int64_t& lineEnds) const {
-  const bool wide = form_.wideUnits;
+  const std::uint32_t* const entries = entries_;
   while (p < end) {
     const std::uint8_t b = *p;
     if (b < 0x80) {
@@ -146,9 +123,9 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
         // step copies at least the current byte, so the run always advances.
         int copied;
         do {
-          copied = ascii::CopyPrintableBytes(p, o, wide);
+          copied = ascii::CopyPrintableBytes(p, o, form_.wideUnits);
           p += copied;
-          o += wide ? 2 * copied : copied;
+          o += form_.wideUnits ? 2 * copied : copied;
         } while (copied == kRunStep && end - p >= kRunStep);
         continue;
       }
@@ -161,9 +138,27 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
     }
     // A run of sequences of two or three bytes.
     do {
-      const std::uint8_t* const next = DecodeSequence(p, end, final, o);
-      if (next == nullptr) return p;
-      p = next;
+      if (end - p < 2) {
+        // A lead byte at the very end is dropped; one at the end of a block waits for the
+        // next block.
+        return final ? p + 1 : p;
+      }
+      const std::uint32_t entry = entries[std::uint32_t{p[1]} << 8 | *p];
+      if ((entry & 0xFF) == EucCodeTable::kMappedKind) {
+        o[0] = static_cast<std::uint8_t>(entry >> 8);
+        o[1] = static_cast<std::uint8_t>(entry >> 16);
+        o += 2;
+        p += 2;
+      } else if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
+        *o++ = static_cast<std::uint8_t>(entry >> 8);
+        if (form_.wideUnits) *o++ = 0;
+        p += 2;
+      } else {
+        const std::uint8_t* const next = Unmapped(p, end, final, o);
+        // A three-byte sequence that the block cuts waits for the next block.
+        if (next == nullptr) return p;
+        p = next;
+      }
     } while (p < end && *p >= 0x80);
   }
   return p;

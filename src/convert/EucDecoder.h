@@ -84,12 +84,10 @@ class EucDecoder : public BlockKernel {
     std::uint8_t lineEnd;
   };
 
+  // Decodes from p up to end; returns where it stopped: end, or the start of a sequence that
+  // the next block completes.
   const std::uint8_t* DecodeBytes(const std::uint8_t* p, const std::uint8_t* end, bool final,
                                   std::uint8_t*& out, std::int64_t& lineEnds) const;
-  // Decodes the sequence at p, whose first byte is 80h or more. Returns the position after
-  // it, or null when the sequence needs bytes past the end of a block that is not final.
-  const std::uint8_t* DecodeSequence(const std::uint8_t* p, const std::uint8_t* end, bool final,
-                                     std::uint8_t*& out) const;
   std::uint8_t* UnmappedPair(std::uint8_t first, std::uint8_t second, std::uint8_t* out) const;
   // Decodes the sequence at p, at least two bytes before end, whose key has neither a
   // two-byte nor a one-byte mapping. Returns the position after it, or null when a

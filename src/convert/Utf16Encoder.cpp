@@ -104,11 +104,12 @@ std::int64_t Utf16Encoder::Convert(const std::uint8_t* in, std::int64_t size, bo
 std::uint8_t* Utf16Encoder::Encode(const std::uint8_t*& from, const std::uint8_t* stop,
                                    const std::uint8_t* end, std::uint8_t* out) const {
   const std::uint32_t* const lookup = lookup_;
+  const bool fast = steps_ == Steps::Fast;
   const std::uint8_t* in = from;
   // Every unit yields at most two bytes, and a pair of units at most two, so the output
   // block (two bytes per unit) has room for the two bytes stored before the count is
   // applied.
-  while (steps_ == Steps::Fast && stop - in >= 16) {
+  while (fast && stop - in >= 16) {
     // Eight units at a time. A run of printable ASCII, written as it is, needs no table.
     if (asciiAsIs_ && ascii::CopyPrintableUnits(in, out)) {
       out += 8;
