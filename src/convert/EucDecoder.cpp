@@ -109,8 +109,6 @@ std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::
   return (o - out) + Convert(in, size, true, o, consumed);
 }
 
-// Decodes from p up to end; returns where it stopped: end, or the start of a sequence that
-// the next block completes.
 inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const std::uint8_t* end,
                                                    bool final, std::uint8_t*& o,
                                                    std::int64_t& lineEnds) const {
