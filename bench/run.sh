@@ -239,7 +239,15 @@ measure() { # D KEY NAME SIZE(big|small) SHELL_COMMAND
   fi
   if [[ -n $direct ]]; then
     args+=(-N)
-    [[ -z $stdout ]] || args+=(--output "$stdout")
+    if [[ -n $stdout ]]; then
+      args+=(--output "$stdout")
+    else
+      # A command that names its output file writes a new one each run, as a peer writing
+      # to standard output appends to one file: emptying a file of hundreds of megabytes
+      # first is the file system's work, not the converter's.
+      local named=${direct##* }
+      args+=(--prepare "rm -f $named")
+    fi
     args+=("$direct")
   else
     args+=("$5")
