@@ -54,7 +54,7 @@ void EucEngine::AllocateArrays() {
 }
 
 BlockKernel& EucEngine::PrepareKernel(LineEndMode mode, Controls controls) {
-  decoder_.emplace(*table_, form_, mode, controls);
+  decoder_ = std::make_unique<EucDecoder>(*table_, form_, mode, controls);
   return *decoder_;
 }
 

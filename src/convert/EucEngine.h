@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "convert/Engine.h"
@@ -40,7 +39,7 @@ class EucEngine : public ConversionEngine {
   EucOutputForm form_;
   CodeTableRecord tableRecord_;
   std::unique_ptr<EucCodeTable> table_;
-  std::optional<EucDecoder> decoder_;
+  std::unique_ptr<EucDecoder> decoder_;
 };
 
 }  // namespace kelvo
