@@ -71,6 +71,65 @@ bool HyphenTerms::SetUpTerms() {
   return true;
 }
 
+namespace {
+
+// The lines of a settings file as its bytes come in: line 0 is the table name, lines 1 to 64
+// fill the slots, and the rest is not read.
+class SetFileLines {
+ public:
+  SetFileLines(std::u16string& tableName, std::vector<std::u16string>& slots, char16_t comment)
+      : tableName_(tableName), slots_(slots), comment_(comment) {}
+
+  // Takes the next bytes; false once every line that counts is in.
+  bool Take(const char* block, std::int64_t count) {
+    for (std::int64_t i = 0; i < count && line_ <= HyphenTerms::kSetFileSlots; ++i) {
+      const char c = block[i];
+      if (c == '\n') {
+        if (!lastWasCR_) FinishLine();
+        lastWasCR_ = false;
+      } else if (c == '\r') {
+        FinishLine();
+        lastWasCR_ = true;
+      } else {
+        lastWasCR_ = false;
+        if (line_ == 0 || bytes_.size() < kLineByteLimit) bytes_.push_back(c);
+      }
+    }
+    return line_ <= HyphenTerms::kSetFileSlots;
+  }
+
+  // A last line without a line end.
+  void Finish() {
+    if (!bytes_.empty() && line_ <= HyphenTerms::kSetFileSlots) FinishLine();
+  }
+
+ private:
+  void FinishLine() {
+    std::u16string text = platform::FromAnsi(bytes_);
+    bytes_.clear();
+    if (line_ == 0) {
+      tableName_ = text;
+    } else {
+      if (text.size() > HyphenTerms::kSetFileLineLength) {
+        text.resize(HyphenTerms::kSetFileLineLength);
+      }
+      const std::size_t comment = text.find(comment_);
+      if (comment != std::u16string::npos) text.resize(comment);
+      slots_[static_cast<std::size_t>(line_)] = text;
+    }
+    ++line_;
+  }
+
+  std::u16string& tableName_;
+  std::vector<std::u16string>& slots_;
+  char16_t comment_;
+  int line_ = 0;
+  std::string bytes_;
+  bool lastWasCR_ = false;
+};
+
+}  // namespace
+
 void HyphenTerms::ReadSetFile() {
   const std::u16string& settingsFile = record_.settingsFile;
   setFileWords_.assign(kSetFileSlots + 1, std::u16string());
@@ -81,48 +140,26 @@ void HyphenTerms::ReadSetFile() {
     return;
   }
 
-  // Line 0 is the table name, lines 1 to 64 fill the slots; the rest is not read.
-  int line = 0;
-  std::string bytes;
-  bool lastWasCR = false;
-  auto finishLine = [&]() {
-    std::u16string text = platform::FromAnsi(bytes);
-    bytes.clear();
-    if (line == 0) {
-      tableName_ = text;
-    } else {
-      if (text.size() > kSetFileLineLength) text.resize(kSetFileLineLength);
-      const std::size_t comment = text.find(commentMark_);
-      if (comment != std::u16string::npos) text.resize(comment);
-      setFileWords_[static_cast<std::size_t>(line)] = text;
-    }
-    ++line;
-  };
-
+  SetFileLines lines(tableName_, setFileWords_, commentMark_);
   char block[4096];
-  while (line <= kSetFileSlots) {
+  for (;;) {
     const std::int64_t count = file.Read(block, sizeof block);
     if (count < 0) {
       ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile));
       return;
     }
     if (count == 0) break;
-    for (std::int64_t i = 0; i < count && line <= kSetFileSlots; ++i) {
-      const char c = block[i];
-      if (c == '\n') {
-        if (!lastWasCR) finishLine();
-        lastWasCR = false;
-      } else if (c == '\r') {
-        finishLine();
-        lastWasCR = true;
-      } else {
-        lastWasCR = false;
-        if (line == 0 || bytes.size() < kLineByteLimit) bytes.push_back(c);
-      }
-    }
+    if (!lines.Take(block, count)) return;
   }
-  // A last line without a line end.
-  if (!bytes.empty() && line <= kSetFileSlots) finishLine();
+  lines.Finish();
+}
+
+void HyphenTerms::ReadSetText(std::string_view settingsText) {
+  setFileWords_.assign(kSetFileSlots + 1, std::u16string());
+  SetFileLines lines(tableName_, setFileWords_, commentMark_);
+  if (lines.Take(settingsText.data(), static_cast<std::int64_t>(settingsText.size()))) {
+    lines.Finish();
+  }
 }
 
 void HyphenTerms::ResetResults() {
@@ -150,10 +187,19 @@ void HyphenTerms::ResetResults() {
 
 void HyphenTerms::ScanTerms() {
   ResetResults();
+  ReadSetFile();
+  InterpretWords();
+}
+
+void HyphenTerms::ScanTerms(std::string_view settingsText) {
+  ResetResults();
+  ReadSetText(settingsText);
+  InterpretWords();
+}
+
+void HyphenTerms::InterpretWords() {
   wordList_.clear();
   wordList_.push_back(u"-0");
-
-  ReadSetFile();
   for (int slot = 1; slot <= kSetFileSlots; ++slot) {
     const std::u16string& word = setFileWords_[static_cast<std::size_t>(slot)];
     if (word.empty()) break;

@@ -41,8 +41,12 @@ class HyphenTerms {
   [[nodiscard]] bool SetUpTerms();
   // Reads the settings file, builds the word list and interprets every word.
   void ScanTerms();
+  // The same with the settings file's bytes in hand.
+  void ScanTerms(std::string_view settingsText);
   // Reads the settings file into TableName and the settings-file words.
   void ReadSetFile();
+  // Reads the bytes of a settings file the same way.
+  void ReadSetText(std::string_view settingsText);
 
   // Flags read by the drivers.
   bool WithCR() const { return flags_[kWithCR]; }
@@ -125,6 +129,8 @@ class HyphenTerms {
   };
 
   void ResetResults();
+  // Builds the word list from the settings-file words and the arguments, and interprets it.
+  void InterpretWords();
   void ExpandArgument(const std::u16string& argument);
   void Interpret(const std::u16string& word);
   void TakePlainWord(const std::u16string& word);

@@ -104,11 +104,14 @@ bool PastoralSceneUTF16::LoadTable(const SearchTable& search, const CodeTableRec
   const CodeTableFile file = ReadCodeTable(search, record, kRecordSize);
   reportFailed_ = file.reportFailed;
   if (!file.read) return false;
-  const std::vector<std::uint8_t>& bytes = file.bytes;
+  StoreRecords(file.bytes.data(), static_cast<std::int64_t>(file.bytes.size()));
+  return true;
+}
 
-  const std::size_t records = bytes.size() / kRecordSize;
-  for (std::size_t i = 0; i < records; ++i) {
-    const std::uint8_t* r = bytes.data() + i * kRecordSize;
+void PastoralSceneUTF16::StoreRecords(const std::uint8_t* bytes, std::int64_t size) {
+  const std::int64_t records = size / kRecordSize;
+  for (std::int64_t i = 0; i < records; ++i) {
+    const std::uint8_t* r = bytes + i * kRecordSize;
     switch (r[2]) {
       case kUnmapped:  // a single-byte code: the key is the low byte alone
         SetEntry(r[0], 0, kUnmapped);
@@ -136,7 +139,6 @@ bool PastoralSceneUTF16::LoadTable(const SearchTable& search, const CodeTableRec
   SetEntry(0, 0, kUnmapped);
   SetEntry(0, 1, 0);
   SetEntry(0, 2, 0);
-  return true;
 }
 
 void PastoralSceneUTF16::ListPair(char16_t high, int row, int column, char16_t replacement) {
@@ -162,7 +164,11 @@ bool PastoralSceneUTF16::LoadSurrogateList() {
       ReportError(ErrorMessage(u"Reset()", numbers_.listRead, kSurrogateList));
       return false;
   }
+  EnterSurrogateList(bytes);
+  return true;
+}
 
+void PastoralSceneUTF16::EnterSurrogateList(const std::vector<std::uint8_t>& bytes) {
   const std::size_t unitCount = bytes.size() / 2;
   const std::size_t start =
       StartsWithByteOrderMark(bytes.data(), static_cast<std::int64_t>(bytes.size())) ? 1 : 0;
@@ -187,7 +193,6 @@ bool PastoralSceneUTF16::LoadSurrogateList() {
   }
   // Units after the last line feed are not a line.
   ReportFurtherRefusals(u"LoadSurrogateList()", kSurrogateList, refused);
-  return true;
 }
 
 void PastoralSceneUTF16::ReportFurtherRefusals(std::u16string_view operation,
@@ -250,9 +255,12 @@ bool PastoralSceneUTF16::LoadTableAndList(const SearchTable& search, const CodeT
 void PastoralSceneUTF16::LoadUnderscoreList() {
   std::vector<std::uint8_t> bytes;
   const bool ok = ReadWhole(kUnderscoreList, bytes, platform::ReadMode::Text) == ReadOutcome::Read;
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-
   // The lines read before a failure are entered all the same.
+  EnterUnderscoreList(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  if (!ok) ReportError(ErrorMessage(u"Reset()", numbers_.underscoreRead, kUnderscoreList));
+}
+
+void PastoralSceneUTF16::EnterUnderscoreList(std::string_view text) {
   std::size_t start = 0;
   std::int64_t lineNumber = 1;
   std::int64_t refused = 0;
@@ -282,7 +290,6 @@ void PastoralSceneUTF16::LoadUnderscoreList() {
     ++lineNumber;
   }
   ReportFurtherRefusals(u"LoadUnderscoreList()", kUnderscoreList, refused);
-  if (!ok) ReportError(ErrorMessage(u"Reset()", numbers_.underscoreRead, kUnderscoreList));
 }
 
 bool PastoralSceneUTF16::IsHexDigit(char16_t character) {

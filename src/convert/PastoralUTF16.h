@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "split/FieldsArray.h"
@@ -75,6 +76,11 @@ class PastoralSceneUTF16 {
   // Enters the code points listed in "surro.txt", each mapped to the fullwidth low line. A
   // list that cannot be read is reported; the lines read before are entered all the same.
   void LoadUnderscoreList();
+  // The same from bytes in hand: the table's records (a trailing partial record is
+  // ignored), the bytes of "surro.csv" and those of "surro.txt".
+  void StoreRecords(const std::uint8_t* bytes, std::int64_t size);
+  void EnterSurrogateList(const std::vector<std::uint8_t>& bytes);
+  void EnterUnderscoreList(std::string_view text);
   // LoadTable, then the list. False when either cannot be loaded.
   [[nodiscard]] bool LoadTableAndList(const SearchTable& search, const CodeTableRecord& record,
                                       SurrogateList list);

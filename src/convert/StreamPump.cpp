@@ -62,33 +62,58 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
       (!file.IsOpen() && !file.Open(input.Name(), platform::ReadMode::Raw))) {
     return readFailed();
   }
-  const std::int64_t unit = static_cast<std::int64_t>(input.units_);
-  std::uint8_t* const buffer = input_.Data();
-  std::uint8_t* const output = output_.Data();
   // A regular file is converted up to the size it was measured at, anything else to its
   // end; the bytes a stream gave up when it was opened come first.
   std::int64_t remaining =
       input.Streamed() ? std::numeric_limits<std::int64_t>::max() : input.Size();
-  std::int64_t carry = std::min(input.headLength_, remaining);
-  std::memcpy(buffer, input.head_, static_cast<std::size_t>(carry));
+  const std::int64_t carry = std::min(input.headLength_, remaining);
+  std::memcpy(input_.Data(), input.head_, static_cast<std::size_t>(carry));
   remaining -= carry;
   input.headLength_ = 0;
-  std::int64_t skip = input.SkippedBytes();
 
-  std::int64_t pending = static_cast<std::int64_t>(target.prefix.size());
-  if (pending > 0) std::memcpy(output, target.prefix.data(), target.prefix.size());
   platform::OutputFile out;
   bool created = false;
-  bool ok = true;
+  const PumpEnds ends{
+      .read = [&](std::uint8_t* buffer,
+                  std::int64_t count) { return file.ReadFully(buffer, count); },
+      // The output is created once the first block has been read.
+      .write =
+          [&](const std::uint8_t* bytes, std::int64_t count) {
+            if (!created) {
+              created = true;
+              if (!out.Create(target.name, target.placement)) return false;
+            }
+            return out.Write(bytes, count);
+          },
+  };
+  const PumpOutcome outcome = Pump(ends, kernel, static_cast<std::int64_t>(input.units_), remaining,
+                                   input.SkippedBytes(), target.prefix, carry);
+  if (outcome == PumpOutcome::ReadFailed) {
+    out.Discard();
+    return readFailed();
+  }
+  input.Close();
+  if (outcome != PumpOutcome::Written || !out.Close()) {
+    out.Discard();
+    ReportError(ErrorMessage(u"Rewrite()", target.writeNumber, target.name));
+    return PumpOutcome::WriteFailed;
+  }
+  return PumpOutcome::Written;
+}
+
+PumpOutcome StreamPump::Pump(const PumpEnds& ends, BlockKernel& kernel, std::int64_t unit,
+                             std::int64_t remaining, std::int64_t skip, std::string_view prefix,
+                             std::int64_t carry) {
+  std::uint8_t* const buffer = input_.Data();
+  std::uint8_t* const output = output_.Data();
+  std::int64_t pending = static_cast<std::int64_t>(prefix.size());
+  if (pending > 0) std::memcpy(output, prefix.data(), prefix.size());
   for (;;) {
     // The buffer holds a block and what the block before left; a byte left over (only
     // from a stream that ended inside a unit) keeps the units aligned.
     const std::int64_t want = std::min(remaining, block_ - carry % unit);
-    const std::int64_t got = want > 0 ? file.ReadFully(buffer + carry, want) : 0;
-    if (got < 0) {
-      out.Discard();
-      return readFailed();
-    }
+    const std::int64_t got = want > 0 ? ends.read(buffer + carry, want) : 0;
+    if (got < 0) return PumpOutcome::ReadFailed;
     remaining -= got;
     const bool final = got < want || remaining == 0;
     // An input that ends inside a unit ends at its last whole unit.
@@ -101,22 +126,11 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
     pending += kernel.Convert(from, available, final, output + pending, consumed);
     carry = available - consumed;
     std::memmove(buffer, from + consumed, static_cast<std::size_t>(carry));
-    if (!created) {
-      created = true;
-      ok = out.Create(target.name, target.placement);
-    }
-    ok = ok && out.Write(output, pending);
+    const bool written = ends.write(output, pending);
     pending = 0;
-    if (final || !ok) break;
+    if (!written) return PumpOutcome::WriteFailed;
+    if (final) return PumpOutcome::Written;
   }
-  input.Close();
-  ok = ok && out.Close();
-  if (!ok) {
-    out.Discard();
-    ReportError(ErrorMessage(u"Rewrite()", target.writeNumber, target.name));
-    return PumpOutcome::WriteFailed;
-  }
-  return PumpOutcome::Written;
 }
 
 }  // namespace kelvo

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -75,6 +76,14 @@ enum class [[nodiscard]] PumpOutcome{
     WriteFailed,  // reported; a replacement was given up, the file it was to replace is whole
 };
 
+// The two ends of the pump's block loop, apart from files.
+struct PumpEnds {
+  // Reads up to count bytes into buffer; fewer only where the input ends; -1 on failure.
+  std::function<std::int64_t(std::uint8_t* buffer, std::int64_t count)> read;
+  // Takes the converted bytes of one block; false on failure.
+  std::function<bool(const std::uint8_t* bytes, std::int64_t count)> write;
+};
+
 class StreamPump {
  public:
   // The input block, with room before it for the bytes a kernel carries over; false when
@@ -91,6 +100,15 @@ class StreamPump {
   // number. The input is closed before the output is put in place: the output may replace
   // it.
   PumpOutcome Run(ConversionInput& input, BlockKernel& kernel, const PumpTarget& target);
+
+  // The block loop of Run, over any ends, with the buffers allocated: reads at most
+  // remaining bytes (those left over past the last whole unit of unitBytes are dropped),
+  // converts them a block at a time after skipping the first skip bytes, and writes the
+  // output of each block, prefix first. carried bytes already stand at the start of the
+  // input block. Nothing is reported.
+  PumpOutcome Pump(const PumpEnds& ends, BlockKernel& kernel, std::int64_t unitBytes,
+                   std::int64_t remaining, std::int64_t skip, std::string_view prefix,
+                   std::int64_t carried = 0);
 
  private:
   platform::LargeBuffer input_;

@@ -274,6 +274,12 @@ bool MapLargePages(std::int64_t bytes, void*& mapping, std::int64_t& mappingSize
 bool LargeBuffer::Allocate(std::int64_t bytes) {
   Release();
   if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2 - kLargePage) return false;
+#ifdef KELVO_EXACT_BUFFERS
+  // Fuzz builds: every buffer is a heap block of exactly the size asked, so that a sanitizer
+  // sees a step past its end.
+  data_ = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)];
+  return data_ != nullptr;
+#endif
   if (bytes < kMappedFrom) {
     data_ = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes > 0 ? bytes : 1)];
     return data_ != nullptr;
@@ -284,6 +290,10 @@ bool LargeBuffer::Allocate(std::int64_t bytes) {
 bool LargeBuffer::AllocateTables(std::int64_t bytes) {
   Release();
   if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2 - kLargePage) return false;
+#ifdef KELVO_EXACT_BUFFERS
+  data_ = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]();
+  return data_ != nullptr;
+#endif
   return MapLargePages(bytes > 0 ? bytes : 1, mapping_, mappingSize_, data_);
 }
 

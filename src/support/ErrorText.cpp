@@ -8,6 +8,7 @@ namespace kelvo {
 namespace {
 // How often a taken name is passed over before the message goes to standard error.
 constexpr int kNameAttempts = 1000;
+ReportSink reportSink = nullptr;
 }  // namespace
 
 void ErrorTexts::ReportError(const std::u16string& prefix, const std::u16string& extension,
@@ -41,8 +42,20 @@ void ErrorTexts::ReportError(const std::u16string& prefix, const std::u16string&
 }
 
 void ReportError(const std::u16string& message) {
+  if (reportSink != nullptr) {
+    reportSink(message);
+    return;
+  }
   ErrorTexts log;
   log.ReportError(u"err", u".txt", message);
+}
+
+}  // namespace kelvo
+
+namespace kelvo {
+
+void SetReportSink(ReportSink sink) {
+  reportSink = sink;
 }
 
 }  // namespace kelvo

@@ -29,4 +29,10 @@ class ErrorTexts {
 // Writes one message to the error log with the usual name parts "err" and ".txt".
 void ReportError(const std::u16string& message);
 
+// Where ReportError sends its messages instead of the log while one is set (null: the log
+// again), for a process that must not write files, such as a fuzz target. Set once, before
+// anything reports.
+using ReportSink = void (*)(const std::u16string& message);
+void SetReportSink(ReportSink sink);
+
 }  // namespace kelvo

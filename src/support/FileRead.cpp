@@ -58,10 +58,12 @@ bool ReadFirstLine(const std::u16string& name, std::u16string& line) {
     bytes.append(block, static_cast<std::size_t>(got));
     if (bytes.find_first_of("\r\n", before) != std::string::npos) break;
   }
-  const std::size_t end = bytes.find_first_of("\r\n");
-  if (end != std::string::npos) bytes.resize(end);
-  line = platform::FromAnsi(bytes);
+  line = FirstLine(bytes);
   return true;
+}
+
+std::u16string FirstLine(std::string_view bytes) {
+  return platform::FromAnsi(bytes.substr(0, bytes.find_first_of("\r\n")));
 }
 
 }  // namespace kelvo

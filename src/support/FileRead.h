@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -24,5 +25,7 @@ ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& byt
 // The first line of a text file, without its line end (CR, LF or CR LF); an empty file gives
 // an empty line. False when the file cannot be opened or read.
 [[nodiscard]] bool ReadFirstLine(const std::u16string& name, std::u16string& line);
+// The first line of text bytes, as ReadFirstLine gives it.
+std::u16string FirstLine(std::string_view bytes);
 
 }  // namespace kelvo

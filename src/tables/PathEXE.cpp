@@ -1,6 +1,7 @@
 #include "tables/PathEXE.h"
 
 #include <climits>
+#include <utility>
 
 #include "platform/Platform.h"
 #include "split/DivideSJIS.h"
@@ -24,12 +25,15 @@ bool OemIsShiftJis() {
 CommandPath::CommandPath(const CommandPathNumbers& numbers) : numbers_(numbers) {}
 
 void CommandPath::Initialize() {
+  std::u16string value;
+  if (!platform::ReadSearchVariable(value)) value.clear();
+  InitializeFrom(std::move(value));
+}
+
+void CommandPath::InitializeFrom(std::u16string value) {
   characterTable_.clear();
   for (int k = 1; k <= kCharacterTableLength; ++k) characterTable_.push_back(static_cast<char>(k));
 
-  pathBytes_.clear();
-  std::u16string value;
-  if (!platform::ReadSearchVariable(value)) return;
   value.resize(std::min(value.size(), value.find(u'\0')));
 
   // A directory written with a trailing separator loses it, except the last one.
@@ -47,11 +51,18 @@ void CommandPath::Initialize() {
 }
 
 std::u16string CommandPath::Search(const std::u16string& fileName) {
+  for (const std::u16string& candidate : Candidates(fileName)) {
+    if (CanOpen(candidate)) return candidate;
+  }
+  return u"";
+}
+
+std::vector<std::u16string> CommandPath::Candidates(const std::u16string& fileName) {
+  std::vector<std::u16string> candidates;
   std::string name = platform::ToOem(fileName);
   name.resize(std::min(name.size(), name.find('\0')));
-  const std::u16string kNone;
   // A value too long for an int cannot be split; it names nothing that can be opened.
-  if (pathBytes_.size() > static_cast<std::size_t>(INT_MAX)) return kNone;
+  if (pathBytes_.size() > static_cast<std::size_t>(INT_MAX)) return candidates;
 
   FieldsListMany fields(numbers_.list);
   DividingSJIS splitter(numbers_.queue);
@@ -67,11 +78,11 @@ std::u16string CommandPath::Search(const std::u16string& fileName) {
     // An entry as long as the splitter's field buffer may have been cut; a cut entry would
     // name a different directory, so it is passed over.
     if (field.size() >= DividingSJIS::kFieldBufferSize + suffixLength) continue;
-    candidate_ = platform::FromOem(field);
-    candidate_.resize(std::min(candidate_.size(), candidate_.find(u'\0')));
-    if (CanOpen(candidate_)) return candidate_;
+    std::u16string candidate = platform::FromOem(field);
+    candidate.resize(std::min(candidate.size(), candidate.find(u'\0')));
+    candidates.push_back(std::move(candidate));
   }
-  return kNone;
+  return candidates;
 }
 
 bool CommandPath::CanOpen(const std::u16string& candidate) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "split/FieldsArrayMany.h"
 #include "support/AnsiQueue.h"
@@ -28,9 +29,13 @@ class CommandPath {
 
   // Reads the variable.
   void Initialize();
+  // Takes the value of the variable as given.
+  void InitializeFrom(std::u16string value);
   // The full path of the first directory entry that holds the file, or empty. Every
   // candidate that cannot be opened is written to the error log.
   std::u16string Search(const std::u16string& fileName);
+  // The paths Search tries for the file, in order.
+  std::vector<std::u16string> Candidates(const std::u16string& fileName);
   // Whether the file can be opened the way a table file is; a failure is reported.
   bool CanOpen(const std::u16string& candidate);
 
@@ -41,7 +46,6 @@ class CommandPath {
   std::string characterTable_;
   // The variable in the OEM code page, after the clean-up, however long it is.
   std::string pathBytes_;
-  std::u16string candidate_;
 };
 
 }  // namespace kelvo
