@@ -4,13 +4,15 @@
 #   tools/install-deps.sh [GROUP...]
 #
 # Groups: build (the default: build and run the programs and their tests), package (make the
-# Debian package and the Windows zip), ci (what .ci/run needs besides: the sanitizer run, the
-# Windows cross-build and the benchmark). Runs apt-get as root, through sudo otherwise.
+# Debian package and the Windows zip), fuzz (clang and libFuzzer for the fuzz targets), ci (what
+# .ci/run needs besides: the sanitizer run, the Windows cross-build, the benchmark and the fuzz
+# targets). Runs apt-get as root, through sudo otherwise.
 set -euo pipefail
 
 build=(cmake ninja-build g++ libgtest-dev python3 groff-base gzip)
 package=(mingw-w64 dpkg-dev file lintian)
-ci=(mingw-w64 hyperfine nkf time manpages-ja manpages-ja-dev)
+fuzz=(clang libclang-rt-14-dev)
+ci=(mingw-w64 hyperfine nkf time manpages-ja manpages-ja-dev "${fuzz[@]}")
 
 groups=("$@")
 [ ${#groups[@]} -gt 0 ] || groups=(build)
@@ -19,8 +21,9 @@ for group in "${groups[@]}"; do
   case $group in
     build) wanted+=("${build[@]}") ;;
     package) wanted+=("${build[@]}" "${package[@]}") ;;
+    fuzz) wanted+=("${build[@]}" "${fuzz[@]}") ;;
     ci) wanted+=("${build[@]}" "${package[@]}" "${ci[@]}") ;;
-    *) echo "install-deps.sh: unknown group '$group' (build, package, ci)" >&2; exit 2 ;;
+    *) echo "install-deps.sh: unknown group '$group' (build, package, fuzz, ci)" >&2; exit 2 ;;
   esac
 done
 

@@ -1,0 +1,36 @@
+// surro.csv, the list of replacements for supplementary-plane characters, entered into a
+// fresh forward table; then the pairs named by the input's own units are looked up.
+#include <algorithm>
+
+#include "FuzzSupport.h"
+#include "support/Text.h"
+
+using namespace kelvo;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::Quiet();
+  fuzz::ForwardTableBytes();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  PastoralSceneUTF16 table(fuzz::ListNumbers());
+  fuzz::Check(table.Usable(), "table memory");
+  // The table's first records are enough for the replacements to have entries to read.
+  const std::vector<std::uint8_t>& records = fuzz::ForwardTableBytes();
+  table.StoreRecords(records.data(), std::min<std::int64_t>(1000, records.size()));
+  const std::vector<std::uint8_t> bytes(data, data + size);
+  table.EnterSurrogateList(bytes);
+  for (std::size_t i = 0; i + 4 <= size; i += 2) {
+    const char16_t high = UnitAt(data + i);
+    const char16_t low = UnitAt(data + i + 2);
+    std::uint8_t out[2];
+    const int count = table.ReplacementBytes(high, low, out);
+    fuzz::Check(count >= 0 && count <= 2, "replacement length");
+    if (count > 0) {
+      fuzz::Check(table.Entry(high, 0) == PastoralSceneUTF16::kListedHigh,
+                  "a replaced pair whose high surrogate is not marked");
+    }
+  }
+  return 0;
+}
