@@ -56,6 +56,12 @@ std::u16string ResolveDirectory(std::u16string_view configured,
     }
     start = end + 1;
   }
+  // A relative path whose first step reads as a drive on Windows ("c:t") keeps a "." step
+  // before it: without one it would name a place on that drive.
+  if (rootLength == 0 && separator == u'\\' && !steps.empty() && steps.front().size() > 1 &&
+      steps.front()[1] == u':') {
+    result = std::u16string(u".") + separator;
+  }
   for (const std::u16string_view step : steps) {
     result += step;
     result += separator;

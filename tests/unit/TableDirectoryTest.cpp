@@ -48,6 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                       u"C:\\Kelvo\\share\\kelvo\\"},
         DirectoryCase{"WindowsAbsoluteKept", u"C:\\Kelvo\\", u"D:\\x", u'\\', u"C:\\Kelvo\\"},
         DirectoryCase{"WindowsDriveRoot", u"..\\..\\t", u"Z:\\b", u'\\', u"Z:\\t\\"},
+        DirectoryCase{"WindowsStepLikeADriveStaysRelative", u".\\c:t\\.", u"", u'\\', u".\\c:t\\"},
         DirectoryCase{"WindowsNetworkShare", u"..\\t\\", u"\\\\host\\share\\bin", u'\\',
                       u"\\\\host\\share\\t\\"}),
     [](const auto& info) { return std::string(info.param.name); });
