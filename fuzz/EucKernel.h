@@ -1,5 +1,6 @@
 // The EUC-JP kernel in every line-end mode, with and without the control filter: the fast
 // steps must give what the byte-by-byte steps give, within the output the engine provides.
+// What a block that is not the last keeps back is the pump target's part.
 #pragma once
 
 #include <cstring>
@@ -34,13 +35,6 @@ inline int CheckEucKernel(const EucCodeTable& table, const EucOutputForm& form,
         "fast and byte-by-byte bytes differ");
   Check(fast.LineEnds() == oracle.LineEnds(), "line-end counts differ");
 
-  // A block that is not the last keeps back at most the start of one sequence.
-  std::int64_t consumed = 0;
-  EucDecoder part(table, form, mode, controls);
-  Exact partOut(static_cast<std::size_t>(EucDecoder::Capacity(form, length)));
-  static_cast<void>(part.Convert(in.bytes.get(), length, false, partOut.bytes.get(), consumed));
-  Check(consumed <= length && length - consumed <= EucDecoder::kMostCarried,
-        "a block kept back too much");
   return 0;
 }
 
