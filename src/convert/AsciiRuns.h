@@ -1,7 +1,8 @@
-// Runs of printable ASCII (20h-7Eh) copied several characters at a time: the converters'
-// one instruction-set trick. Each helper has an SSE2 form and, beside it, a portable form
-// that gives the same result; the portable form serves where SSE2 is missing, and the tests
-// hold the two against each other on random input.
+// Runs of printable ASCII (20h-7Eh) copied several characters at a time, and runs of bytes
+// of 80h and above measured at once: the converters' instruction-set tricks. Each helper has
+// an SSE2 form and, beside it, a portable form that gives the same result; the portable form
+// serves where SSE2 is missing, and the tests hold the two against each other on random
+// input.
 #pragma once
 
 #include <bit>
@@ -123,6 +124,42 @@ inline int CopyPrintableBytes(const std::uint8_t* in, std::uint8_t* out, bool wi
   return CopyPrintableBytesSse2(in, out, wide);
 #else
   return CopyPrintableBytesPortable(in, out, wide);
+#endif
+}
+
+// --- Bytes of 80h and above ------------------------------------------------------------
+// How many of the sixteen bytes at in, from the first, are 80h or above (0 to 16): the
+// length of a run of EUC-JP sequences that lies within them.
+
+inline int LeadingHighBytesPortable(const std::uint8_t* in) {
+  int count = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kBit7 = 0x8080808080808080u;
+    for (int half = 0; half < 2; ++half) {
+      std::uint64_t v;
+      std::memcpy(&v, in + 8 * half, 8);
+      const std::uint64_t low = ~v & kBit7;
+      if (low != 0) return count + std::countr_zero(low) / 8;
+      count += 8;
+    }
+  } else {
+    while (count < 16 && in[count] >= 0x80) ++count;
+  }
+  return count;
+}
+
+#if defined(__SSE2__)
+inline int LeadingHighBytesSse2(const std::uint8_t* in) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  return std::countr_one(static_cast<unsigned>(_mm_movemask_epi8(v)));
+}
+#endif
+
+inline int LeadingHighBytes(const std::uint8_t* in) {
+#if defined(__SSE2__)
+  return LeadingHighBytesSse2(in);
+#else
+  return LeadingHighBytesPortable(in);
 #endif
 }
 

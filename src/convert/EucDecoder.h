@@ -84,16 +84,17 @@ class EucDecoder : public BlockKernel {
     std::uint8_t lineEnd;
   };
 
-  // Decodes from p up to end; returns where it stopped: end, or the start of a sequence that
-  // the next block completes.
+  // Decodes from p up to end into out (moved past the bytes written), in the output width;
+  // returns where it stopped: end, or the start of a sequence that the next block completes.
+  template <bool kWide>
   const std::uint8_t* DecodeBytes(const std::uint8_t* p, const std::uint8_t* end, bool final,
                                   std::uint8_t*& out, std::int64_t& lineEnds) const;
-  std::uint8_t* UnmappedPair(std::uint8_t first, std::uint8_t second, std::uint8_t* out) const;
-  // Decodes the sequence at p, at least two bytes before end, whose key has neither a
-  // two-byte nor a one-byte mapping. Returns the position after it, or null when a
-  // three-byte sequence needs a byte past the end of a block that is not final.
-  const std::uint8_t* Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final,
-                               std::uint8_t*& out) const;
+  // Decodes the two or three bytes at p, at least two before end, whose key has neither a
+  // two-byte nor a one-byte mapping, into out; returns the bytes written. next is set to the
+  // position after the sequence, or to null when a three-byte sequence needs a byte past
+  // the end of a block that is not final.
+  int Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final, std::uint8_t* out,
+               const std::uint8_t*& next) const;
   bool Dropped(std::uint8_t first) const { return removeControls_ && IsControlCode(first); }
 
   const std::uint32_t* entries_;
@@ -103,6 +104,8 @@ class EucDecoder : public BlockKernel {
   // Printable ASCII (20h-7Eh) gives itself in the character width: runs of it may be
   // copied in blocks.
   bool asciiRuns_ = false;
+  // Runs of two-byte sequences are looked up several at a time.
+  bool pairRuns_ = false;
   std::int64_t lineEnds_ = 0;
 };
 

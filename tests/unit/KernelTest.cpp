@@ -96,6 +96,23 @@ TEST(AsciiRunsTest, SixteenBytesAgreeWithTheirDefinition) {
   }
 }
 
+TEST(AsciiRunsTest, HighBytesAgreeWithTheirDefinition) {
+  std::mt19937 random(5);
+  for (int round = 0; round < 20000; ++round) {
+    // High and low bytes in runs, so that every count from 0 to 16 occurs.
+    Buffer in(16);
+    const unsigned highShare = random() % 5;
+    for (std::uint8_t& b : in)
+      b = static_cast<std::uint8_t>(random() % 5 < highShare ? 0x80 | random() : random() & 0x7F);
+    int count = 0;
+    while (count < 16 && in[count] >= 0x80) ++count;
+    ASSERT_EQ(ascii::LeadingHighBytesPortable(in.data()), count) << round;
+#if defined(__SSE2__)
+    ASSERT_EQ(ascii::LeadingHighBytesSse2(in.data()), count) << round;
+#endif
+  }
+}
+
 class EncoderKernelTest : public test::ForwardTableFixture {};
 
 // UTF-16 text of every kind of unit: ASCII runs, controls, line ends, mapped and unmapped
@@ -162,8 +179,11 @@ TEST(DecoderKernelTest, BlockPathMatchesByteByByte) {
     input.insert(input.end(), piece.begin(), piece.end());
     const std::uint8_t sequences[][3] = {
         {0xA4, 0xA2, 0}, {0xA4, 0xA3, 0}, {0x8E, 0xB1, 0}, {0x8F, 0xA2, 0xB7}};
-    const auto& s = sequences[random() % std::size(sequences)];
-    input.insert(input.end(), s, s + (s[2] != 0 ? 3 : 2));
+    // Runs of sequences, mostly of the mapped one, long enough to fill the block steps.
+    for (unsigned n = 1 + random() % 20; n > 0; --n) {
+      const auto& s = sequences[random() % 8 < 5 ? 0 : random() % std::size(sequences)];
+      input.insert(input.end(), s, s + (s[2] != 0 ? 3 : 2));
+    }
   }
   const auto size = static_cast<std::int64_t>(input.size());
   for (const EucOutputForm& form : {kUtf16Output, kShiftJisOutput}) {
