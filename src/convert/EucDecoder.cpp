@@ -1,7 +1,9 @@
 #include "convert/EucDecoder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 #include "convert/AsciiRuns.h"
@@ -46,6 +48,17 @@ inline void PutValueBytes(std::uint8_t* o, std::uint32_t entry) {
 constexpr std::int64_t kSlack = 64;
 // Bytes looked at by one step of an ASCII run.
 constexpr std::int64_t kRunStep = 16;
+// The window steps: bytes classified at once, the most plain bytes and two-byte sequences
+// taken by one step, and the bytes past a window that a step may read.
+constexpr int kWindow = 64;
+constexpr int kMostPlain = 32;
+constexpr int kMostPairs = 8;
+constexpr std::int64_t kWindowReach = 32;
+
+// The bits below bit n of a 64-bit mask (all of them for n of 64 or more).
+inline std::uint64_t Below(int n) {
+  return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
 
 }  // namespace
 
@@ -87,6 +100,22 @@ EucDecoder::EucDecoder(const EucCodeTable& table, const EucOutputForm& form, Lin
       asciiRuns_ = false;
     }
   }
+  // Which control bytes the window steps may pass as plain bytes: those that give
+  // themselves alone (an LF counted as a line end), and a CR LF whose CR gives nothing and
+  // whose LF gives CR LF.
+  auto gives = [&](std::uint8_t b, std::initializer_list<std::uint8_t> bytes,
+                   std::uint8_t lineEnd) {
+    SingleAction expected{{0, 0, 0, 0}, 0, lineEnd};
+    for (const std::uint8_t c : bytes) put(expected, c);
+    const SingleAction& a = single_[b];
+    return a.length == expected.length && a.lineEnd == expected.lineEnd &&
+           std::memcmp(a.bytes, expected.bytes, a.length) == 0;
+  };
+  windows_ = asciiRuns_;
+  tabsAsRead_ = gives(0x09, {0x09}, 0);
+  lineFeedsAsRead_ = gives(kLf, {kLf}, 1);
+  returnsAsRead_ = gives(kCr, {kCr}, 0);
+  crLfAsRead_ = gives(kCr, {}, 0) && gives(kLf, {kCr, kLf}, 1);
 }
 
 std::int64_t EucDecoder::Capacity(const EucOutputForm& form, std::int64_t size) {
@@ -134,6 +163,48 @@ std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::
 }
 
 template <bool kWide>
+inline const std::uint8_t* EucDecoder::DecodeWindow(const std::uint8_t* p, std::uint8_t*& out,
+                                                    std::int64_t& lineEnds) const {
+  const ascii::ByteClasses classes = ascii::ClassifyBytes(p);
+  std::uint64_t plain = classes.printable;
+  if (tabsAsRead_) plain |= classes.tab;
+  if (lineFeedsAsRead_) plain |= classes.lf;
+  if (returnsAsRead_) plain |= classes.cr;
+  // A CR LF whose two bytes lie within the window.
+  if (crLfAsRead_) plain |= (classes.cr & classes.lf >> 1) | (classes.lf & classes.cr << 1);
+  const std::uint64_t high = classes.high;
+  const std::uint8_t* const pairOutput = pairOutput_;
+  std::uint8_t* o = out;
+  int at = 0;
+  while (at < kWindow) {
+    // Plain bytes, copied (widened for UTF-16) whether or not all of them count: one step
+    // takes up to kMostPlain of them.
+    const int plainCount = std::min(std::countr_one(plain >> at), kMostPlain);
+    ascii::CopyBytes(p + at, o, kWide);
+    ascii::CopyBytes(p + at + 16, o + (kWide ? 32 : 16), kWide);
+    at += plainCount;
+    o += kWide ? 2 * plainCount : plainCount;
+    // Then the two-byte sequences of a run of high bytes, the last one taking the byte
+    // after the window when the run reaches it: all eight stored, then read back together,
+    // so that one whose key does not simply give its two bytes (0) leaves the rest to the
+    // general step.
+    const int highCount = at < kWindow ? std::countr_one(high >> at) : 0;
+    const int pairs = std::min((highCount + (at + highCount == kWindow ? 1 : 0)) / 2, kMostPairs);
+    for (int k = 0; k < kMostPairs; ++k) {
+      std::memcpy(o + 2 * k, pairOutput + 2 * KeyAt(p + at + 2 * k), 2);
+    }
+    if (ascii::LeadingNonzeroUnits(o) < pairs) break;
+    at += 2 * pairs;
+    o += 2 * pairs;
+    if (plainCount + pairs == 0) break;
+  }
+  // The line feeds taken, each a plain byte.
+  lineEnds += std::popcount(classes.lf & Below(at));
+  out = o;
+  return p + at;
+}
+
+template <bool kWide>
 inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const std::uint8_t* end,
                                                    bool final, std::uint8_t*& out,
                                                    std::int64_t& lineEnds) const {
@@ -143,9 +214,16 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
   const SingleAction* const single = single_;
   const bool asciiRuns = asciiRuns_;
   const bool pairRuns = pairRuns_;
+  const bool windows = windows_ && pairOutput_ != nullptr;
   std::uint8_t* o = out;
   std::int64_t ends = 0;
   while (p < end) {
+    if (windows && end - p >= kWindow + kWindowReach) {
+      const std::uint8_t* const from = p;
+      p = DecodeWindow<kWide>(p, o, ends);
+      // A byte that the window steps do not take goes through one general step.
+      if (p != from) continue;
+    }
     const std::uint8_t b = *p;
     if (b < 0x80) {
       if (asciiRuns && b >= 0x20 && b < 0x7F && end - p >= kRunStep) {
@@ -235,15 +313,41 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
         }
         p = next;
       }
-    } while (p < end && *p >= 0x80);
+    } while (!windows && p < end && *p >= 0x80);
   }
   out = o;
   lineEnds += ends;
   return p;
 }
 
+bool EucDecoder::MakePairOutput() {
+  if (!pairOutputMemory_.AllocateTables(2 * std::int64_t{EucCodeTable::kEntryCount})) return false;
+  std::uint8_t* const output = pairOutputMemory_.Data();
+  const bool wide = form_.wideUnits;
+  for (std::uint32_t second = 0x80; second < 0x100; ++second) {
+    for (std::uint32_t first = 0x80; first < 0x100; ++first) {
+      const std::uint32_t key = second << 8 | first;
+      const std::uint32_t entry = entries_[key];
+      const std::uint32_t kind = entry & 0xFF;
+      // A one-byte kind gives its byte as a UTF-16 unit: its two value bytes when the
+      // second is 0.
+      if (kind == EucCodeTable::kMappedKind ||
+          (wide && kind == EucCodeTable::kOneByteKind && (entry >> 16 & 0xFF) == 0)) {
+        PutValueBytes(output + 2 * key, entry);
+      }
+    }
+  }
+  pairOutput_ = output;
+  return true;
+}
+
 std::int64_t EucDecoder::Convert(const std::uint8_t* in, std::int64_t size, bool final,
                                  std::uint8_t* out, std::int64_t& consumed) {
+  // The window steps pay for their table only on a large block.
+  constexpr std::int64_t kWindowsFrom = std::int64_t{1} << 16;
+  if (windows_ && pairOutput_ == nullptr && size >= kWindowsFrom && !MakePairOutput()) {
+    windows_ = false;
+  }
   std::uint8_t* o = out;
   std::int64_t lineEnds = 0;
   const std::uint8_t* const stopped = form_.wideUnits

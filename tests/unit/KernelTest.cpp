@@ -113,6 +113,38 @@ TEST(AsciiRunsTest, HighBytesAgreeWithTheirDefinition) {
   }
 }
 
+TEST(AsciiRunsTest, ClassesAndUnitsAgreeWithTheirDefinition) {
+  std::mt19937 random(6);
+  for (int round = 0; round < 5000; ++round) {
+    const Buffer in = RandomText(random, 64, round % 2 == 1);
+    ascii::ByteClasses expected{};
+    for (int i = 0; i < 64; ++i) {
+      const std::uint64_t bit = std::uint64_t{1} << i;
+      const std::uint8_t b = in[i];
+      expected.high |= b >= 0x80 ? bit : 0;
+      expected.printable |= b >= 0x20 && b <= 0x7E ? bit : 0;
+      expected.tab |= b == 0x09 ? bit : 0;
+      expected.lf |= b == 0x0A ? bit : 0;
+      expected.cr |= b == 0x0D ? bit : 0;
+    }
+    int nonzero = 0;
+    while (nonzero < 8 && (in[2 * nonzero] | in[2 * nonzero + 1]) != 0) ++nonzero;
+    std::vector<ascii::ByteClasses> classes = {ascii::ClassifyBytesPortable(in.data())};
+    std::vector<int> units = {ascii::LeadingNonzeroUnitsPortable(in.data())};
+#if defined(__SSE2__)
+    classes.push_back(ascii::ClassifyBytesSse2(in.data()));
+    units.push_back(ascii::LeadingNonzeroUnitsSse2(in.data()));
+#endif
+    for (const ascii::ByteClasses& c : classes) {
+      ASSERT_EQ(
+          std::vector({c.high, c.printable, c.tab, c.lf, c.cr}),
+          std::vector({expected.high, expected.printable, expected.tab, expected.lf, expected.cr}))
+          << round;
+    }
+    for (const int n : units) ASSERT_EQ(n, nonzero) << round;
+  }
+}
+
 class EncoderKernelTest : public test::ForwardTableFixture {};
 
 // UTF-16 text of every kind of unit: ASCII runs, controls, line ends, mapped and unmapped
@@ -174,7 +206,8 @@ TEST(DecoderKernelTest, BlockPathMatchesByteByByte) {
                      static_cast<std::int64_t>(records.size()));
   std::mt19937 random(4);
   Buffer input;
-  while (input.size() < 40000) {
+  // Long enough for the window steps, which a short input does not pay for.
+  while (input.size() < 100000) {
     const Buffer piece = RandomText(random, 1 + random() % 40, false);
     input.insert(input.end(), piece.begin(), piece.end());
     const std::uint8_t sequences[][3] = {
