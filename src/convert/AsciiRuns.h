@@ -309,4 +309,26 @@ inline ByteClasses ClassifyBytes(const std::uint8_t* in) {
 #endif
 }
 
+// --- Sixteen units or bytes at a step, where the processor has AVX2 -------------------------
+// These are built only for 64-bit x86 with a GNU compiler, and run only where the processor
+// and the system offer AVX2; each stands beside the portable step of the kernel that calls
+// it, which is its oracle in the tests.
+
+// Whether the steps below may run here.
+bool Avx2Usable();
+
+// The forward kernel's lookup entries as the step below reads them: output bytes in bits
+// 0-15, kEntryPlain for an entry that needs nothing but its bytes, and the byte count in
+// bits 30-31.
+inline constexpr std::uint32_t kEntryPlain = 0x20000000u;
+inline constexpr int kEntryCountShift = 30;
+
+// Converts UTF-16 little-endian units sixteen at a time from in, while at least 24 units
+// lie before stop, through the lookup of 65,536 entries: a group of sixteen whose entries
+// are all plain gives their bytes (none, one or two each) at out. Returns where it stopped,
+// at the first group with another entry; out is moved past the bytes written. Up to 8
+// bytes past them may be written too, within the room of the units after the group.
+const std::uint8_t* EncodePlainUnitsAvx2(const std::uint8_t* in, const std::uint8_t* stop,
+                                         const std::uint32_t* lookup, std::uint8_t*& out);
+
 }  // namespace kelvo::ascii

@@ -14,6 +14,8 @@ constexpr std::size_t kLookupSize = 65536;
 // The byte an unmapped U+0000 is written as.
 constexpr std::uint8_t kZeroUnit = 0x3E;  // '>'
 constexpr int kCountShift = 30;
+static_assert(Utf16Encoder::kPlain == ascii::kEntryPlain && kCountShift == ascii::kEntryCountShift,
+              "the AVX2 step reads the entries in this layout");
 
 constexpr std::uint32_t Bytes(std::uint8_t first, std::uint8_t second, std::uint32_t count) {
   return first | static_cast<std::uint32_t>(second) << 8 | count << kCountShift |
@@ -71,7 +73,8 @@ bool Utf16Encoder::Build(const PastoralSceneUTF16& table, const EncoderRules& ru
     }
     lookup_[u] = entry;
   }
-  asciiAsIs_ = steps_ == Steps::Fast && std::endian::native == std::endian::little;
+  avx2_ = steps_ == Steps::Fast && ascii::Avx2Usable();
+  asciiAsIs_ = steps_ != Steps::UnitByUnit && std::endian::native == std::endian::little;
   for (std::uint32_t u = 0x20; u <= 0x7E; ++u) {
     if (lookup_[u] != Bytes(static_cast<std::uint8_t>(u), 0, 1)) asciiAsIs_ = false;
   }
@@ -115,10 +118,16 @@ std::int64_t Utf16Encoder::Convert(const std::uint8_t* in, std::int64_t size, bo
 std::uint8_t* Utf16Encoder::Encode(const std::uint8_t*& from, const std::uint8_t* stop,
                                    const std::uint8_t* end, std::uint8_t* out) const {
   const std::uint32_t* const lookup = lookup_;
-  const bool fast = steps_ == Steps::Fast;
+  const bool fast = steps_ != Steps::UnitByUnit;
   const bool asciiAsIs = asciiAsIs_;
+  const bool avx2 = avx2_;
   const std::uint8_t* in = from;
   while (fast && stop - in >= 16) {
+    // Sixteen units at a time while each of them needs nothing but its bytes.
+    if (avx2) {
+      in = ascii::EncodePlainUnitsAvx2(in, stop, lookup, out);
+      if (stop - in < 16) break;
+    }
     // Eight units at a time. A run of printable ASCII, written as it is, needs no table.
     if (asciiAsIs && ascii::CopyPrintableUnits(in, out)) {
       out += 8;

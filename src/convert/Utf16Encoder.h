@@ -38,9 +38,10 @@ class Utf16Encoder : public BlockKernel {
   static constexpr std::uint32_t kMarked = 0x00040000u;
   static constexpr std::uint32_t kPlain = 0x20000000u;
 
-  // Which of the loop's steps run: all of them, or only the unit-by-unit one, which is the
-  // oracle of the fast ones.
-  enum class Steps { Fast, UnitByUnit };
+  // Which of the loop's steps run: all of them; all but those of an instruction set that
+  // the build does not assume (AVX2), which the processor may lack; or only the
+  // unit-by-unit one, which is the oracle of the others.
+  enum class Steps { Fast, Baseline, UnitByUnit };
 
   explicit Utf16Encoder(Steps steps = Steps::Fast) : steps_(steps) {}
 
@@ -84,6 +85,8 @@ class Utf16Encoder : public BlockKernel {
   // Whether every printable ASCII unit (20h-7Eh) is written as its own byte, so that runs of
   // them can be copied several at a time.
   bool asciiAsIs_ = false;
+  // Whether the AVX2 steps run.
+  bool avx2_ = false;
 };
 
 }  // namespace kelvo
