@@ -1,6 +1,9 @@
 #include "convert/EucDecoder.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 #include "convert/AsciiRuns.h"
@@ -19,10 +22,43 @@ inline bool IsThreeByteTrail(std::uint8_t b) {
   return b >= 0xA1 && b <= 0xFE;
 }
 
+// The key of the two bytes at p: the second byte times 256 plus the first.
+inline std::uint32_t KeyAt(const std::uint8_t* p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint16_t key;
+    std::memcpy(&key, p, 2);
+    return key;
+  } else {
+    return std::uint32_t{p[1]} << 8 | p[0];
+  }
+}
+
+// Stores the two value bytes of an entry at o.
+inline void PutValueBytes(std::uint8_t* o, std::uint32_t entry) {
+  if constexpr (std::endian::native == std::endian::little) {
+    const auto bytes = static_cast<std::uint16_t>(entry >> 8);
+    std::memcpy(o, &bytes, 2);
+  } else {
+    o[0] = static_cast<std::uint8_t>(entry >> 8);
+    o[1] = static_cast<std::uint8_t>(entry >> 16);
+  }
+}
+
 // Room for the widest block store past the last byte written.
 constexpr std::int64_t kSlack = 64;
 // Bytes looked at by one step of an ASCII run.
 constexpr std::int64_t kRunStep = 16;
+// The window steps: bytes classified at once, the most plain bytes and two-byte sequences
+// taken by one step, and the bytes past a window that a step may read.
+constexpr int kWindow = 64;
+constexpr int kMostPlain = 32;
+constexpr int kMostPairs = 8;
+constexpr std::int64_t kWindowReach = 32;
+
+// The bits below bit n of a 64-bit mask (all of them for n of 64 or more).
+inline std::uint64_t Below(int n) {
+  return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
 
 }  // namespace
 
@@ -57,12 +93,29 @@ EucDecoder::EucDecoder(const EucCodeTable& table, const EucOutputForm& form, Lin
     }
   }
   asciiRuns_ = steps == Steps::Fast;
+  pairRuns_ = steps == Steps::Fast;
   for (int b = 0x20; b < 0x7F; ++b) {
     const SingleAction& a = single_[b];
     if (a.length != width || a.bytes[0] != b || (width == 2 && a.bytes[1] != 0)) {
       asciiRuns_ = false;
     }
   }
+  // Which control bytes the window steps may pass as plain bytes: those that give
+  // themselves alone (an LF counted as a line end), and a CR LF whose CR gives nothing and
+  // whose LF gives CR LF.
+  auto gives = [&](std::uint8_t b, std::initializer_list<std::uint8_t> bytes,
+                   std::uint8_t lineEnd) {
+    SingleAction expected{{0, 0, 0, 0}, 0, lineEnd};
+    for (const std::uint8_t c : bytes) put(expected, c);
+    const SingleAction& a = single_[b];
+    return a.length == expected.length && a.lineEnd == expected.lineEnd &&
+           std::memcmp(a.bytes, expected.bytes, a.length) == 0;
+  };
+  windows_ = asciiRuns_;
+  tabsAsRead_ = gives(0x09, {0x09}, 0);
+  lineFeedsAsRead_ = gives(kLf, {kLf}, 1);
+  returnsAsRead_ = gives(kCr, {kCr}, 0);
+  crLfAsRead_ = gives(kCr, {}, 0) && gives(kLf, {kCr, kLf}, 1);
 }
 
 std::int64_t EucDecoder::Capacity(const EucOutputForm& form, std::int64_t size) {
@@ -72,30 +125,30 @@ std::int64_t EucDecoder::Capacity(const EucOutputForm& form, std::int64_t size) 
   return fixed + perByte * size;
 }
 
-std::uint8_t* EucDecoder::UnmappedPair(std::uint8_t first, std::uint8_t second,
-                                       std::uint8_t* out) const {
-  if (Dropped(first)) return out;
-  *out++ = form_.unmappedPairGivesSecondByte ? second : first;
-  if (form_.wideUnits) *out++ = 0;
-  return out;
-}
-
-const std::uint8_t* EucDecoder::Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final,
-                                         std::uint8_t*& out) const {
+int EucDecoder::Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final,
+                         std::uint8_t* out, const std::uint8_t*& next) const {
+  const int width = form_.wideUnits ? 2 : 1;
   if (p[0] != kThreeByteLead) {
-    out = UnmappedPair(p[0], p[1], out);
-    return p + 2;
+    next = p + 2;
+    if (Dropped(p[0])) return 0;
+    out[0] = form_.unmappedPairGivesSecondByte ? p[1] : p[0];
+    out[1] = 0;
+    return width;
   }
   // 8Fh: a three-byte sequence, or a lead byte without its trail, which is dropped so that
   // the bytes after it keep their own meaning.
-  if (!IsThreeByteTrail(p[1])) return p + 1;
-  if (end - p < 3) return final ? p + 1 : nullptr;
-  if (!IsThreeByteTrail(p[2])) return p + 1;
-  if (!Dropped(kThreeByteLead)) {
-    *out++ = static_cast<std::uint8_t>(form_.replacement);
-    if (form_.wideUnits) *out++ = static_cast<std::uint8_t>(form_.replacement >> 8);
+  next = p + 1;
+  if (!IsThreeByteTrail(p[1])) return 0;
+  if (end - p < 3) {
+    if (!final) next = nullptr;
+    return 0;
   }
-  return p + 3;
+  if (!IsThreeByteTrail(p[2])) return 0;
+  next = p + 3;
+  if (Dropped(kThreeByteLead)) return 0;
+  out[0] = static_cast<std::uint8_t>(form_.replacement);
+  out[1] = static_cast<std::uint8_t>(form_.replacement >> 8);
+  return width;
 }
 
 std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::uint8_t* out) {
@@ -109,64 +162,197 @@ std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::
   return (o - out) + Convert(in, size, true, o, consumed);
 }
 
+template <bool kWide>
+inline const std::uint8_t* EucDecoder::DecodeWindow(const std::uint8_t* p, std::uint8_t*& out,
+                                                    std::int64_t& lineEnds) const {
+  const ascii::ByteClasses classes = ascii::ClassifyBytes(p);
+  std::uint64_t plain = classes.printable;
+  if (tabsAsRead_) plain |= classes.tab;
+  if (lineFeedsAsRead_) plain |= classes.lf;
+  if (returnsAsRead_) plain |= classes.cr;
+  // A CR LF whose two bytes lie within the window.
+  if (crLfAsRead_) plain |= (classes.cr & classes.lf >> 1) | (classes.lf & classes.cr << 1);
+  const std::uint64_t high = classes.high;
+  const std::uint8_t* const pairOutput = pairOutput_;
+  std::uint8_t* o = out;
+  int at = 0;
+  while (at < kWindow) {
+    // Plain bytes, copied (widened for UTF-16) whether or not all of them count: one step
+    // takes up to kMostPlain of them.
+    const int plainCount = std::min(std::countr_one(plain >> at), kMostPlain);
+    ascii::CopyBytes(p + at, o, kWide);
+    ascii::CopyBytes(p + at + 16, o + (kWide ? 32 : 16), kWide);
+    at += plainCount;
+    o += kWide ? 2 * plainCount : plainCount;
+    // Then the two-byte sequences of a run of high bytes, the last one taking the byte
+    // after the window when the run reaches it: all eight stored, then read back together,
+    // so that one whose key does not simply give its two bytes (0) leaves the rest to the
+    // general step.
+    const int highCount = at < kWindow ? std::countr_one(high >> at) : 0;
+    const int pairs = std::min((highCount + (at + highCount == kWindow ? 1 : 0)) / 2, kMostPairs);
+    for (int k = 0; k < kMostPairs; ++k) {
+      std::memcpy(o + 2 * k, pairOutput + 2 * KeyAt(p + at + 2 * k), 2);
+    }
+    if (ascii::LeadingNonzeroUnits(o) < pairs) break;
+    at += 2 * pairs;
+    o += 2 * pairs;
+    if (plainCount + pairs == 0) break;
+  }
+  // The line feeds taken, each a plain byte.
+  lineEnds += std::popcount(classes.lf & Below(at));
+  out = o;
+  return p + at;
+}
+
+template <bool kWide>
 inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const std::uint8_t* end,
-                                                   bool final, std::uint8_t*& o,
+                                                   bool final, std::uint8_t*& out,
                                                    std::int64_t& lineEnds) const {
+  // The members the loop reads, in locals: the compiler cannot tell that the bytes it
+  // stores leave them as they are.
   const std::uint32_t* const entries = entries_;
+  const SingleAction* const single = single_;
+  const bool asciiRuns = asciiRuns_;
+  const bool pairRuns = pairRuns_;
+  const bool windows = windows_ && pairOutput_ != nullptr;
+  std::uint8_t* o = out;
+  std::int64_t ends = 0;
   while (p < end) {
+    if (windows && end - p >= kWindow + kWindowReach) {
+      const std::uint8_t* const from = p;
+      p = DecodeWindow<kWide>(p, o, ends);
+      // A byte that the window steps do not take goes through one general step.
+      if (p != from) continue;
+    }
     const std::uint8_t b = *p;
     if (b < 0x80) {
-      if (asciiRuns_ && b >= 0x20 && b < 0x7F && end - p >= kRunStep) {
+      if (asciiRuns && b >= 0x20 && b < 0x7F && end - p >= kRunStep) {
         // A run of printable bytes, copied (widened for UTF-16) several at a time; the first
-        // step copies at least the current byte, so the run always advances.
-        int copied;
-        do {
-          copied = ascii::CopyPrintableBytes(p, o, form_.wideUnits);
-          p += copied;
-          o += form_.wideUnits ? 2 * copied : copied;
-        } while (copied == kRunStep && end - p >= kRunStep);
+        // step copies at least the current byte, so the run always advances. A full step
+        // moves on by a constant, which the processor need not wait for.
+        for (;;) {
+          const int copied = ascii::CopyPrintableBytes(p, o, kWide);
+          if (copied == kRunStep) {
+            p += kRunStep;
+            o += kWide ? 2 * kRunStep : kRunStep;
+            if (end - p >= kRunStep) continue;
+          } else {
+            p += copied;
+            o += kWide ? 2 * copied : copied;
+          }
+          break;
+        }
         continue;
       }
-      const SingleAction& a = single_[b];
+      const SingleAction& a = single[b];
       std::memcpy(o, a.bytes, 4);
       o += a.length;
-      lineEnds += a.lineEnd;
+      ends += a.lineEnd;
       ++p;
       continue;
     }
     // A run of sequences of two or three bytes.
     do {
+      if (pairRuns && end - p >= kRunStep) {
+        // The two-byte sequences among the next sixteen bytes, all looked up before any is
+        // tested: when every one has a two-byte mapping, each gives its two value bytes.
+        const int pairs = ascii::LeadingHighBytes(p) / 2;
+        constexpr int kMostPairs = kRunStep / 2;
+        if (pairs == kMostPairs) {
+          // Eight of them: the common case inside a run, which moves on by a constant.
+          std::uint32_t kinds = 0;
+          for (int k = 0; k < kMostPairs; ++k) {
+            const std::uint32_t entry = entries[KeyAt(p + 2 * k)];
+            kinds |= entry ^ EucCodeTable::kMappedKind;
+            PutValueBytes(o + 2 * k, entry);
+          }
+          if ((kinds & 0xFF) == 0) {
+            p += kRunStep;
+            o += kRunStep;
+            continue;
+          }
+        } else if (pairs > 0) {
+          std::uint32_t kinds = 0;
+          for (int k = 0; k < pairs; ++k) {
+            const std::uint32_t entry = entries[KeyAt(p + 2 * k)];
+            kinds |= entry ^ EucCodeTable::kMappedKind;
+            PutValueBytes(o + 2 * k, entry);
+          }
+          if ((kinds & 0xFF) == 0) {
+            p += 2 * pairs;
+            o += 2 * pairs;
+            continue;
+          }
+        }
+      }
       if (end - p < 2) {
         // A lead byte at the very end is dropped; one at the end of a block waits for the
         // next block.
+        out = o;
+        lineEnds += ends;
         return final ? p + 1 : p;
       }
-      const std::uint32_t entry = entries[std::uint32_t{p[1]} << 8 | *p];
+      const std::uint32_t entry = entries[KeyAt(p)];
       if ((entry & 0xFF) == EucCodeTable::kMappedKind) {
-        o[0] = static_cast<std::uint8_t>(entry >> 8);
-        o[1] = static_cast<std::uint8_t>(entry >> 16);
+        PutValueBytes(o, entry);
         o += 2;
         p += 2;
       } else if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
-        *o++ = static_cast<std::uint8_t>(entry >> 8);
-        if (form_.wideUnits) *o++ = 0;
+        o[0] = static_cast<std::uint8_t>(entry >> 8);
+        o[1] = 0;
+        o += kWide ? 2 : 1;
         p += 2;
       } else {
-        const std::uint8_t* const next = Unmapped(p, end, final, o);
+        const std::uint8_t* next;
+        o += Unmapped(p, end, final, o, next);
         // A three-byte sequence that the block cuts waits for the next block.
-        if (next == nullptr) return p;
+        if (next == nullptr) {
+          out = o;
+          lineEnds += ends;
+          return p;
+        }
         p = next;
       }
-    } while (p < end && *p >= 0x80);
+    } while (!windows && p < end && *p >= 0x80);
   }
+  out = o;
+  lineEnds += ends;
   return p;
+}
+
+bool EucDecoder::MakePairOutput() {
+  if (!pairOutputMemory_.AllocateTables(2 * std::int64_t{EucCodeTable::kEntryCount})) return false;
+  std::uint8_t* const output = pairOutputMemory_.Data();
+  const bool wide = form_.wideUnits;
+  for (std::uint32_t second = 0x80; second < 0x100; ++second) {
+    for (std::uint32_t first = 0x80; first < 0x100; ++first) {
+      const std::uint32_t key = second << 8 | first;
+      const std::uint32_t entry = entries_[key];
+      const std::uint32_t kind = entry & 0xFF;
+      // A one-byte kind gives its byte as a UTF-16 unit: its two value bytes when the
+      // second is 0.
+      if (kind == EucCodeTable::kMappedKind ||
+          (wide && kind == EucCodeTable::kOneByteKind && (entry >> 16 & 0xFF) == 0)) {
+        PutValueBytes(output + 2 * key, entry);
+      }
+    }
+  }
+  pairOutput_ = output;
+  return true;
 }
 
 std::int64_t EucDecoder::Convert(const std::uint8_t* in, std::int64_t size, bool final,
                                  std::uint8_t* out, std::int64_t& consumed) {
+  // The window steps pay for their table only on a large block.
+  constexpr std::int64_t kWindowsFrom = std::int64_t{1} << 16;
+  if (windows_ && pairOutput_ == nullptr && size >= kWindowsFrom && !MakePairOutput()) {
+    windows_ = false;
+  }
   std::uint8_t* o = out;
   std::int64_t lineEnds = 0;
-  const std::uint8_t* const stopped = DecodeBytes(in, in + size, final, o, lineEnds);
+  const std::uint8_t* const stopped = form_.wideUnits
+                                          ? DecodeBytes<true>(in, in + size, final, o, lineEnds)
+                                          : DecodeBytes<false>(in, in + size, final, o, lineEnds);
   lineEnds_ += lineEnds;
   consumed = stopped - in;
   return o - out;

@@ -22,6 +22,7 @@
 #include "convert/ConversionRules.h"
 #include "convert/EucCodeTable.h"
 #include "convert/StreamPump.h"
+#include "platform/Platform.h"
 
 namespace kelvo {
 
@@ -84,16 +85,28 @@ class EucDecoder : public BlockKernel {
     std::uint8_t lineEnd;
   };
 
-  // Decodes from p up to end; returns where it stopped: end, or the start of a sequence that
-  // the next block completes.
+  // Decodes from p up to end into out (moved past the bytes written), in the output width;
+  // returns where it stopped: end, or the start of a sequence that the next block completes.
+  template <bool kWide>
   const std::uint8_t* DecodeBytes(const std::uint8_t* p, const std::uint8_t* end, bool final,
                                   std::uint8_t*& out, std::int64_t& lineEnds) const;
-  std::uint8_t* UnmappedPair(std::uint8_t first, std::uint8_t second, std::uint8_t* out) const;
-  // Decodes the sequence at p, at least two bytes before end, whose key has neither a
-  // two-byte nor a one-byte mapping. Returns the position after it, or null when a
-  // three-byte sequence needs a byte past the end of a block that is not final.
-  const std::uint8_t* Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final,
-                               std::uint8_t*& out) const;
+  // Decodes the bytes of the window of kWindow bytes at p, a run of plain bytes and then a
+  // run of mapped two-byte sequences at a time, into out (moved past the bytes written).
+  // Returns where it stopped: past the window (the last sequence may take the byte after
+  // it), or at a byte that needs the general step. The window and kWindowReach bytes after
+  // it must lie before the end of the input.
+  // Makes the output of the two-byte keys for the window steps; false when its memory
+  // cannot be had.
+  bool MakePairOutput();
+  template <bool kWide>
+  const std::uint8_t* DecodeWindow(const std::uint8_t* p, std::uint8_t*& out,
+                                   std::int64_t& lineEnds) const;
+  // Decodes the two or three bytes at p, at least two before end, whose key has neither a
+  // two-byte nor a one-byte mapping, into out; returns the bytes written. next is set to the
+  // position after the sequence, or to null when a three-byte sequence needs a byte past
+  // the end of a block that is not final.
+  int Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final, std::uint8_t* out,
+               const std::uint8_t*& next) const;
   bool Dropped(std::uint8_t first) const { return removeControls_ && IsControlCode(first); }
 
   const std::uint32_t* entries_;
@@ -103,6 +116,20 @@ class EucDecoder : public BlockKernel {
   // Printable ASCII (20h-7Eh) gives itself in the character width: runs of it may be
   // copied in blocks.
   bool asciiRuns_ = false;
+  // Runs of two-byte sequences are looked up several at a time.
+  bool pairRuns_ = false;
+  // The window steps: on when printable ASCII gives itself; then these control bytes give
+  // themselves too, and a CR LF gives itself where a lone CR or LF does not.
+  bool windows_ = false;
+  bool tabsAsRead_ = false;
+  bool lineFeedsAsRead_ = false;
+  bool returnsAsRead_ = false;
+  bool crLfAsRead_ = false;
+  // The output of every two-byte key, both bytes 80h or above, that gives its two value
+  // bytes as they stand: those bytes, in output order; 0 for any other key. Made for the
+  // window steps when the first large block comes.
+  platform::LargeBuffer pairOutputMemory_;
+  const std::uint8_t* pairOutput_ = nullptr;
   std::int64_t lineEnds_ = 0;
 };
 

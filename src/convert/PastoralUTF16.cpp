@@ -56,16 +56,6 @@ PastoralSceneUTF16::PastoralSceneUTF16(const SurrogateListNumbers& numbers) : nu
   surrogates_ = reinterpret_cast<std::uint16_t*>(memory_.Data() + kEntryBytes);
 }
 
-std::uint8_t PastoralSceneUTF16::Entry(char32_t unit, int k) const {
-  if (!Usable() || unit > kLastUnit || k < 0 || k > 2) return 0;
-  return entries_[unit * 3 + static_cast<unsigned>(k)];
-}
-
-void PastoralSceneUTF16::SetEntry(char32_t unit, int k, std::uint8_t value) {
-  if (!Usable() || unit > kLastUnit || k < 0 || k > 2) return;
-  entries_[unit * 3 + static_cast<unsigned>(k)] = value;
-}
-
 char16_t PastoralSceneUTF16::SurrogateUnit(char16_t high, char16_t low) const {
   const int row = high - kHighBase;
   const int column = low - kLowBase;
@@ -109,29 +99,31 @@ bool PastoralSceneUTF16::LoadTable(const SearchTable& search, const CodeTableRec
 }
 
 void PastoralSceneUTF16::StoreRecords(const std::uint8_t* bytes, std::int64_t size) {
-  const std::int64_t records = size / kRecordSize;
+  // Straight into the entries, through a local pointer that no store makes the compiler
+  // fetch again; a key above the last unit is passed over.
+  std::uint8_t* const entries = entries_;
+  const auto put = [entries](char32_t key, std::uint8_t kind, std::uint8_t first,
+                             std::uint8_t second) {
+    if (key > kLastUnit) return;
+    std::uint8_t* const e = entries + 3 * key;
+    e[0] = kind;
+    e[1] = first;
+    e[2] = second;
+  };
+  const std::int64_t records = Usable() ? size / kRecordSize : 0;
   for (std::int64_t i = 0; i < records; ++i) {
     const std::uint8_t* r = bytes + i * kRecordSize;
+    const char32_t key = r[0] + 256u * r[1];
     switch (r[2]) {
       case kUnmapped:  // a single-byte code: the key is the low byte alone
-        SetEntry(r[0], 0, kUnmapped);
-        SetEntry(r[0], 1, r[3]);
-        SetEntry(r[0], 2, 0);
+        put(r[0], kUnmapped, r[3], 0);
         break;
-      case kOneByte: {
-        const char32_t key = r[0] + 256u * r[1];
-        SetEntry(key, 0, kOneByte);
-        SetEntry(key, 1, r[3]);
-        SetEntry(key, 2, 0);
+      case kOneByte:
+        put(key, kOneByte, r[3], 0);
         break;
-      }
-      default: {
-        const char32_t key = r[0] + 256u * r[1];
-        SetEntry(key, 0, kTwoBytes);
-        SetEntry(key, 1, r[3]);
-        SetEntry(key, 2, r[4]);
+      default:
+        put(key, kTwoBytes, r[3], r[4]);
         break;
-      }
     }
   }
   // The read that meets the end of the file enters an all-zero record: U+0000 always ends

@@ -89,8 +89,14 @@ class PastoralSceneUTF16 {
 
   // Byte k (0 = kind, 1, 2) of the entry of the unit; 0 for a unit above FFE6h or a k
   // outside 0 to 2.
-  std::uint8_t Entry(char32_t unit, int k) const;
-  void SetEntry(char32_t unit, int k, std::uint8_t value);
+  std::uint8_t Entry(char32_t unit, int k) const {
+    if (!Usable() || unit > kLastUnit || k < 0 || k > 2) return 0;
+    return entries_[unit * 3 + static_cast<unsigned>(k)];
+  }
+  void SetEntry(char32_t unit, int k, std::uint8_t value) {
+    if (!Usable() || unit > kLastUnit || k < 0 || k > 2) return;
+    entries_[unit * 3 + static_cast<unsigned>(k)] = value;
+  }
   // All entries at once, three bytes (kind, byte 1, byte 2) for each unit from 0000h to
   // kLastUnit, for a caller that turns the whole table into a form of its own.
   const std::uint8_t* Entries() const { return entries_; }

@@ -1,9 +1,7 @@
 #include "convert/StandardIO.h"
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "convert/RuralUTF16.h"
 #include "platform/Platform.h"
@@ -44,51 +42,51 @@ std::int64_t StandardInput::CaptureStandardInput() {
   // text.tmp is this run's until it has been converted: concurrent runs in the directory
   // wait for it.
   if (!EngineFiles::LockWorkingFile(spoolLock_, kSpoolFile, engine_.Numbers())) Stop(1);
-  platform::InputFile in;
+  platform::InputFile input;
   platform::OutputFile out;
-  if (!in.Open(u"", platform::ReadMode::Raw) || !out.Create(kSpoolFile)) spoolingFailed();
+  if (!input.Open(u"", platform::ReadMode::Raw) || !out.Create(kSpoolFile)) spoolingFailed();
   // Every line gets CR LF: an LF without its CR gains one, a CR standing alone stays in its
-  // line, and a last line without any line end gets both. A CR at the end of a block waits
-  // for the next one to see whether an LF follows.
-  constexpr std::size_t kChunk = std::size_t{1} << 18;
-  std::vector<std::uint8_t> block(kChunk);
-  std::vector<std::uint8_t> spool;
-  spool.reserve(2 * kChunk + 4);
-  bool heldCr = false;    // a CR read but not yet written
+  // line, and a last line without any line end gets both. The bytes between line feeds are
+  // copied as they stand; neither buffer is cleared, each is filled before it is read.
+  constexpr std::int64_t kChunk = std::int64_t{1} << 18;
+  platform::LargeBuffer block;
+  platform::LargeBuffer spool;
+  if (!block.Allocate(kChunk) || !spool.Allocate(2 * kChunk + 4)) StopForWantOfMemory();
+  const std::uint8_t* const in = block.Data();
+  bool afterCr = false;   // the last byte taken was a CR
   bool lineOpen = false;  // bytes of a line have been taken since its start
   std::int64_t written = 0;
   for (;;) {
-    const std::int64_t got = in.Read(block.data(), static_cast<std::int64_t>(kChunk));
+    const std::int64_t got = input.Read(block.Data(), kChunk);
     if (got < 0) spoolingFailed();
     if (got == 0) break;
-    spool.clear();
-    for (std::int64_t i = 0; i < got; ++i) {
-      const std::uint8_t b = block[static_cast<std::size_t>(i)];
-      if (b == '\n') {
-        spool.push_back('\r');
-        spool.push_back('\n');
-        heldCr = false;
-        lineOpen = false;
-        continue;
+    std::uint8_t* o = spool.Data();
+    const std::uint8_t* p = in;
+    const std::uint8_t* const end = in + got;
+    while (p < end) {
+      const auto* lineFeed =
+          static_cast<const std::uint8_t*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      const std::uint8_t* const stop = lineFeed != nullptr ? lineFeed : end;
+      if (stop > p) {
+        std::memcpy(o, p, static_cast<std::size_t>(stop - p));
+        o += stop - p;
+        afterCr = stop[-1] == '\r';
+        lineOpen = true;
       }
-      if (heldCr) spool.push_back('\r');
-      heldCr = b == '\r';
-      if (!heldCr) spool.push_back(b);
-      lineOpen = true;
+      if (lineFeed == nullptr) break;
+      if (!afterCr) *o++ = '\r';
+      *o++ = '\n';
+      afterCr = false;
+      lineOpen = false;
+      p = lineFeed + 1;
     }
-    if (!out.Write(spool.data(), static_cast<std::int64_t>(spool.size()))) spoolingFailed();
-    written += static_cast<std::int64_t>(spool.size());
+    const std::int64_t size = o - spool.Data();
+    if (!out.Write(spool.Data(), size)) spoolingFailed();
+    written += size;
   }
-  spool.clear();
-  if (heldCr) spool.push_back('\r');
-  if (lineOpen) {
-    spool.push_back('\r');
-    spool.push_back('\n');
-  }
-  if (!out.Write(spool.data(), static_cast<std::int64_t>(spool.size())) || !out.Close()) {
-    spoolingFailed();
-  }
-  return written + static_cast<std::int64_t>(spool.size());
+  if (lineOpen && !out.Write("\r\n", 2)) spoolingFailed();
+  if (!out.Close()) spoolingFailed();
+  return written + (lineOpen ? 2 : 0);
 }
 
 void StandardInput::Open(const SearchTable& search, const std::u16string& outputName) {

@@ -13,80 +13,94 @@ namespace {
 constexpr std::size_t kLookupSize = 65536;
 // The byte an unmapped U+0000 is written as.
 constexpr std::uint8_t kZeroUnit = 0x3E;  // '>'
+constexpr int kCountShift = 30;
+static_assert(Utf16Encoder::kPlain == ascii::kEntryPlain && kCountShift == ascii::kEntryCountShift,
+              "the AVX2 step reads the entries in this layout");
 
 constexpr std::uint32_t Bytes(std::uint8_t first, std::uint8_t second, std::uint32_t count) {
-  return first | static_cast<std::uint32_t>(second) << 8 | count << 16;
+  return first | static_cast<std::uint32_t>(second) << 8 | count << kCountShift |
+         Utf16Encoder::kPlain;
+}
+
+// A pair's first unit: its bytes, one "?", stand for a high surrogate without its low one.
+constexpr std::uint32_t PairStart(std::uint32_t marks) {
+  return (Bytes(kUnconvertible, 0, 1) & ~Utf16Encoder::kPlain) | Utf16Encoder::kPairStart | marks;
+}
+
+void StoreTwo(std::uint8_t* out, std::uint32_t entry) {
+  out[0] = static_cast<std::uint8_t>(entry);
+  out[1] = static_cast<std::uint8_t>(entry >> 8);
 }
 
 }  // namespace
 
 bool Utf16Encoder::Build(const PastoralSceneUTF16& table, const EncoderRules& rules) {
-  if (lookup_ == nullptr) {
-    if (!lookupMemory_.AllocateTables(kLookupSize * sizeof(std::uint32_t))) return false;
-    lookup_ = reinterpret_cast<std::uint32_t*>(lookupMemory_.Data());
+  // Fresh memory reads as zeros: every entry not yet met.
+  if (!lookupMemory_.AllocateTables(kLookupSize * sizeof(std::uint32_t))) {
+    lookup_ = nullptr;
+    return false;
   }
+  lookup_ = reinterpret_cast<std::uint32_t*>(lookupMemory_.Data());
   table_ = &table;
-  const std::uint32_t unconvertible = Bytes(kUnconvertible, 0, 1);
-  const bool removeOneByteControls = rules.oneByteControls == Controls::Removed;
-  // A one-byte code: its byte, unless it is a control the rules remove.
-  auto oneByte = [&](std::uint8_t b) {
-    return removeOneByteControls && IsControlCode(b) ? Bytes(0, 0, 0) : Bytes(b, 0, 1);
-  };
-  // Units from 256 up straight from the table's entries, in one pass without calls: an
-  // unmapped one is a "?", or the start of a pair when it is a high surrogate.
-  const std::uint8_t* const entries = table.Entries();
-  constexpr std::size_t kTableEnd = PastoralSceneUTF16::kLastUnit + 1;
-  constexpr std::size_t kBytes = 256;
-  for (std::size_t u = kBytes; u < kLookupSize; ++u) {
-    const std::uint8_t* const e = entries + 3 * (u < kTableEnd ? u : 0);
-    const std::uint8_t kind = u < kTableEnd ? e[0] : PastoralSceneUTF16::kUnmapped;
-    std::uint32_t entry;
-    if (kind == PastoralSceneUTF16::kTwoBytes) {
-      entry = Bytes(e[1], e[2], 2);
-    } else if (kind == PastoralSceneUTF16::kOneByte) {
-      entry = oneByte(e[1]);
-    } else if (kind == PastoralSceneUTF16::kListedHigh) {
-      entry = kPairStart | kListed | unconvertible;
-    } else if (IsHighSurrogate(static_cast<char32_t>(u))) {
-      entry = kPairStart | unconvertible;
-    } else {
-      entry = unconvertible;
-    }
-    lookup_[u] = entry;
-  }
+  removeOneByteControls_ = rules.oneByteControls == Controls::Removed;
   // Units below 256: the line-end mode, the control filter and the marks decide those the
   // table leaves unmapped. An unmapped unit of 80h-FFh is a "?": its own byte would be an
   // EUC-JP lead byte without a trail, which takes the next character with it.
-  for (std::size_t u = 0; u < kBytes; ++u) {
+  const std::uint8_t* const entries = table.Entries();
+  for (std::size_t u = 0; u < 256; ++u) {
     const std::uint8_t* const e = entries + 3 * u;
     std::uint32_t entry;
     if (e[0] == PastoralSceneUTF16::kTwoBytes) {
       entry = Bytes(e[1], e[2], 2);
     } else if (e[0] == PastoralSceneUTF16::kOneByte) {
-      entry = oneByte(e[1]);
-    } else if (u == kLineFeed) {
-      entry = rules.lineEnds == LineEndMode::CrLf ? Bytes(0x0D, 0x0A, 2) : Bytes(0x0A, 0, 1);
-    } else if (u == kCarriageReturn) {
-      entry = rules.lineEnds == LineEndMode::AsRead ? Bytes(0x0D, 0, 1) : Bytes(0, 0, 0);
-    } else if (rules.controls == Controls::Removed &&
-               IsControlCode(static_cast<std::uint32_t>(u))) {
-      entry = Bytes(0, 0, 0);
-    } else if (u >= 0x80) {
-      entry = unconvertible;
+      entry = removeOneByteControls_ && IsControlCode(e[1]) ? Bytes(0, 0, 0) : Bytes(e[1], 0, 1);
     } else {
-      entry = Bytes(u == 0 ? kZeroUnit : static_cast<std::uint8_t>(u), 0, 1);
-    }
-    if (e[0] != PastoralSceneUTF16::kTwoBytes && e[0] != PastoralSceneUTF16::kOneByte &&
-        rules.marked.find(static_cast<char16_t>(u)) != std::u16string_view::npos) {
-      entry |= kMarked;
+      if (u == kLineFeed) {
+        entry = rules.lineEnds == LineEndMode::CrLf ? Bytes(0x0D, 0x0A, 2) : Bytes(0x0A, 0, 1);
+      } else if (u == kCarriageReturn) {
+        entry = rules.lineEnds == LineEndMode::AsRead ? Bytes(0x0D, 0, 1) : Bytes(0, 0, 0);
+      } else if (rules.controls == Controls::Removed &&
+                 IsControlCode(static_cast<std::uint32_t>(u))) {
+        entry = Bytes(0, 0, 0);
+      } else if (u >= 0x80) {
+        entry = Bytes(kUnconvertible, 0, 1);
+      } else {
+        entry = Bytes(u == 0 ? kZeroUnit : static_cast<std::uint8_t>(u), 0, 1);
+      }
+      if (rules.marked.find(static_cast<char16_t>(u)) != std::u16string_view::npos) {
+        entry |= kMarked;
+      }
     }
     lookup_[u] = entry;
   }
-  asciiAsIs_ = steps_ == Steps::Fast && std::endian::native == std::endian::little;
+  avx2_ = steps_ == Steps::Fast && ascii::Avx2Usable();
+  asciiAsIs_ = steps_ != Steps::UnitByUnit && std::endian::native == std::endian::little;
   for (std::uint32_t u = 0x20; u <= 0x7E; ++u) {
     if (lookup_[u] != Bytes(static_cast<std::uint8_t>(u), 0, 1)) asciiAsIs_ = false;
   }
   return true;
+}
+
+std::uint32_t Utf16Encoder::Enter(char16_t unit) const {
+  // Straight from the table's entry: an unmapped unit is a "?", or the start of a pair when
+  // it is a high surrogate.
+  const std::uint8_t kind = unit <= PastoralSceneUTF16::kLastUnit ? table_->Entry(unit, 0)
+                                                                  : PastoralSceneUTF16::kUnmapped;
+  std::uint32_t entry;
+  if (kind == PastoralSceneUTF16::kTwoBytes) {
+    entry = Bytes(table_->Entry(unit, 1), table_->Entry(unit, 2), 2);
+  } else if (kind == PastoralSceneUTF16::kOneByte) {
+    const std::uint8_t b = table_->Entry(unit, 1);
+    entry = removeOneByteControls_ && IsControlCode(b) ? Bytes(0, 0, 0) : Bytes(b, 0, 1);
+  } else if (kind == PastoralSceneUTF16::kListedHigh) {
+    entry = PairStart(kListed);
+  } else if (IsHighSurrogate(unit)) {
+    entry = PairStart(0);
+  } else {
+    entry = Bytes(kUnconvertible, 0, 1);
+  }
+  lookup_[unit] = entry;
+  return entry;
 }
 
 std::int64_t Utf16Encoder::Convert(const std::uint8_t* in, std::int64_t size, bool final,
@@ -104,36 +118,39 @@ std::int64_t Utf16Encoder::Convert(const std::uint8_t* in, std::int64_t size, bo
 std::uint8_t* Utf16Encoder::Encode(const std::uint8_t*& from, const std::uint8_t* stop,
                                    const std::uint8_t* end, std::uint8_t* out) const {
   const std::uint32_t* const lookup = lookup_;
-  const bool fast = steps_ == Steps::Fast;
+  const bool fast = steps_ != Steps::UnitByUnit;
+  const bool asciiAsIs = asciiAsIs_;
+  const bool avx2 = avx2_;
   const std::uint8_t* in = from;
-  // Every unit yields at most two bytes, and a pair of units at most two, so the output
-  // block (two bytes per unit) has room for the two bytes stored before the count is
-  // applied.
   while (fast && stop - in >= 16) {
+    // Sixteen units at a time while each of them needs nothing but its bytes.
+    if (avx2) {
+      in = ascii::EncodePlainUnitsAvx2(in, stop, lookup, out);
+      if (stop - in < 16) break;
+    }
     // Eight units at a time. A run of printable ASCII, written as it is, needs no table.
-    if (asciiAsIs_ && ascii::CopyPrintableUnits(in, out)) {
+    if (asciiAsIs && ascii::CopyPrintableUnits(in, out)) {
       out += 8;
       in += 16;
       continue;
     }
     // Otherwise each unit through the table, without a branch per unit: its two bytes are
-    // stored and the output moves on by its count. Only a high surrogate, which needs the
-    // unit after it, sends the eight units through the unit-by-unit step.
-    std::uint32_t entries[8];
-    std::uint32_t marks = 0;
+    // stored and the output moves on by its count, which stays within the two bytes of
+    // each unit. A unit not met before or a high surrogate, which needs the unit after it,
+    // sends the eight units again through the unit-by-unit step.
+    std::uint8_t* const chunkOut = out;
+    std::uint32_t plain = kPlain;
     for (int k = 0; k < 8; ++k) {
-      entries[k] = lookup[UnitAt(in + 2 * k)];
-      marks |= entries[k];
+      const std::uint32_t entry = lookup[UnitAt(in + 2 * k)];
+      plain &= entry;
+      StoreTwo(out, entry);
+      out += entry >> kCountShift;
     }
-    if (marks & kPairStart) {
+    if (plain == 0) {
+      out = chunkOut;
       const std::uint8_t* const chunkEnd = in + 16;
       while (in < chunkEnd) out = EncodeOne(in, end, out);
       continue;
-    }
-    for (const std::uint32_t entry : entries) {
-      out[0] = static_cast<std::uint8_t>(entry);
-      out[1] = static_cast<std::uint8_t>(entry >> 8);
-      out += (entry >> 16) & 3;
     }
     in += 16;
   }
@@ -145,12 +162,11 @@ std::uint8_t* Utf16Encoder::Encode(const std::uint8_t*& from, const std::uint8_t
 std::uint8_t* Utf16Encoder::EncodeOne(const std::uint8_t*& in, const std::uint8_t* end,
                                       std::uint8_t* out) const {
   const char16_t unit = UnitAt(in);
-  const std::uint32_t entry = lookup_[unit];
+  const std::uint32_t entry = EntryOf(unit);
   in += 2;
   if (!(entry & kPairStart)) {
-    out[0] = static_cast<std::uint8_t>(entry);
-    out[1] = static_cast<std::uint8_t>(entry >> 8);
-    return out + ((entry >> 16) & 3);
+    StoreTwo(out, entry);
+    return out + (entry >> kCountShift);
   }
   // A high surrogate: with a low surrogate after it, the two make one character, written
   // as the list's replacement or as one "?". Otherwise it stands alone as a "?" and the

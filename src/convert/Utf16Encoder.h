@@ -30,19 +30,24 @@ struct EncoderRules {
 class Utf16Encoder : public BlockKernel {
  public:
   // A lookup entry: output byte 1 in bits 0-7, byte 2 in bits 8-15, the byte count in bits
-  // 16-17, and these marks. A high surrogate carries kPairStart (and kListed when the list
-  // names it): its bytes depend on the unit after it.
-  static constexpr std::uint32_t kPairStart = 0x80000000u;
-  static constexpr std::uint32_t kListed = 0x40000000u;
-  static constexpr std::uint32_t kMarked = 0x20000000u;
+  // 30-31, and these marks. A high surrogate carries kPairStart (and kListed when the list
+  // names it): its bytes depend on the unit after it. kPlain marks every other entry, so
+  // that one test tells whether a run of units needs nothing but their bytes.
+  static constexpr std::uint32_t kPairStart = 0x00010000u;
+  static constexpr std::uint32_t kListed = 0x00020000u;
+  static constexpr std::uint32_t kMarked = 0x00040000u;
+  static constexpr std::uint32_t kPlain = 0x20000000u;
 
-  // Which of the loop's steps run: all of them, or only the unit-by-unit one, which is the
-  // oracle of the fast ones.
-  enum class Steps { Fast, UnitByUnit };
+  // Which of the loop's steps run: all of them; all but those of an instruction set that
+  // the build does not assume (AVX2), which the processor may lack; or only the
+  // unit-by-unit one, which is the oracle of the others.
+  enum class Steps { Fast, Baseline, UnitByUnit };
 
   explicit Utf16Encoder(Steps steps = Steps::Fast) : steps_(steps) {}
 
-  // Fills the lookup from the table under the rules. False when its memory cannot be had.
+  // Prepares the lookup for the table under the rules. The entries of units from 100h up
+  // are taken from the table as the units are first met, so the table must stay as it is
+  // while the encoder is used. False when the lookup's memory cannot be had.
   [[nodiscard]] bool Build(const PastoralSceneUTF16& table, const EncoderRules& rules);
 
   // Converts the whole units at in; before the final block the last unit waits, since it
@@ -52,13 +57,18 @@ class Utf16Encoder : public BlockKernel {
                        std::int64_t& consumed) override;
 
   // The entry of a unit.
-  std::uint32_t EntryOf(char16_t unit) const { return lookup_[unit]; }
+  std::uint32_t EntryOf(char16_t unit) const {
+    const std::uint32_t entry = lookup_[unit];
+    return entry != 0 ? entry : Enter(unit);
+  }
   // Converts the unit at in (with its low surrogate, before end, when it starts a pair) into
   // out; returns the end of the bytes written and moves in past the units used.
   std::uint8_t* EncodeOne(const std::uint8_t*& in, const std::uint8_t* end,
                           std::uint8_t* out) const;
 
  private:
+  // Works out the entry of a unit from 100h up from the table, and keeps it in the lookup.
+  std::uint32_t Enter(char16_t unit) const;
   // Converts the units from in up to stop into out (a pair begun before stop may take its
   // low surrogate from before end); returns the end of the bytes written and moves in past
   // the units used.
@@ -67,11 +77,16 @@ class Utf16Encoder : public BlockKernel {
 
   Steps steps_;
   const PastoralSceneUTF16* table_ = nullptr;
+  // One-byte codes that are controls give nothing.
+  bool removeOneByteControls_ = false;
   platform::LargeBuffer lookupMemory_;
-  std::uint32_t* lookup_ = nullptr;  // 65,536 entries, in lookupMemory_
+  // 65,536 entries, in lookupMemory_; 0 for a unit not yet met.
+  std::uint32_t* lookup_ = nullptr;
   // Whether every printable ASCII unit (20h-7Eh) is written as its own byte, so that runs of
   // them can be copied several at a time.
   bool asciiAsIs_ = false;
+  // Whether the AVX2 steps run.
+  bool avx2_ = false;
 };
 
 }  // namespace kelvo

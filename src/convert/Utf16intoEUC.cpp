@@ -12,8 +12,6 @@ namespace {
 
 // Units converted into one output block.
 constexpr std::int64_t kBlockUnits = 1 << 17;
-// The largest unit count whose input and output blocks can be addressed.
-constexpr std::int64_t kMaximumUnits = static_cast<std::int64_t>(PTRDIFF_MAX / 4);
 
 }  // namespace
 
@@ -46,7 +44,7 @@ void ConvertUtf16intoEUC::AllocateArrays() {
   // zero-filled: the conversion overwrites what it uses.
   const std::int64_t blockUnits =
       unitCount < kBlockUnits && !input_.Streamed() ? unitCount : kBlockUnits;
-  if (unitCount > kMaximumUnits || !pump_.AllocateInput(2 * blockUnits, 2)) {
+  if (!pump_.AllocateInput(2 * blockUnits, 2)) {
     ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
     Stop(1);
   }

@@ -11,7 +11,6 @@ namespace kelvo {
 
 namespace {
 
-constexpr std::int64_t kMaximumUnits = static_cast<std::int64_t>(PTRDIFF_MAX / 4);
 // Units selected at a time.
 constexpr std::int64_t kBlockUnits = std::int64_t{1} << 17;
 
@@ -97,7 +96,7 @@ void Selecting::AllocateArrays() {
   // the block before, and an output block of two bytes for every unit.
   const std::int64_t blockUnits =
       unitCount < kBlockUnits && !input_.Streamed() ? unitCount : kBlockUnits;
-  if (unitCount > kMaximumUnits || !pump_.AllocateInput(2 * blockUnits, 2)) {
+  if (!pump_.AllocateInput(2 * blockUnits, 2)) {
     ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
     Stop(1);
   }

@@ -71,9 +71,9 @@ class LargeBuffer {
   // Replaces the buffer with one of the given number of bytes (0 gives a usable, empty
   // buffer); false, and empty, when the memory cannot be had.
   [[nodiscard]] bool Allocate(std::int64_t bytes);
-  // Replaces the buffer with zeroed memory for code tables that a run fills at its start:
-  // one large page where the system offers them, so that filling the tables takes one page
-  // fault instead of one for every 4 KB. False, and empty, when it cannot be had.
+  // Replaces the buffer with zeroed memory for code tables, straight from the system: no
+  // byte is cleared by the program, and the pages a run never touches cost nothing. False,
+  // and empty, when it cannot be had.
   [[nodiscard]] bool AllocateTables(std::int64_t bytes);
   void Release();
   std::uint8_t* Data() const { return data_; }

@@ -248,17 +248,23 @@ void LargeBuffer::Release() {
 
 namespace {
 
-// A fresh mapping (zeroed by the system) of at least the given size, starting on a
-// large-page boundary and advised to use large pages.
+// A fresh mapping (zeroed by the system) of at least the given size. One of kMappedFrom or
+// more starts on a large-page boundary and is advised to use large pages; a smaller one is
+// left in small pages, since the first touch of a large page clears all of it (2 MB) where a
+// small table touches a few dozen small pages.
 bool MapLargePages(std::int64_t bytes, void*& mapping, std::int64_t& mappingSize,
                    std::uint8_t*& data) {
+  const bool large = bytes >= kMappedFrom;
   // One large page more than asked, so that the buffer can start on a large-page boundary.
-  const std::int64_t size = (bytes + kLargePage - 1) / kLargePage * kLargePage + kLargePage;
+  const std::int64_t size =
+      large ? (bytes + kLargePage - 1) / kLargePage * kLargePage + kLargePage : bytes;
   void* mapped = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) return false;
   mapping = mapped;
   mappingSize = size;
+  data = static_cast<std::uint8_t*>(mapped);
+  if (!large) return true;
   const auto start = reinterpret_cast<std::uintptr_t>(mapped);
   const auto aligned = (start + kLargePage - 1) & ~static_cast<std::uintptr_t>(kLargePage - 1);
   data = reinterpret_cast<std::uint8_t*>(aligned);

@@ -96,6 +96,55 @@ TEST(AsciiRunsTest, SixteenBytesAgreeWithTheirDefinition) {
   }
 }
 
+TEST(AsciiRunsTest, HighBytesAgreeWithTheirDefinition) {
+  std::mt19937 random(5);
+  for (int round = 0; round < 20000; ++round) {
+    // High and low bytes in runs, so that every count from 0 to 16 occurs.
+    Buffer in(16);
+    const unsigned highShare = random() % 5;
+    for (std::uint8_t& b : in)
+      b = static_cast<std::uint8_t>(random() % 5 < highShare ? 0x80 | random() : random() & 0x7F);
+    int count = 0;
+    while (count < 16 && in[count] >= 0x80) ++count;
+    ASSERT_EQ(ascii::LeadingHighBytesPortable(in.data()), count) << round;
+#if defined(__SSE2__)
+    ASSERT_EQ(ascii::LeadingHighBytesSse2(in.data()), count) << round;
+#endif
+  }
+}
+
+TEST(AsciiRunsTest, ClassesAndUnitsAgreeWithTheirDefinition) {
+  std::mt19937 random(6);
+  for (int round = 0; round < 5000; ++round) {
+    const Buffer in = RandomText(random, 64, round % 2 == 1);
+    ascii::ByteClasses expected{};
+    for (int i = 0; i < 64; ++i) {
+      const std::uint64_t bit = std::uint64_t{1} << i;
+      const std::uint8_t b = in[i];
+      expected.high |= b >= 0x80 ? bit : 0;
+      expected.printable |= b >= 0x20 && b <= 0x7E ? bit : 0;
+      expected.tab |= b == 0x09 ? bit : 0;
+      expected.lf |= b == 0x0A ? bit : 0;
+      expected.cr |= b == 0x0D ? bit : 0;
+    }
+    int nonzero = 0;
+    while (nonzero < 8 && (in[2 * nonzero] | in[2 * nonzero + 1]) != 0) ++nonzero;
+    std::vector<ascii::ByteClasses> classes = {ascii::ClassifyBytesPortable(in.data())};
+    std::vector<int> units = {ascii::LeadingNonzeroUnitsPortable(in.data())};
+#if defined(__SSE2__)
+    classes.push_back(ascii::ClassifyBytesSse2(in.data()));
+    units.push_back(ascii::LeadingNonzeroUnitsSse2(in.data()));
+#endif
+    for (const ascii::ByteClasses& c : classes) {
+      ASSERT_EQ(
+          std::vector({c.high, c.printable, c.tab, c.lf, c.cr}),
+          std::vector({expected.high, expected.printable, expected.tab, expected.lf, expected.cr}))
+          << round;
+    }
+    for (const int n : units) ASSERT_EQ(n, nonzero) << round;
+  }
+}
+
 class EncoderKernelTest : public test::ForwardTableFixture {};
 
 // UTF-16 text of every kind of unit: ASCII runs, controls, line ends, mapped and unmapped
@@ -122,28 +171,29 @@ TEST_F(EncoderKernelTest, BlockPathMatchesUnitByUnit) {
                                    u"\xFFFF"};
   std::mt19937 random(3);
   std::u16string text;
-  while (text.size() < 40000) text += pieces[random() % std::size(pieces)];
+  // Long runs of the plainer pieces too, for the steps of sixteen units.
+  while (text.size() < 40000) {
+    const std::u16string& piece = pieces[random() % std::size(pieces)];
+    for (unsigned n = random() % 4 == 0 ? 1 + random() % 30 : 1; n > 0; --n) text += piece;
+  }
   const std::string bytes = test::Utf16(text, false);
   const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
   const auto size = static_cast<std::int64_t>(bytes.size());
   for (const LineEndMode mode : {LineEndMode::CrLf, LineEndMode::Lf, LineEndMode::AsRead}) {
     for (const Controls controls : {Controls::Kept, Controls::Removed}) {
       const EncoderRules rules{.lineEnds = mode, .controls = controls};
-      Utf16Encoder fast;
-      Utf16Encoder oracle(Utf16Encoder::Steps::UnitByUnit);
-      ASSERT_TRUE(fast.Build(table, rules));
-      ASSERT_TRUE(oracle.Build(table, rules));
-      Buffer fastOut(bytes.size() + 2);
-      Buffer oracleOut(bytes.size() + 2);
-      std::int64_t fastUsed = 0;
-      std::int64_t oracleUsed = 0;
-      const std::int64_t fastSize = fast.Convert(in, size, true, fastOut.data(), fastUsed);
-      const std::int64_t oracleSize = oracle.Convert(in, size, true, oracleOut.data(), oracleUsed);
-      ASSERT_EQ(fastUsed, size);
-      ASSERT_EQ(oracleUsed, size);
-      fastOut.resize(static_cast<std::size_t>(fastSize));
-      oracleOut.resize(static_cast<std::size_t>(oracleSize));
-      EXPECT_EQ(fastOut, oracleOut);
+      auto convert = [&](Utf16Encoder::Steps steps) {
+        Utf16Encoder encoder(steps);
+        EXPECT_TRUE(encoder.Build(table, rules));
+        Buffer out(bytes.size());
+        std::int64_t used = 0;
+        out.resize(static_cast<std::size_t>(encoder.Convert(in, size, true, out.data(), used)));
+        EXPECT_EQ(used, size);
+        return out;
+      };
+      const Buffer oracle = convert(Utf16Encoder::Steps::UnitByUnit);
+      EXPECT_EQ(convert(Utf16Encoder::Steps::Fast), oracle);
+      EXPECT_EQ(convert(Utf16Encoder::Steps::Baseline), oracle);
     }
   }
 }
@@ -157,13 +207,17 @@ TEST(DecoderKernelTest, BlockPathMatchesByteByByte) {
                      static_cast<std::int64_t>(records.size()));
   std::mt19937 random(4);
   Buffer input;
-  while (input.size() < 40000) {
+  // Long enough for the window steps, which a short input does not pay for.
+  while (input.size() < 100000) {
     const Buffer piece = RandomText(random, 1 + random() % 40, false);
     input.insert(input.end(), piece.begin(), piece.end());
     const std::uint8_t sequences[][3] = {
         {0xA4, 0xA2, 0}, {0xA4, 0xA3, 0}, {0x8E, 0xB1, 0}, {0x8F, 0xA2, 0xB7}};
-    const auto& s = sequences[random() % std::size(sequences)];
-    input.insert(input.end(), s, s + (s[2] != 0 ? 3 : 2));
+    // Runs of sequences, mostly of the mapped one, long enough to fill the block steps.
+    for (unsigned n = 1 + random() % 20; n > 0; --n) {
+      const auto& s = sequences[random() % 8 < 5 ? 0 : random() % std::size(sequences)];
+      input.insert(input.end(), s, s + (s[2] != 0 ? 3 : 2));
+    }
   }
   const auto size = static_cast<std::int64_t>(input.size());
   for (const EucOutputForm& form : {kUtf16Output, kShiftJisOutput}) {
