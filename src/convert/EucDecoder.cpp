@@ -297,11 +297,17 @@ bool EucDecoder::MakePairOutput() {
   return true;
 }
 
+bool EucDecoder::PrepareLargeBlockSteps() {
+  if (avx2_ && stepRules_.pairOutput == nullptr && !MakePairOutput()) {
+    avx2_ = false;
+    return false;
+  }
+  return true;
+}
+
 std::int64_t EucDecoder::Convert(const std::uint8_t* in, std::int64_t size, bool final,
                                  std::uint8_t* out, std::int64_t& consumed) {
-  if (avx2_ && stepRules_.pairOutput == nullptr && size >= kAvx2From && !MakePairOutput()) {
-    avx2_ = false;
-  }
+  if (size >= kAvx2From) static_cast<void>(PrepareLargeBlockSteps());
   std::uint8_t* o = out;
   std::int64_t lineEnds = 0;
   const std::uint8_t* const stopped = form_.wideUnits

@@ -76,6 +76,11 @@ class EucDecoder : public BlockKernel {
   // The most input bytes that Convert leaves for the next block.
   static constexpr std::int64_t kMostCarried = 2;
 
+  // Makes ready now the steps that otherwise wait for the first large block (those of AVX2,
+  // where the processor has it), so that a small input takes them too; false when their
+  // memory cannot be had, and the decoder then goes on without them.
+  bool PrepareLargeBlockSteps();
+
   // The LF line ends met (LF bytes without a mapping) since the decoder was made.
   std::int64_t LineEnds() const { return lineEnds_; }
 
