@@ -2,7 +2,7 @@
 // of 80h and above measured at once: the converters' instruction-set tricks. Each helper has
 // an SSE2 form and, beside it, a portable form that gives the same result; the portable form
 // serves where SSE2 is missing, and the tests hold the two against each other on random
-// input.
+// input. Below them, the steps of sixteen units or bytes where the processor has AVX2.
 #pragma once
 
 #include <bit>
@@ -163,152 +163,6 @@ inline int LeadingHighBytes(const std::uint8_t* in) {
 #endif
 }
 
-// --- Sixteen bytes copied whole ----------------------------------------------------------
-// The sixteen bytes at in go to out, each widened to a UTF-16 unit (the byte, then 0) when
-// wide: 16 or 32 bytes.
-
-inline void CopyBytesPortable(const std::uint8_t* in, std::uint8_t* out, bool wide) {
-  if (!wide) {
-    std::memcpy(out, in, 16);
-    return;
-  }
-  for (int i = 0; i < 16; ++i) {
-    out[2 * i] = in[i];
-    out[2 * i + 1] = 0;
-  }
-}
-
-#if defined(__SSE2__)
-inline void CopyBytesSse2(const std::uint8_t* in, std::uint8_t* out, bool wide) {
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-  if (wide) {
-    const __m128i zero = _mm_setzero_si128();
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(v, zero));
-  } else {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
-  }
-}
-#endif
-
-inline void CopyBytes(const std::uint8_t* in, std::uint8_t* out, bool wide) {
-#if defined(__SSE2__)
-  CopyBytesSse2(in, out, wide);
-#else
-  CopyBytesPortable(in, out, wide);
-#endif
-}
-
-// --- Eight UTF-16 units, none of them 0 ----------------------------------------------------
-// How many of the eight 16-bit units at in, from the first, are not 0 (0 to 8).
-
-inline int LeadingNonzeroUnitsPortable(const std::uint8_t* in) {
-  int count = 0;
-  while (count < 8 && (in[2 * count] | in[2 * count + 1]) != 0) ++count;
-  return count;
-}
-
-#if defined(__SSE2__)
-inline int LeadingNonzeroUnitsSse2(const std::uint8_t* in) {
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-  const unsigned zero =
-      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_setzero_si128())));
-  return std::countr_zero(zero | 0x10000u) / 2;
-}
-#endif
-
-inline int LeadingNonzeroUnits(const std::uint8_t* in) {
-#if defined(__SSE2__)
-  return LeadingNonzeroUnitsSse2(in);
-#else
-  return LeadingNonzeroUnitsPortable(in);
-#endif
-}
-
-// --- The classes of sixty-four bytes ----------------------------------------------------
-// Bit i of each mask tells about the byte in[i].
-struct ByteClasses {
-  std::uint64_t high;       // 80h and above
-  std::uint64_t printable;  // 20h-7Eh
-  std::uint64_t tab;        // 09h
-  std::uint64_t lf;         // 0Ah
-  std::uint64_t cr;         // 0Dh
-};
-
-namespace detail {
-// The high bit of each byte of v, gathered into the low eight bits (byte 0 to bit 0).
-inline std::uint64_t HighBits(std::uint64_t v) {
-  return ((v & 0x8080808080808080u) >> 7) * 0x0102040810204080u >> 56;
-}
-// 80h in each byte of v that equals c, 0 in the others.
-inline std::uint64_t EqualBytes(std::uint64_t v, std::uint8_t c) {
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
-  const std::uint64_t x = v ^ (0x0101010101010101u * c);
-  return ~(((x & kLow7) + kLow7) | x | kLow7);
-}
-}  // namespace detail
-
-inline ByteClasses ClassifyBytesPortable(const std::uint8_t* in) {
-  ByteClasses c{};
-  if constexpr (std::endian::native != std::endian::little) {
-    for (int i = 0; i < 64; ++i) {
-      const std::uint64_t bit = std::uint64_t{1} << i;
-      const std::uint8_t b = in[i];
-      c.high |= b >= 0x80 ? bit : 0;
-      c.printable |= b >= 0x20 && b <= 0x7E ? bit : 0;
-      c.tab |= b == 0x09 ? bit : 0;
-      c.lf |= b == 0x0A ? bit : 0;
-      c.cr |= b == 0x0D ? bit : 0;
-    }
-    return c;
-  }
-  // Eight bytes in each 64-bit word, each class found in every byte at once.
-  for (int word = 0; word < 8; ++word) {
-    std::uint64_t v;
-    std::memcpy(&v, in + 8 * word, 8);
-    constexpr std::uint64_t kBit7 = 0x8080808080808080u;
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
-    const std::uint64_t low = v & kLow7;
-    // As in CopyPrintableBytesPortable: no lane carries into the next.
-    const std::uint64_t printable =
-        (low + 0x6060606060606060u) & ~(low + 0x0101010101010101u) & ~v & kBit7;
-    const int shift = 8 * word;
-    c.high |= detail::HighBits(v) << shift;
-    c.printable |= detail::HighBits(printable) << shift;
-    c.tab |= detail::HighBits(detail::EqualBytes(v, 0x09)) << shift;
-    c.lf |= detail::HighBits(detail::EqualBytes(v, 0x0A)) << shift;
-    c.cr |= detail::HighBits(detail::EqualBytes(v, 0x0D)) << shift;
-  }
-  return c;
-}
-
-#if defined(__SSE2__)
-inline ByteClasses ClassifyBytesSse2(const std::uint8_t* in) {
-  ByteClasses c{};
-  for (int part = 0; part < 4; ++part) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * part));
-    const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x1F)),
-                                            _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
-    auto mask = [](__m128i m) { return static_cast<std::uint64_t>(_mm_movemask_epi8(m)); };
-    const int shift = 16 * part;
-    c.high |= mask(v) << shift;
-    c.printable |= mask(printable) << shift;
-    c.tab |= mask(_mm_cmpeq_epi8(v, _mm_set1_epi8(0x09))) << shift;
-    c.lf |= mask(_mm_cmpeq_epi8(v, _mm_set1_epi8(0x0A))) << shift;
-    c.cr |= mask(_mm_cmpeq_epi8(v, _mm_set1_epi8(0x0D))) << shift;
-  }
-  return c;
-}
-#endif
-
-inline ByteClasses ClassifyBytes(const std::uint8_t* in) {
-#if defined(__SSE2__)
-  return ClassifyBytesSse2(in);
-#else
-  return ClassifyBytesPortable(in);
-#endif
-}
-
 // --- Sixteen units or bytes at a step, where the processor has AVX2 -------------------------
 // These are built only for 64-bit x86 with a GNU compiler, and run only where the processor
 // and the system offer AVX2; each stands beside the portable step of the kernel that calls
@@ -330,5 +184,29 @@ inline constexpr int kEntryCountShift = 30;
 // bytes past them may be written too, within the room of the units after the group.
 const std::uint8_t* EncodePlainUnitsAvx2(const std::uint8_t* in, const std::uint8_t* stop,
                                          const std::uint32_t* lookup, std::uint8_t*& out);
+
+// The rules of DecodeSequencesAvx2 for one conversion.
+struct EucStepRules {
+  // For every two-byte key (second byte times 256 plus first) whose bytes are both 80h or
+  // above: its two output bytes when the key gives its two value bytes as they stand, else
+  // 0 0. 131,072 bytes.
+  const std::uint8_t* pairOutput;
+  bool wide;         // each output byte of a one-byte character is a UTF-16 unit
+  bool tabs;         // 09h gives itself
+  bool lineFeeds;    // 0Ah gives itself, a line end
+  bool returns;      // 0Dh gives itself
+  bool returnFeeds;  // 0Dh 0Ah together give themselves, the 0Ah a line end
+};
+
+// Decodes EUC-JP sixty-four bytes at a time from p, while at least 96 bytes lie before end:
+// a printable ASCII byte, or a control byte the rules name, gives itself; a two-byte
+// sequence of bytes of 80h and above gives its output bytes from the rules' table. Stops at
+// the first sixteen bytes that hold anything else, at the start of a character, and returns
+// where it stopped; out is moved past the bytes written (up to 32 more may be written past
+// them, within the room of the input not yet decoded) and the line ends taken are added to
+// lineEnds.
+const std::uint8_t* DecodeSequencesAvx2(const std::uint8_t* p, const std::uint8_t* end,
+                                        const EucStepRules& rules, std::uint8_t*& out,
+                                        std::int64_t& lineEnds);
 
 }  // namespace kelvo::ascii

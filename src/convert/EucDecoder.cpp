@@ -48,17 +48,10 @@ inline void PutValueBytes(std::uint8_t* o, std::uint32_t entry) {
 constexpr std::int64_t kSlack = 64;
 // Bytes looked at by one step of an ASCII run.
 constexpr std::int64_t kRunStep = 16;
-// The window steps: bytes classified at once, the most plain bytes and two-byte sequences
-// taken by one step, and the bytes past a window that a step may read.
-constexpr int kWindow = 64;
-constexpr int kMostPlain = 32;
-constexpr int kMostPairs = 8;
-constexpr std::int64_t kWindowReach = 32;
-
-// The bits below bit n of a 64-bit mask (all of them for n of 64 or more).
-inline std::uint64_t Below(int n) {
-  return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
-}
+// The AVX2 steps: the bytes they need before the end of the input, and the block size from
+// which they pay for their table.
+constexpr std::int64_t kAvx2Reach = 96;
+constexpr std::int64_t kAvx2From = std::int64_t{1} << 16;
 
 }  // namespace
 
@@ -92,17 +85,17 @@ EucDecoder::EucDecoder(const EucCodeTable& table, const EucOutputForm& form, Lin
       put(a, static_cast<std::uint8_t>(b));
     }
   }
-  asciiRuns_ = steps == Steps::Fast;
-  pairRuns_ = steps == Steps::Fast;
+  asciiRuns_ = steps != Steps::ByteByByte;
+  pairRuns_ = steps != Steps::ByteByByte;
   for (int b = 0x20; b < 0x7F; ++b) {
     const SingleAction& a = single_[b];
     if (a.length != width || a.bytes[0] != b || (width == 2 && a.bytes[1] != 0)) {
       asciiRuns_ = false;
     }
   }
-  // Which control bytes the window steps may pass as plain bytes: those that give
-  // themselves alone (an LF counted as a line end), and a CR LF whose CR gives nothing and
-  // whose LF gives CR LF.
+  // Which control bytes the AVX2 steps may pass as plain bytes: those that give themselves
+  // alone (an LF counted as a line end), and a CR LF whose CR gives nothing and whose LF
+  // gives CR LF.
   auto gives = [&](std::uint8_t b, std::initializer_list<std::uint8_t> bytes,
                    std::uint8_t lineEnd) {
     SingleAction expected{{0, 0, 0, 0}, 0, lineEnd};
@@ -111,11 +104,13 @@ EucDecoder::EucDecoder(const EucCodeTable& table, const EucOutputForm& form, Lin
     return a.length == expected.length && a.lineEnd == expected.lineEnd &&
            std::memcmp(a.bytes, expected.bytes, a.length) == 0;
   };
-  windows_ = asciiRuns_;
-  tabsAsRead_ = gives(0x09, {0x09}, 0);
-  lineFeedsAsRead_ = gives(kLf, {kLf}, 1);
-  returnsAsRead_ = gives(kCr, {kCr}, 0);
-  crLfAsRead_ = gives(kCr, {}, 0) && gives(kLf, {kCr, kLf}, 1);
+  avx2_ = steps == Steps::Fast && asciiRuns_ && ascii::Avx2Usable();
+  stepRules_ = ascii::EucStepRules{.pairOutput = nullptr,
+                                   .wide = form.wideUnits,
+                                   .tabs = gives(0x09, {0x09}, 0),
+                                   .lineFeeds = gives(kLf, {kLf}, 1),
+                                   .returns = gives(kCr, {kCr}, 0),
+                                   .returnFeeds = gives(kCr, {}, 0) && gives(kLf, {kCr, kLf}, 1)};
 }
 
 std::int64_t EucDecoder::Capacity(const EucOutputForm& form, std::int64_t size) {
@@ -163,48 +158,6 @@ std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::
 }
 
 template <bool kWide>
-inline const std::uint8_t* EucDecoder::DecodeWindow(const std::uint8_t* p, std::uint8_t*& out,
-                                                    std::int64_t& lineEnds) const {
-  const ascii::ByteClasses classes = ascii::ClassifyBytes(p);
-  std::uint64_t plain = classes.printable;
-  if (tabsAsRead_) plain |= classes.tab;
-  if (lineFeedsAsRead_) plain |= classes.lf;
-  if (returnsAsRead_) plain |= classes.cr;
-  // A CR LF whose two bytes lie within the window.
-  if (crLfAsRead_) plain |= (classes.cr & classes.lf >> 1) | (classes.lf & classes.cr << 1);
-  const std::uint64_t high = classes.high;
-  const std::uint8_t* const pairOutput = pairOutput_;
-  std::uint8_t* o = out;
-  int at = 0;
-  while (at < kWindow) {
-    // Plain bytes, copied (widened for UTF-16) whether or not all of them count: one step
-    // takes up to kMostPlain of them.
-    const int plainCount = std::min(std::countr_one(plain >> at), kMostPlain);
-    ascii::CopyBytes(p + at, o, kWide);
-    ascii::CopyBytes(p + at + 16, o + (kWide ? 32 : 16), kWide);
-    at += plainCount;
-    o += kWide ? 2 * plainCount : plainCount;
-    // Then the two-byte sequences of a run of high bytes, the last one taking the byte
-    // after the window when the run reaches it: all eight stored, then read back together,
-    // so that one whose key does not simply give its two bytes (0) leaves the rest to the
-    // general step.
-    const int highCount = at < kWindow ? std::countr_one(high >> at) : 0;
-    const int pairs = std::min((highCount + (at + highCount == kWindow ? 1 : 0)) / 2, kMostPairs);
-    for (int k = 0; k < kMostPairs; ++k) {
-      std::memcpy(o + 2 * k, pairOutput + 2 * KeyAt(p + at + 2 * k), 2);
-    }
-    if (ascii::LeadingNonzeroUnits(o) < pairs) break;
-    at += 2 * pairs;
-    o += 2 * pairs;
-    if (plainCount + pairs == 0) break;
-  }
-  // The line feeds taken, each a plain byte.
-  lineEnds += std::popcount(classes.lf & Below(at));
-  out = o;
-  return p + at;
-}
-
-template <bool kWide>
 inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const std::uint8_t* end,
                                                    bool final, std::uint8_t*& out,
                                                    std::int64_t& lineEnds) const {
@@ -214,15 +167,18 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
   const SingleAction* const single = single_;
   const bool asciiRuns = asciiRuns_;
   const bool pairRuns = pairRuns_;
-  const bool windows = windows_ && pairOutput_ != nullptr;
+  const bool avx2 = avx2_ && stepRules_.pairOutput != nullptr;
   std::uint8_t* o = out;
   std::int64_t ends = 0;
+  // Where the AVX2 steps may be tried again after they left the bytes at a place.
+  const std::uint8_t* retry = p;
   while (p < end) {
-    if (windows && end - p >= kWindow + kWindowReach) {
+    if (avx2 && p >= retry && end - p >= kAvx2Reach) {
       const std::uint8_t* const from = p;
-      p = DecodeWindow<kWide>(p, o, ends);
-      // A byte that the window steps do not take goes through one general step.
+      p = ascii::DecodeSequencesAvx2(p, end, stepRules_, o, ends);
       if (p != from) continue;
+      // What they leave, the steps below take for the next sixteen bytes at least.
+      retry = p + 16;
     }
     const std::uint8_t b = *p;
     if (b < 0x80) {
@@ -313,7 +269,7 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
         }
         p = next;
       }
-    } while (!windows && p < end && *p >= 0x80);
+    } while (p < end && *p >= 0x80);
   }
   out = o;
   lineEnds += ends;
@@ -337,17 +293,21 @@ bool EucDecoder::MakePairOutput() {
       }
     }
   }
-  pairOutput_ = output;
+  stepRules_.pairOutput = output;
+  return true;
+}
+
+bool EucDecoder::PrepareLargeBlockSteps() {
+  if (avx2_ && stepRules_.pairOutput == nullptr && !MakePairOutput()) {
+    avx2_ = false;
+    return false;
+  }
   return true;
 }
 
 std::int64_t EucDecoder::Convert(const std::uint8_t* in, std::int64_t size, bool final,
                                  std::uint8_t* out, std::int64_t& consumed) {
-  // The window steps pay for their table only on a large block.
-  constexpr std::int64_t kWindowsFrom = std::int64_t{1} << 16;
-  if (windows_ && pairOutput_ == nullptr && size >= kWindowsFrom && !MakePairOutput()) {
-    windows_ = false;
-  }
+  if (size >= kAvx2From) static_cast<void>(PrepareLargeBlockSteps());
   std::uint8_t* o = out;
   std::int64_t lineEnds = 0;
   const std::uint8_t* const stopped = form_.wideUnits

@@ -19,6 +19,7 @@
 #include <array>
 #include <cstdint>
 
+#include "convert/AsciiRuns.h"
 #include "convert/ConversionRules.h"
 #include "convert/EucCodeTable.h"
 #include "convert/StreamPump.h"
@@ -47,9 +48,10 @@ inline constexpr EucOutputForm kShiftJisOutput{.byteOrderMark = false,
 
 class EucDecoder : public BlockKernel {
  public:
-  // Which of the loop's steps run: all of them, or only the byte-by-byte ones, which are
-  // the oracle of the fast ones.
-  enum class Steps { Fast, ByteByByte };
+  // Which of the loop's steps run: all of them; all but those of an instruction set that
+  // the build does not assume (AVX2), which the processor may lack; or only the byte-by-byte
+  // ones, which are the oracle of the others.
+  enum class Steps { Fast, Baseline, ByteByByte };
 
   EucDecoder(const EucCodeTable& table, const EucOutputForm& form, LineEndMode mode,
              Controls controls, Steps steps = Steps::Fast);
@@ -74,6 +76,11 @@ class EucDecoder : public BlockKernel {
   // The most input bytes that Convert leaves for the next block.
   static constexpr std::int64_t kMostCarried = 2;
 
+  // Makes ready now the steps that otherwise wait for the first large block (those of AVX2,
+  // where the processor has it), so that a small input takes them too; false when their
+  // memory cannot be had, and the decoder then goes on without them.
+  bool PrepareLargeBlockSteps();
+
   // The LF line ends met (LF bytes without a mapping) since the decoder was made.
   std::int64_t LineEnds() const { return lineEnds_; }
 
@@ -90,17 +97,9 @@ class EucDecoder : public BlockKernel {
   template <bool kWide>
   const std::uint8_t* DecodeBytes(const std::uint8_t* p, const std::uint8_t* end, bool final,
                                   std::uint8_t*& out, std::int64_t& lineEnds) const;
-  // Decodes the bytes of the window of kWindow bytes at p, a run of plain bytes and then a
-  // run of mapped two-byte sequences at a time, into out (moved past the bytes written).
-  // Returns where it stopped: past the window (the last sequence may take the byte after
-  // it), or at a byte that needs the general step. The window and kWindowReach bytes after
-  // it must lie before the end of the input.
-  // Makes the output of the two-byte keys for the window steps; false when its memory
-  // cannot be had.
+  // Makes the output of the two-byte keys for the AVX2 steps; false when its memory cannot
+  // be had.
   bool MakePairOutput();
-  template <bool kWide>
-  const std::uint8_t* DecodeWindow(const std::uint8_t* p, std::uint8_t*& out,
-                                   std::int64_t& lineEnds) const;
   // Decodes the two or three bytes at p, at least two before end, whose key has neither a
   // two-byte nor a one-byte mapping, into out; returns the bytes written. next is set to the
   // position after the sequence, or to null when a three-byte sequence needs a byte past
@@ -118,18 +117,11 @@ class EucDecoder : public BlockKernel {
   bool asciiRuns_ = false;
   // Runs of two-byte sequences are looked up several at a time.
   bool pairRuns_ = false;
-  // The window steps: on when printable ASCII gives itself; then these control bytes give
-  // themselves too, and a CR LF gives itself where a lone CR or LF does not.
-  bool windows_ = false;
-  bool tabsAsRead_ = false;
-  bool lineFeedsAsRead_ = false;
-  bool returnsAsRead_ = false;
-  bool crLfAsRead_ = false;
-  // The output of every two-byte key, both bytes 80h or above, that gives its two value
-  // bytes as they stand: those bytes, in output order; 0 for any other key. Made for the
-  // window steps when the first large block comes.
+  // The AVX2 steps: their rules, and the output of the two-byte keys in the rules, made
+  // when the first large block comes.
+  bool avx2_ = false;
+  ascii::EucStepRules stepRules_{};
   platform::LargeBuffer pairOutputMemory_;
-  const std::uint8_t* pairOutput_ = nullptr;
   std::int64_t lineEnds_ = 0;
 };
 
