@@ -30,6 +30,7 @@ void Compare(const EucCodeTable& table, const EucOutputForm& form, std::uint8_t 
   const auto capacity = static_cast<std::size_t>(EucDecoder::Capacity(form, length));
   EucDecoder fast(table, form, mode, controls, EucDecoder::Steps::Fast);
   EucDecoder oracle(table, form, mode, controls, EucDecoder::Steps::ByteByByte);
+  fuzz::Check(fast.PrepareLargeBlockSteps(), "large-block step memory");
   fuzz::Exact a(capacity);
   fuzz::Exact b(capacity);
   const std::int64_t aBytes = fast.Decode(in.bytes.get(), length, a.bytes.get());
