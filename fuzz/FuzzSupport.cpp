@@ -1,5 +1,6 @@
 #include "FuzzSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -97,6 +98,14 @@ std::unique_ptr<PastoralSceneUTF16> MakeForwardTable(const std::uint8_t* records
   } else {
     table->EnterUnderscoreList(SampleUnderscoreList());
   }
+  return table;
+}
+
+std::unique_ptr<PastoralSceneUTF16> TableForLists() {
+  auto table = std::make_unique<PastoralSceneUTF16>(ListNumbers());
+  Check(table->Usable(), "no memory for the forward table");
+  const std::vector<std::uint8_t>& records = ForwardTableBytes();
+  table->StoreRecords(records.data(), std::min<std::int64_t>(1000, records.size()));
   return table;
 }
 

@@ -66,6 +66,9 @@ const EucCodeTable& RecoderTable();
 // A new forward table with the records and the list.
 std::unique_ptr<PastoralSceneUTF16> MakeForwardTable(const std::uint8_t* records, std::size_t size,
                                                      SurrogateList list);
+// A new forward table with the first records of the derived one and no list: enough for the
+// replacements of a list entered into it to have entries to read.
+std::unique_ptr<PastoralSceneUTF16> TableForLists();
 // The error numbers of the forward program's lists.
 const SurrogateListNumbers& ListNumbers();
 

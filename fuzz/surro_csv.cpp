@@ -1,6 +1,5 @@
 // surro.csv, the list of replacements for supplementary-plane characters, entered into a
 // fresh forward table; then the pairs named by the input's own units are looked up.
-#include <algorithm>
 
 #include "FuzzSupport.h"
 #include "support/Text.h"
@@ -14,11 +13,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  PastoralSceneUTF16 table(fuzz::ListNumbers());
-  fuzz::Check(table.Usable(), "table memory");
-  // The table's first records are enough for the replacements to have entries to read.
-  const std::vector<std::uint8_t>& records = fuzz::ForwardTableBytes();
-  table.StoreRecords(records.data(), std::min<std::int64_t>(1000, records.size()));
+  const std::unique_ptr<PastoralSceneUTF16> made = fuzz::TableForLists();
+  PastoralSceneUTF16& table = *made;
   const std::vector<std::uint8_t> bytes(data, data + size);
   table.EnterSurrogateList(bytes);
   for (std::size_t i = 0; i + 4 <= size; i += 2) {

@@ -1,6 +1,5 @@
 // surro.txt, the list of supplementary-plane code points written as the fullwidth low line,
 // entered into a fresh forward table: each line entered must map its own code point.
-#include <algorithm>
 #include <string>
 
 #include "FuzzSupport.h"
@@ -15,11 +14,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  PastoralSceneUTF16 table(fuzz::ListNumbers());
-  fuzz::Check(table.Usable(), "table memory");
-  // The table's first records are enough for the replacements to have entries to read.
-  const std::vector<std::uint8_t>& records = fuzz::ForwardTableBytes();
-  table.StoreRecords(records.data(), std::min<std::int64_t>(1000, records.size()));
+  const std::unique_ptr<PastoralSceneUTF16> made = fuzz::TableForLists();
+  PastoralSceneUTF16& table = *made;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   table.EnterUnderscoreList(text);
   // Every line of the list up to the first empty one that names a code point from 20000h
