@@ -241,10 +241,13 @@ measure() { # D KEY NAME SIZE(big|small) SHELL_COMMAND
     args+=(-N)
     if [[ -n $stdout ]]; then
       args+=(--output "$stdout")
-    else
-      # A command that names its output file writes a new one each run, as a peer writing
-      # to standard output appends to one file: emptying a file of hundreds of megabytes
-      # first is the file system's work, not the converter's.
+    elif [[ $4 == big ]]; then
+      # hyperfine opens a peer's output file, emptying it, before it starts each run. A
+      # command that names its own output file would do that emptying itself, inside the
+      # timed run: on the big file that times the file system freeing hundreds of megabytes,
+      # so the file is removed before each run there (untimed). On the 1 KB file it empties
+      # its last output, which costs next to nothing, where a new file in each timed run
+      # would cost ours a directory entry and an inode that the peers never pay.
       local named=${direct##* }
       args+=(--prepare "rm -f $named")
     fi
