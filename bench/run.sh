@@ -241,13 +241,12 @@ measure() { # D KEY NAME SIZE(big|small) SHELL_COMMAND
     args+=(-N)
     if [[ -n $stdout ]]; then
       args+=(--output "$stdout")
-    elif [[ $4 == big ]]; then
+    else
       # hyperfine opens a peer's output file, emptying it, before it starts each run. A
-      # command that names its own output file would do that emptying itself, inside the
-      # timed run: on the big file that times the file system freeing hundreds of megabytes,
-      # so the file is removed before each run there (untimed). On the 1 KB file it empties
-      # its last output, which costs next to nothing, where a new file in each timed run
-      # would cost ours a directory entry and an inode that the peers never pay.
+      # command that names its own output file would empty it inside the timed run, which on
+      # ext4 costs more than making a new file even for 1 KB, and on the big file times the
+      # file system freeing hundreds of megabytes; so the file is removed before each run
+      # (untimed) and each run writes a new one.
       local named=${direct##* }
       args+=(--prepare "rm -f $named")
     fi
