@@ -421,6 +421,8 @@ bool OutputFile::Close() {
   // A replacement is put in place only when all of it is on disk, with the old file's
   // attributes. Renaming over a file that another process has open without sharing, or that
   // another run is replacing at the same moment, is refused for a while: it is tried again.
+  // The rename always replaces: a target that was missing when this run began may have been
+  // put in place since by a concurrent run (two derivations of one table).
   const std::wstring temporary = Wide(temporary_);
   const std::wstring target = Wide(target_);
   bool ok = !failed_ && FlushFileBuffers(handle) != 0;
@@ -432,7 +434,7 @@ bool OutputFile::Close() {
     }
   }
   if (ok) {
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (targetExists_ ? MOVEFILE_REPLACE_EXISTING : 0);
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | MOVEFILE_REPLACE_EXISTING;
     DWORD pause = 1;
     for (DWORD waited = 0;;) {
       ok = MoveFileExW(temporary.c_str(), target.c_str(), flags) != 0;
