@@ -51,6 +51,21 @@ bool StreamPump::AllocateOutput(std::int64_t bytes) {
   return output_.Allocate(bytes);
 }
 
+bool StreamPump::AllocateUnitBlocks(std::int64_t unitCount, bool streamed, std::int64_t outputSlack,
+                                    int unitArray, int outputArray) {
+  constexpr std::int64_t kBlockUnits = std::int64_t{1} << 17;
+  const std::int64_t blockUnits = unitCount < kBlockUnits && !streamed ? unitCount : kBlockUnits;
+  if (!AllocateInput(2 * blockUnits, 2)) {
+    ReportError(ErrorMessage(u"SetLength()", unitArray, ToText(unitCount)));
+    return false;
+  }
+  if (!AllocateOutput(2 * blockUnits + outputSlack)) {
+    ReportError(ErrorMessage(u"SetLength()", outputArray, ToText(2 * unitCount)));
+    return false;
+  }
+  return true;
+}
+
 PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const PumpTarget& target) {
   auto readFailed = [&] {
     input.Close();

@@ -91,6 +91,13 @@ class StreamPump {
   [[nodiscard]] bool AllocateInput(std::int64_t block, std::int64_t carried);
   // The output of one block; false when the memory cannot be had.
   [[nodiscard]] bool AllocateOutput(std::int64_t bytes);
+  // Both blocks for a UTF-16 input of unitCount units: an input block of up to 131,072
+  // units (the whole input when it is smaller and not streamed) with room for one unit
+  // carried over, and an output block of two bytes a unit and outputSlack bytes more.
+  // Neither is zero-filled. A failure is reported as "SetLength()" with unitArray and the
+  // unit count, or with outputArray and twice it; false then.
+  [[nodiscard]] bool AllocateUnitBlocks(std::int64_t unitCount, bool streamed,
+                                        std::int64_t outputSlack, int unitArray, int outputArray);
   bool Allocated() const { return input_ && output_; }
 
   // Reads the input (opened again when it is a regular file), converts it a block at a time

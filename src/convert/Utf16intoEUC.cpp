@@ -8,13 +8,6 @@
 
 namespace kelvo {
 
-namespace {
-
-// Units converted into one output block.
-constexpr std::int64_t kBlockUnits = 1 << 17;
-
-}  // namespace
-
 ConvertUtf16intoEUC::ConvertUtf16intoEUC(const EngineRecord& record,
                                          const SurrogateListNumbers& lists)
     : ConversionEngine(record.numbers, record.table.tables.tableReport),
@@ -38,18 +31,10 @@ void ConvertUtf16intoEUC::AllocateArrays() {
     ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
     return;
   }
-  // The input is converted one block at a time: a block of units, with room for a unit
-  // kept from the block before, and a block of output, with room for the two bytes that
-  // every unit may give and for a pair's low surrogate past the block. Neither is
-  // zero-filled: the conversion overwrites what it uses.
-  const std::int64_t blockUnits =
-      unitCount < kBlockUnits && !input_.Streamed() ? unitCount : kBlockUnits;
-  if (!pump_.AllocateInput(2 * blockUnits, 2)) {
-    ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
-    Stop(1);
-  }
-  if (!pump_.AllocateOutput(2 * blockUnits + 2)) {
-    ReportError(ErrorMessage(u"SetLength()", numbers_.outputArray, ToText(2 * unitCount)));
+  // The input is converted a block at a time; the output block has room for a pair's low
+  // surrogate past the block.
+  if (!pump_.AllocateUnitBlocks(unitCount, input_.Streamed(), 2, numbers_.unitArray,
+                                numbers_.outputArray)) {
     Stop(1);
   }
 }

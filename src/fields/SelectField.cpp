@@ -9,13 +9,6 @@
 
 namespace kelvo {
 
-namespace {
-
-// Units selected at a time.
-constexpr std::int64_t kBlockUnits = std::int64_t{1} << 17;
-
-}  // namespace
-
 FieldSelection::FieldSelection(const Utf16Encoder& encoder, std::int32_t fieldNumber)
     : encoder_(encoder), fieldNumber_(fieldNumber), keeping_(fieldNumber == 1) {}
 
@@ -92,16 +85,9 @@ void Selecting::AllocateArrays() {
     ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
     return;
   }
-  // The input is selected a block at a time: a block of units with room for one kept from
-  // the block before, and an output block of two bytes for every unit.
-  const std::int64_t blockUnits =
-      unitCount < kBlockUnits && !input_.Streamed() ? unitCount : kBlockUnits;
-  if (!pump_.AllocateInput(2 * blockUnits, 2)) {
-    ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
-    Stop(1);
-  }
-  if (!pump_.AllocateOutput(2 * blockUnits + 4)) {
-    ReportError(ErrorMessage(u"SetLength()", numbers_.outputArray, ToText(2 * unitCount)));
+  // The input is selected a block at a time.
+  if (!pump_.AllocateUnitBlocks(unitCount, input_.Streamed(), 4, numbers_.unitArray,
+                                numbers_.outputArray)) {
     Stop(1);
   }
 }
