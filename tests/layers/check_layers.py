@@ -14,6 +14,9 @@ import sys
 
 INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', re.MULTILINE)
 LAYER_LINE = re.compile(r"^\d+\.\s+`([a-z]+)/`", re.MULTILINE)
+# A folder that stands beside the top of the list, not on it, names the folders below it that
+# it must never include: "never including `cmdline/` or `drivers/`".
+NEVER = re.compile(r"^\d+\.\s+`([a-z]+)/`[^\n]*?never including ([^\n:]*)", re.MULTILINE)
 
 
 def layers_of(architecture):
@@ -24,6 +27,17 @@ def layers_of(architecture):
     if not section:
         return None
     return LAYER_LINE.findall(section.group(1))
+
+
+def forbidden_of(architecture):
+    """For each folder that stands beside the list's top, the folders it must never include."""
+    with open(architecture, encoding="utf-8") as f:
+        text = f.read()
+    section = re.search(r"^## Layers\n(.*?)(?=^## |\Z)", text, re.MULTILINE | re.DOTALL)
+    if not section:
+        return {}
+    return {folder: set(re.findall(r"`([a-z]+)/`", rest))
+            for folder, rest in NEVER.findall(section.group(1))}
 
 
 def cmake_layers(cmakelists):
@@ -87,11 +101,14 @@ def check(root):
     for folder in order:
         if folder not in folders:
             problems.append(f"ARCHITECTURE.md names {folder}/, which src/ does not have")
+    forbidden = forbidden_of(os.path.join(root, "ARCHITECTURE.md"))
     libraries = cmake_layers(os.path.join(root, "CMakeLists.txt"))
-    # The bottom layer is built apart; the libraries of the others follow the list.
-    if libraries != order[1:]:
+    # The bottom layer is built apart, and so is a folder beside the top; the libraries of the
+    # others follow the list.
+    stacked = [folder for folder in order[1:] if folder not in forbidden]
+    if libraries != stacked:
         problems.append(f"CMakeLists.txt: KELVO_LAYERS {libraries} is not the order of "
-                        f"ARCHITECTURE.md above {order[0]}/: {order[1:]}")
+                        f"ARCHITECTURE.md above {order[0]}/: {stacked}")
 
     graph = {}
     for path, line, folder, target in includes(source_dir):
@@ -106,6 +123,8 @@ def check(root):
             graph.setdefault(folder, set()).add(target)
         if folder in rank and rank[target] > rank[folder]:
             problems.append(f"{where}: {folder}/ includes from {target}/, a higher layer")
+        elif target in forbidden.get(folder, ()):
+            problems.append(f"{where}: {folder}/ includes from {target}/, which it stands beside")
     found = cycle(graph)
     if found:
         problems.append("the folders depend on each other in a cycle: " + " -> ".join(found))

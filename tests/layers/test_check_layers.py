@@ -63,6 +63,16 @@ class CheckLayersTest(unittest.TestCase):
                 else:
                     self.assertTrue(any(problem in p for p in problems), problems)
 
+    def test_a_folder_beside_the_top(self):
+        architecture = ARCHITECTURE.replace(
+            "3. `high/` - the top\n",
+            "3. `high/` - the top\n4. `side/` - beside `high/`, never including `high/`\n")
+        os_side = {"src/side/s.h": '#include "mid/b.h"\n'}
+        self.assertEqual(self.tree(os_side, architecture=architecture), [])
+        problems = self.tree({"src/side/s.h": '#include "high/a.h"\n'}, architecture=architecture)
+        self.assertTrue(any("side/ includes from high/, which it stands beside" in p
+                            for p in problems), problems)
+
     def test_libraries_follow_the_layers(self):
         problems = self.tree({}, cmake="set(KELVO_LAYERS high mid)\n")
         self.assertTrue(any("KELVO_LAYERS" in p for p in problems), problems)
