@@ -225,6 +225,10 @@ void HyphenTerms::ExpandArgument(const std::u16string& argument) {
   } else if (outAlias_ && argument == u"--out") {
     wordList_.push_back(u"-o-");
     wordList_.push_back(u"-z");
+  } else if (StartsWith(argument, u"--")) {
+    // A long word that the program does not list is one unknown word, ignored whole: split
+    // into letters, a typed "--verbose" would take the input as the "-o" name.
+    wordList_.push_back(argument);
   } else if (argument[0] != u'-') {
     wordList_.push_back(argument);
   } else if (printable_.find(argument[2]) == std::u16string::npos || argument[2] == u'-' ||

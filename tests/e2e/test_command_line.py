@@ -145,6 +145,43 @@ class GuideAndVersion(unittest.TestCase):
             self.assertEqual(result.returncode, 1)
 
 
+class LongWords(unittest.TestCase):
+    """A long word that a program does not know is ignored whole: none of its letters acts,
+    above all no "-o" that would take the input for the output."""
+
+    WORDS = ["--verbose", "--force", "--output", "--overwrite", "--in-place", "--from", "--to",
+             "--quiet", "--b", "--s", "--LF"]
+    # Text with a control character, which "-s" would remove.
+    TEXT = "第一行\x07\r\n二行目\r\n"
+    INPUTS = {"tamorlek": TEXT.encode("utf-16-le"), "brenodax": TEXT.encode("euc-jp"),
+              "quilvar": TEXT.encode("euc-jp")}
+
+    def convert(self, program, args):
+        with Sandbox() as box, kelvo_e2e.default_dir():
+            box.put_tables(kelvo_e2e.DERIVED_TABLES[program])
+            box.write("set_" + program + ".txt", b"")
+            box.write("in.txt", self.INPUTS[program])
+            result = box.run(program, args)
+            # The error logs are compared by their texts, their names hold the time.
+            others = [n for n in box.names()
+                      if n not in ("in.txt", "out.txt") and not n.startswith("err")]
+            return (result.returncode, result.stdout, box.read("in.txt"),
+                    box.read("out.txt") if box.exists("out.txt") else None,
+                    others, box.error_logs())
+
+    def test_unknown_long_words_change_nothing(self):
+        for program in self.INPUTS:
+            plain = self.convert(program, ["in.txt", "out.txt"])
+            code, _, kept, output, _, _ = plain
+            self.assertEqual((code, kept), (0, self.INPUTS[program]))
+            self.assertIsNotNone(output)
+            self.assertNotEqual(output, kept)
+            for word in self.WORDS:
+                for args in ([word, "in.txt", "out.txt"], ["in.txt", word, "out.txt"]):
+                    with self.subTest(program=program, args=args):
+                        self.assertEqual(self.convert(program, args), plain)
+
+
 class SettingsFile(unittest.TestCase):
 
     def test_each_program_logs_its_missing_settings_file(self):

@@ -93,8 +93,12 @@ TEST_F(HyphenTermTest, ExpandsCommandLineArguments) {
       {&kTamorlek, u"-LF", {u"-0-", u"-L"}},
       {&kBrenodax, u"--out", {u"-o-", u"-z"}},
       {&kQuilvar, u"--out", {u"-o-", u"-z"}},
-      // The forward program has no "--out": it is split like any other word.
-      {&kTamorlek, u"--out", {u"--", u"-o", u"-u", u"-t"}},
+      // A long word the program does not list stays whole (the forward program has no
+      // "--out"); one-letter words written together are still split.
+      {&kTamorlek, u"--out", {u"--out"}},
+      {&kQuilvar, u"--verbose", {u"--verbose"}},
+      {&kBrenodax, u"--LF", {u"--LF"}},
+      {&kBrenodax, u"-verbose", {u"-v", u"-e", u"-r", u"-b", u"-o", u"-s", u"-e"}},
       {&kTamorlek, u"-lf", {u"-l", u"-f"}},
       {&kTamorlek, u"plain.txt", {u"plain.txt"}},
       {&kTamorlek, u"-r25", {u"-r25"}},
@@ -123,16 +127,28 @@ TEST_F(HyphenTermTest, SetsAndClearsFlags) {
     std::string flags;
   };
   const Case cases[] = {
-      {&kTamorlek, {u"-abst"}, "0abst"}, {&kTamorlek, {u"-abst", u"-b-"}, "0ast"},
-      {&kTamorlek, {u"-bx-"}, "0b"},     {&kTamorlek, {u"-LF"}, "L"},
-      {&kTamorlek, {u"-L"}, "0L"},       {&kTamorlek, {u"-LF", u"-CRLF"}, "0L"},
-      {&kTamorlek, {u"-0-"}, ""},        {&kTamorlek, {u"-G"}, "0G"},
-      {&kTamorlek, {u"--help"}, "0G"},   {&kTamorlek, {u"-VC"}, "0G"},
-      {&kTamorlek, {u"-V"}, "0V"},       {&kTamorlek, {u"-d", u"-w", u"-y", u"-z"}, "0dwyz"},
-      {&kTamorlek, {u"-uZ"}, "0uZ"},     {&kBrenodax, {u"-uZ"}, "0"},
-      {&kQuilvar, {u"-u", u"-Z"}, "0"},  {&kBrenodax, {u"--out"}, "0z"},
-      {&kTamorlek, {u"--out"}, "0tu"},   {&kTamorlek, {u"-x", u"-", u"-?", u"-b-x"}, "0"},
-      {&kTamorlek, {u"-B", u"-g"}, "0"}, {&kTamorlek, {u"-s", u"-s--"}, "0"},
+      {&kTamorlek, {u"-abst"}, "0abst"},
+      {&kTamorlek, {u"-abst", u"-b-"}, "0ast"},
+      {&kTamorlek, {u"-bx-"}, "0b"},
+      {&kTamorlek, {u"-LF"}, "L"},
+      {&kTamorlek, {u"-L"}, "0L"},
+      {&kTamorlek, {u"-LF", u"-CRLF"}, "0L"},
+      {&kTamorlek, {u"-0-"}, ""},
+      {&kTamorlek, {u"-G"}, "0G"},
+      {&kTamorlek, {u"--help"}, "0G"},
+      {&kTamorlek, {u"-VC"}, "0G"},
+      {&kTamorlek, {u"-V"}, "0V"},
+      {&kTamorlek, {u"-d", u"-w", u"-y", u"-z"}, "0dwyz"},
+      {&kTamorlek, {u"-uZ"}, "0uZ"},
+      {&kBrenodax, {u"-uZ"}, "0"},
+      {&kQuilvar, {u"-u", u"-Z"}, "0"},
+      {&kBrenodax, {u"--out"}, "0z"},
+      {&kTamorlek, {u"--out"}, "0"},
+      {&kTamorlek, {u"-x", u"-", u"-?", u"-b-x"}, "0"},
+      {&kTamorlek, {u"-B", u"-g"}, "0"},
+      {&kTamorlek, {u"-s", u"-s--"}, "0"},
+      {&kQuilvar, {u"--b", u"--s", u"--LF", u"--verbose", u"--yes"}, "0"},
+      {&kQuilvar, {u"-verbose"}, "0bs"},
   };
   for (const Case& c : cases) {
     Words words = c.words;
@@ -161,6 +177,10 @@ TEST_F(HyphenTermTest, TakesPlainWordsAsNames) {
       {&kTamorlek, {u"-_", u"list", u"-_-", u"in"}, u"in", u"", u"", u"tamorlek.txt"},
       {&kTamorlek, {u"-x", u"-", u"in"}, u"in", u"", u"", u"tamorlek.txt"},
       {&kQuilvar, {u"-s"}, u"", u"", u"", u"quilvar.txt"},
+      {&kQuilvar, {u"--verbose", u"in", u"out"}, u"in", u"", u"", u"out"},
+      {&kTamorlek, {u"--output", u"in", u"--overwrite", u"out"}, u"in", u"", u"", u"out"},
+      // A single hyphen before letters still applies each letter: "-o" takes the input.
+      {&kQuilvar, {u"-verbose", u"in", u"out"}, u"out", u"in", u"", u"quilvar.txt"},
   };
   for (const Case& c : cases) {
     HyphenTerms terms = Scan(*c.program, c.words);
