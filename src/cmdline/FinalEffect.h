@@ -1,5 +1,5 @@
-// The run settings: filled once by the driver from the option scanner, then handed in parts
-// to the engines, the table loaders and the field selector.
+// The run settings: made once by the option scanner from the words, then handed in parts to
+// the engines, the table loaders and the field selector.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +14,9 @@ namespace kelvo {
 struct FinalEffects {
   std::u16string inputName;   // empty: standard input (reverse program)
   std::u16string outputName;  // empty: standard output
-  std::u16string tableName;   // the settings file's first line, as read
-  std::int32_t pNumber = 1;   // "-P"
   // "-r": the field to select (forward program); the field limit when none was given.
   std::int32_t fieldNumber = 0;
+  std::int32_t fieldLimit = 255;                           // 255, or 3071 under "-Z"
   LineEndMode lineEnds = LineEndMode::CrLf;                // "-LF", "-L", "-0"
   Controls controls = Controls::Kept;                      // "-s"
   SearchTable search;                                      // "-d", "-a", "-w"

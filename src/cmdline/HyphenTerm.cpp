@@ -11,8 +11,6 @@ namespace kelvo {
 
 namespace {
 
-// Length of the default "-e" and "-E" bit strings: one bit per possible field.
-constexpr std::size_t kBitStringLength = 3071;
 // The number a range written without its second part ends at.
 constexpr std::int32_t kOpenRangeEnd = 2147483646;
 constexpr std::int32_t kNarrowFieldLimit = 255;
@@ -20,9 +18,15 @@ constexpr std::int32_t kWideFieldLimit = 3071;
 // Bytes kept of one settings-file line: enough for its first 256 characters in any
 // supported code page.
 constexpr std::size_t kLineByteLimit = HyphenTerms::kSetFileLineLength * 4;
+// The mark that begins a comment on a settings-file line.
+constexpr char16_t kCommentMark = u'\t';
 
 bool IsDigit(char16_t c) {
   return c >= u'0' && c <= u'9';
+}
+
+bool IsPrintable(char16_t c) {
+  return c >= u' ' && c <= u'~';
 }
 
 bool StartsWith(std::u16string_view word, std::u16string_view start) {
@@ -35,50 +39,21 @@ HyphenTerms::HyphenTerms(const std::vector<std::u16string>& arguments, const Opt
     : arguments_(arguments), record_(record) {}
 
 bool HyphenTerms::SetUpTerms() {
-  fieldOptions_ = record_.fieldOptions;
-  outAlias_ = record_.outAlias;
-
-  printable_.clear();
-  for (char16_t c = u' '; c <= u'~'; ++c) printable_.push_back(c);
-  static constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
-  hexTable_.clear();
-  for (int value = 0; value < 256; ++value) {
-    hexTable_.push_back(u'x');
-    hexTable_.push_back(kHexDigits[value / 16]);
-    hexTable_.push_back(kHexDigits[value % 16]);
-  }
-  commentMark_ = u'\t';
-  lineBreak_ = u"\r\n";
-  space_ = u" ";
   if (arguments_.empty() || arguments_[0].empty()) {
-    ReportError(ErrorMessage(
-        u"ParamStr()", record_.numbers.paramStr,
-        u"ParamStr(1) = EMPTY" + lineBreak_ + record_.name + space_ + u"--help" + lineBreak_));
+    ReportError(ErrorMessage(u"ParamStr()", record_.numbers.paramStr,
+                             u"ParamStr(1) = EMPTY\r\n" + record_.name + u" --help\r\n"));
     return false;
-  }
-
-  optionTable_ = {
-      {u"-0", kWithCR},           {u"-a", kAcquireTable},    {u"-b", kViaBinaryTmp},
-      {u"-d", kDefaultTableOnly}, {u"-G", kGuideWanted},     {u"-L", kLineFeedMode},
-      {u"-o", kAwaitO},           {u"-_", kAwaitUnderscore}, {u"-s", kRemoveControls},
-      {u"-t", kSameTime},         {u"-V", kVersionWanted},   {u"-w", kShowTable},
-      {u"-y", kKeepBinaryTmp},    {u"-z", kNoDefaultOutput},
-  };
-  if (fieldOptions_) {
-    optionTable_.push_back({u"-u", kUnderscoreSurrogates});
-    optionTable_.push_back({u"-Z", kWideFields});
   }
   return true;
 }
 
 namespace {
 
-// The lines of a settings file as its bytes come in: line 0 is the table name, lines 1 to 64
-// fill the slots, and the rest is not read.
+// The lines of a settings file as its bytes come in: line 0 names a table and is passed over
+// here, lines 1 to 64 fill the slots, and the rest is not read.
 class SetFileLines {
  public:
-  SetFileLines(std::u16string& tableName, std::vector<std::u16string>& slots, char16_t comment)
-      : tableName_(tableName), slots_(slots), comment_(comment) {}
+  explicit SetFileLines(std::vector<std::u16string>& slots) : slots_(slots) {}
 
   // Takes the next bytes; false once every line that counts is in.
   bool Take(const char* block, std::int64_t count) {
@@ -92,7 +67,7 @@ class SetFileLines {
         lastWasCR_ = true;
       } else {
         lastWasCR_ = false;
-        if (line_ == 0 || bytes_.size() < kLineByteLimit) bytes_.push_back(c);
+        if (line_ > 0 && bytes_.size() < kLineByteLimit) bytes_.push_back(c);
       }
     }
     return line_ <= HyphenTerms::kSetFileSlots;
@@ -105,24 +80,20 @@ class SetFileLines {
 
  private:
   void FinishLine() {
-    std::u16string text = platform::FromAnsi(bytes_);
-    bytes_.clear();
-    if (line_ == 0) {
-      tableName_ = text;
-    } else {
+    if (line_ > 0) {
+      std::u16string text = platform::FromAnsi(bytes_);
       if (text.size() > HyphenTerms::kSetFileLineLength) {
         text.resize(HyphenTerms::kSetFileLineLength);
       }
-      const std::size_t comment = text.find(comment_);
+      const std::size_t comment = text.find(kCommentMark);
       if (comment != std::u16string::npos) text.resize(comment);
       slots_[static_cast<std::size_t>(line_)] = text;
     }
+    bytes_.clear();
     ++line_;
   }
 
-  std::u16string& tableName_;
   std::vector<std::u16string>& slots_;
-  char16_t comment_;
   int line_ = 0;
   std::string bytes_;
   bool lastWasCR_ = false;
@@ -140,7 +111,7 @@ void HyphenTerms::ReadSetFile() {
     return;
   }
 
-  SetFileLines lines(tableName_, setFileWords_, commentMark_);
+  SetFileLines lines(setFileWords_);
   char block[4096];
   for (;;) {
     const std::int64_t count = file.Read(block, sizeof block);
@@ -156,7 +127,7 @@ void HyphenTerms::ReadSetFile() {
 
 void HyphenTerms::ReadSetText(std::string_view settingsText) {
   setFileWords_.assign(kSetFileSlots + 1, std::u16string());
-  SetFileLines lines(tableName_, setFileWords_, commentMark_);
+  SetFileLines lines(setFileWords_);
   if (lines.Take(settingsText.data(), static_cast<std::int64_t>(settingsText.size()))) {
     lines.Finish();
   }
@@ -164,25 +135,12 @@ void HyphenTerms::ReadSetText(std::string_view settingsText) {
 
 void HyphenTerms::ResetResults() {
   flags_.fill(false);
+  awaiting_.assign(record_.table.size(), false);
   awaitInput_ = true;
-  curlyClose_ = -1;
-  curlyOpen_ = -1;
-  pValue_ = -1;
   rValue_ = -1;
-  rangeI_ = {2147483647, -1};
-  rangeTilde_ = {2147483647, -1};
-  joinCode_ = 44;
-  quoteCode_ = 34;
   inputName_.clear();
   outputName_.clear();
   oValue_.clear();
-  underscoreValue_.clear();
-  onBits_.assign(kBitStringLength, u'1');
-  offBits_.assign(kBitStringLength, u'0');
-  joinText_ = u"_";
-  quoteText_ = u"_";
-  tableName_.clear();
-  fieldLimitKnown_ = false;
 }
 
 void HyphenTerms::ScanTerms() {
@@ -215,26 +173,20 @@ void HyphenTerms::InterpretWords() {
 void HyphenTerms::ExpandArgument(const std::u16string& argument) {
   if (argument.size() < 3) {
     wordList_.push_back(argument);
-  } else if (argument == u"-CRLF") {
-    wordList_.push_back(u"-0");
-  } else if (argument == u"--help" || argument == u"-VC") {
-    wordList_.push_back(u"-G");
-  } else if (argument == u"-LF") {
-    wordList_.push_back(u"-0-");
-    wordList_.push_back(u"-L");
-  } else if (outAlias_ && argument == u"--out") {
-    wordList_.push_back(u"-o-");
-    wordList_.push_back(u"-z");
+  } else if (const OptionEntry* alias = Find(argument, {OptionKind::Alias})) {
+    for (std::u16string_view word : alias->expansion) {
+      if (!word.empty()) wordList_.emplace_back(word);
+    }
   } else if (StartsWith(argument, u"--")) {
     // A long word that the program does not list is one unknown word, ignored whole: split
     // into letters, a typed "--verbose" would take the input as the "-o" name.
     wordList_.push_back(argument);
   } else if (argument[0] != u'-') {
     wordList_.push_back(argument);
-  } else if (printable_.find(argument[2]) == std::u16string::npos || argument[2] == u'-' ||
-             argument[2] == u'\\' || IsDigit(argument[2])) {
+  } else if (!IsPrintable(argument[2]) || argument[2] == u'-' || argument[2] == u'\\' ||
+             IsDigit(argument[2])) {
     wordList_.push_back(argument);
-  } else if (StartsWith(argument, u"-j") || StartsWith(argument, u"-q")) {
+  } else if (Find(std::u16string_view(argument).substr(0, 2), {OptionKind::Text})) {
     wordList_.push_back(argument);
   } else {
     for (std::size_t i = 1; i < argument.size(); ++i) {
@@ -243,77 +195,58 @@ void HyphenTerms::ExpandArgument(const std::u16string& argument) {
   }
 }
 
-HyphenTerms::Flag HyphenTerms::FlagOf(std::u16string_view word) const {
-  for (const FlagWord& entry : optionTable_) {
-    if (entry.word == word) return entry.flag;
+const OptionEntry* HyphenTerms::Find(std::u16string_view word,
+                                     std::initializer_list<OptionKind> kinds) const {
+  for (const OptionEntry& entry : record_.table) {
+    if (entry.word == word && std::find(kinds.begin(), kinds.end(), entry.kind) != kinds.end()) {
+      return &entry;
+    }
   }
-  return kFlagCount;
+  return nullptr;
+}
+
+void HyphenTerms::Switch(const OptionEntry& entry, bool on) {
+  if (entry.kind == OptionKind::Name) {
+    awaiting_[static_cast<std::size_t>(&entry - record_.table.data())] = on;
+    if (!on && entry.effect == OptionEffect::OutputName) oValue_.clear();
+  } else {
+    flags_[static_cast<std::size_t>(entry.effect)] = on;
+  }
 }
 
 void HyphenTerms::Interpret(const std::u16string& word) {
-  // a. plain word
+  // A plain word is a name.
   if (word[0] != u'-') {
     TakePlainWord(word);
     return;
   }
-  // b. flag
-  if (Flag flag = FlagOf(word); flag != kFlagCount) {
-    flags_[flag] = true;
+  // A flag or a name option, and either of them followed by "-", which turns it off.
+  if (const OptionEntry* entry = Find(word, {OptionKind::Flag, OptionKind::Name})) {
+    Switch(*entry, true);
     return;
   }
-  const bool long3 = word.size() >= 3;
-  // c. negation
-  if (long3 && word[2] == u'-') {
-    if (Flag flag = FlagOf(std::u16string_view(word).substr(0, 2)); flag != kFlagCount) {
-      flags_[flag] = false;
-      if (flag == kAwaitO) oValue_.clear();
-      if (flag == kAwaitUnderscore) underscoreValue_.clear();
-      return;
-    }
-  }
-  // d. single number, e. range
-  if (long3 && IsDigit(word[2])) {
-    if (TakeNumber(word) || TakeRange(word)) return;
-  }
+  if (word.size() < 3) return;
   const std::u16string_view head = std::u16string_view(word).substr(0, 2);
-  // f. bit string
-  if (long3 && (word[2] == u'0' || word[2] == u'1')) {
-    if (head == u"-e") {
-      onBits_ = word.substr(2);
-      return;
-    }
-    if (head == u"-E") {
-      offBits_ = word.substr(2);
+  if (word[2] == u'-') {
+    if (const OptionEntry* entry = Find(head, {OptionKind::Flag, OptionKind::Name})) {
+      Switch(*entry, false);
       return;
     }
   }
-  // g. character
-  if (head == u"-J" || head == u"-Q") {
-    std::int32_t& code = head == u"-J" ? joinCode_ : quoteCode_;
-    code = DecodeCharacter(word, 2);
-    if (code != 0) return;
-  }
-  // h. string
-  if (long3 && (head == u"-j" || head == u"-q")) {
-    if (head == u"-j") {
-      joinText_ = word.substr(2);
-      joinCode_ = 0;
-    } else {
-      quoteText_ = word.substr(2);
-      quoteCode_ = 0;
-    }
-  }
-  // i. anything else is ignored
+  // A number or a range. Any other word that begins with "-" (values that nothing reads
+  // among them) is ignored.
+  if (IsDigit(word[2]) && !TakeNumber(word)) static_cast<void>(TakeRange(word));
 }
 
 void HyphenTerms::TakePlainWord(const std::u16string& word) {
-  if (flags_[kAwaitO]) {
-    oValue_ = word;
-    flags_[kAwaitO] = false;
-  } else if (flags_[kAwaitUnderscore]) {
-    underscoreValue_ = word;
-    flags_[kAwaitUnderscore] = false;
-  } else if (awaitInput_) {
+  for (std::size_t i = 0; i < awaiting_.size(); ++i) {
+    if (awaiting_[i]) {
+      awaiting_[i] = false;
+      if (record_.table[i].effect == OptionEffect::OutputName) oValue_ = word;
+      return;
+    }
+  }
+  if (awaitInput_) {
     inputName_ = word;
     awaitInput_ = false;
   } else {
@@ -321,102 +254,58 @@ void HyphenTerms::TakePlainWord(const std::u16string& word) {
   }
 }
 
+// A number too large is reported by NumberedTerm, also where nothing reads it.
 bool HyphenTerms::TakeNumber(const std::u16string& word) {
   NumberedTerm term(record_.numbers.sequenceToInteger);
   term.Split(word);
-  const std::u16string prefix = term.Prefix();
-  std::int32_t* target = nullptr;
-  if (prefix == u"-}") {
-    target = &curlyClose_;
-  } else if (prefix == u"-{") {
-    target = &curlyOpen_;
-  } else if (prefix == u"-P") {
-    target = &pValue_;
-  } else if (fieldOptions_ && prefix == u"-r") {
-    target = &rValue_;
-  }
-  if (target == nullptr) return false;
-  *target = term.FirstNumber();
+  const OptionEntry* entry = Find(term.Prefix(), {OptionKind::Number});
+  if (entry == nullptr) return false;
+  const std::int32_t number = term.FirstNumber();
+  if (entry->effect == OptionEffect::FieldNumber) rValue_ = number;
   return true;
 }
 
 bool HyphenTerms::TakeRange(const std::u16string& word) {
   NumberedTerm term(record_.numbers.sequenceToInteger);
   term.SplitRange(word, kOpenRangeEnd);
-  if (!term.FindRange()) return false;
-  const std::u16string prefix = term.Prefix();
-  std::array<std::int32_t, 2>* target = nullptr;
-  if (prefix == u"-I") {
-    target = &rangeI_;
-  } else if (prefix == u"-~") {
-    target = &rangeTilde_;
-  }
-  if (target == nullptr) return false;
-  (*target)[0] = term.FirstNumber();
-  (*target)[1] = term.SecondNumber();
+  if (!term.FindRange() || Find(term.Prefix(), {OptionKind::Range}) == nullptr) return false;
+  static_cast<void>(term.FirstNumber());
+  static_cast<void>(term.SecondNumber());
   return true;
 }
 
-std::int32_t HyphenTerms::DecodeCharacter(std::u16string_view word, int prefixLength) const {
-  if (prefixLength < 1 || word.size() < static_cast<std::size_t>(prefixLength)) return 44;
-  const std::size_t at = static_cast<std::size_t>(prefixLength);
-  if (word.size() <= at) return 0;
-  const int first = word[at] & 0xFF;
-  if (first != '\\') return first;
-  const int second = word.size() > at + 1 ? (word[at + 1] & 0xFF) : 0;
-  switch (second) {
-    case 't':
-      return 9;
-    case 's':
-      return 32;
-    case 'l':
-      return 124;
-    case 'v':
-      return 62;
-    case 'A':
-    case 0xCD:
-      return 60;
-    case 'x':
-      return HexCode(word.substr(at + 1, 3));
-    default:
-      return 44;
-  }
-}
-
-std::int32_t HyphenTerms::HexCode(std::u16string_view text) const {
-  const std::size_t found = text.empty() ? std::u16string::npos : hexTable_.find(text);
-  if (found == std::u16string::npos) return 0;
-  return static_cast<std::int32_t>(found / 3);
-}
-
-std::u16string HyphenTerms::listName(int index) {
-  if (index == 1) return oValue_;
-  if (index == 2) return underscoreValue_;
-  const int number = index <= 0 ? record_.numbers.listNameLow : record_.numbers.listNameHigh;
-  ReportError(ErrorMessage(u"listName()", number, ToText(index)));
-  return std::u16string();
-}
-
-std::u16string HyphenTerms::OutputName() {
-  if (outputName_.empty() && !flags_[kNoDefaultOutput]) {
-    outputName_ = record_.defaultOutput;
-  }
+std::u16string HyphenTerms::OutputName() const {
+  if (outputName_.empty() && !On(OptionEffect::NoDefaultOutput)) return record_.defaultOutput;
   return outputName_;
 }
 
-std::int32_t HyphenTerms::PNumber() const {
-  return pValue_ == -1 ? 1 : pValue_;
+std::int32_t HyphenTerms::FieldLimit() const {
+  return On(OptionEffect::WideFields) ? kWideFieldLimit : kNarrowFieldLimit;
 }
 
-std::int32_t HyphenTerms::FieldLimit() {
-  fieldLimit_ = flags_[kWideFields] ? kWideFieldLimit : kNarrowFieldLimit;
-  fieldLimitKnown_ = true;
-  return fieldLimit_;
+std::int32_t HyphenTerms::FieldNumber() const {
+  return rValue_ != -1 ? rValue_ : FieldLimit();
 }
 
-std::int32_t HyphenTerms::FieldNumber() {
-  if (rValue_ != -1) return rValue_;
-  return fieldLimitKnown_ ? fieldLimit_ : FieldLimit();
+FinalEffects HyphenTerms::Settings() const {
+  using E = OptionEffect;
+  return FinalEffects{
+      .inputName = inputName_,
+      .outputName = oValue_.empty() ? OutputName() : oValue_,
+      .fieldNumber = FieldNumber(),
+      .fieldLimit = FieldLimit(),
+      // Without "-L" lines always end in CR LF; with it, "-0" (on unless cancelled) decides.
+      .lineEnds = !On(E::LineFeedMode) || On(E::WithCR) ? LineEndMode::CrLf : LineEndMode::Lf,
+      .controls = On(E::RemoveControls) ? Controls::Removed : Controls::Kept,
+      .search = {.defaultTableOnly = On(E::DefaultTableOnly),
+                 .acquireTable = On(E::AcquireTable),
+                 .showTable = On(E::ShowTable)},
+      .surrogates =
+          On(E::UnderscoreSurrogates) ? SurrogateList::Underscores : SurrogateList::Replacements,
+      .sameTime = On(E::SameTime),
+      .viaBinaryTmp = On(E::ViaBinaryTmp),
+      .keepBinaryTmp = On(E::KeepBinaryTmp),
+  };
 }
 
 }  // namespace kelvo

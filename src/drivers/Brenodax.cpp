@@ -19,8 +19,7 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
     return derive.Derive(SearchTable{}) ? 0 : 1;
   }
 
-  ScannedRun run = ScanRun(program, arguments);
-  const FinalEffects& settings = run.settings;
+  const FinalEffects settings = ScanRun(program, arguments);
 
   if (settings.inputName.empty()) {
     // Standard input, spooled through text.tmp; line-end options, "-t" and "-b" do not

@@ -1,5 +1,6 @@
 #include "drivers/ProgramRecord.h"
 
+#include "drivers/ProgramOptions.h"
 #include "support/FileNames.h"
 
 namespace kelvo {
@@ -17,13 +18,8 @@ const ProgramRecord kTamorlek = [] {
               .name = name,
               .settingsFile = settingsFile,
               .defaultOutput = u"tamorlek.txt",
-              .fieldOptions = true,
-              .outAlias = false,
-              .numbers = {.paramStr = 783,
-                          .listNameLow = 778,
-                          .listNameHigh = 779,
-                          .settingsFile = 782,
-                          .sequenceToInteger = 784},
+              .table = ProgramOptions(kTamorlekBit),
+              .numbers = {.paramStr = 783, .settingsFile = 782, .sequenceToInteger = 784},
           },
       .guide =
           {
@@ -131,13 +127,8 @@ const ProgramRecord kBrenodax = [] {
               .name = name,
               .settingsFile = settingsFile,
               .defaultOutput = u"brenodax.txt",
-              .fieldOptions = false,
-              .outAlias = true,
-              .numbers = {.paramStr = 157,
-                          .listNameLow = 152,
-                          .listNameHigh = 153,
-                          .settingsFile = 156,
-                          .sequenceToInteger = 158},
+              .table = ProgramOptions(kBrenodaxBit),
+              .numbers = {.paramStr = 157, .settingsFile = 156, .sequenceToInteger = 158},
           },
       .guide =
           {
@@ -236,13 +227,8 @@ const ProgramRecord kQuilvar = [] {
               .name = name,
               .settingsFile = settingsFile,
               .defaultOutput = u"quilvar.txt",
-              .fieldOptions = false,
-              .outAlias = true,
-              .numbers = {.paramStr = 112,
-                          .listNameLow = 109,
-                          .listNameHigh = 110,
-                          .settingsFile = 111,
-                          .sequenceToInteger = 113},
+              .table = ProgramOptions(kQuilvarBit),
+              .numbers = {.paramStr = 112, .settingsFile = 111, .sequenceToInteger = 113},
           },
       .guide =
           {

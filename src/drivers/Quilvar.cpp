@@ -17,8 +17,7 @@ int RunQuilvar(const std::vector<std::u16string>& arguments) {
     return DeriveTable(program.engine.table.tables, program.derivation.failed).Derive() ? 0 : 1;
   }
 
-  ScannedRun run = ScanRun(program, arguments);
-  const FinalEffects& settings = run.settings;
+  const FinalEffects settings = ScanRun(program, arguments);
 
   if (settings.inputName.empty()) StopWithShortGuide(program);
   RefuseBinaryTmpItself(settings, program.engine.numbers);

@@ -1,6 +1,7 @@
 #include "drivers/ScanRun.h"
 
 #include "cmdline/Guide.h"
+#include "cmdline/HyphenTerm.h"
 #include "platform/Platform.h"
 #include "support/FileNames.h"
 #include "support/Halt.h"
@@ -28,42 +29,15 @@ void StopWithShortGuide(const ProgramRecord& program) {
   StopWithGuide(program, GuideForm::Short);
 }
 
-ScannedRun ScanRun(const ProgramRecord& program, const std::vector<std::u16string>& arguments) {
-  ScannedRun run{HyphenTerms(arguments, program.options), FinalEffects(), std::u16string(), 0};
-  HyphenTerms& terms = run.terms;
+FinalEffects ScanRun(const ProgramRecord& program, const std::vector<std::u16string>& arguments) {
+  HyphenTerms terms(arguments, program.options);
   if (!terms.SetUpTerms()) Stop(1);
   terms.ScanTerms();
-  // The field limit is fixed before the field number is read: that falls back on it.
-  run.fieldLimit = terms.FieldLimit();
-
-  if (terms.GuideWanted()) StopWithGuide(program, GuideForm::Commented);
-  if (terms.VersionWanted()) StopWithGuide(program, GuideForm::Short);
-
-  run.outputName = terms.listName(1);
-  if (run.outputName.empty()) run.outputName = terms.OutputName();
-
-  const bool fieldOptions = program.options.fieldOptions;
-  run.settings = FinalEffects{
-      .inputName = terms.InputName(),
-      .outputName = run.outputName,
-      .tableName = terms.TableName(),
-      .pNumber = terms.PNumber(),
-      .fieldNumber = fieldOptions ? terms.FieldNumber() : 0,
-      // Without "-L" lines always end in CR LF; with it, "-0" (on unless cancelled) decides.
-      .lineEnds = !terms.LineFeedMode() || terms.WithCR() ? LineEndMode::CrLf : LineEndMode::Lf,
-      .controls = terms.RemoveControls() ? Controls::Removed : Controls::Kept,
-      .search = {.defaultTableOnly = terms.DefaultTableOnly(),
-                 .acquireTable = terms.AcquireTable(),
-                 .showTable = terms.ShowTable()},
-      .surrogates = fieldOptions && terms.UnderscoreSurrogates() ? SurrogateList::Underscores
-                                                                 : SurrogateList::Replacements,
-      .sameTime = terms.SameTime(),
-      .viaBinaryTmp = terms.ViaBinaryTmp(),
-      .keepBinaryTmp = terms.KeepBinaryTmp(),
-  };
-
-  if (terms.ShowTable()) RemoveDataFile();
-  return run;
+  if (terms.On(OptionEffect::GuideWanted)) StopWithGuide(program, GuideForm::Commented);
+  if (terms.On(OptionEffect::VersionWanted)) StopWithGuide(program, GuideForm::Short);
+  FinalEffects settings = terms.Settings();
+  if (settings.search.showTable) RemoveDataFile();
+  return settings;
 }
 
 void RefuseBinaryTmpItself(const FinalEffects& settings, const EngineNumbers& numbers) {

@@ -3,29 +3,19 @@
 // settings say.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "cmdline/FinalEffect.h"
-#include "cmdline/HyphenTerm.h"
 #include "convert/Engine.h"
 #include "drivers/ProgramRecord.h"
 
 namespace kelvo {
 
-// What a run with arguments has decided once its options are scanned.
-struct ScannedRun {
-  HyphenTerms terms;
-  FinalEffects settings;
-  std::u16string outputName;  // the "-o" name, else the later plain word or the default
-  std::int32_t fieldLimit;    // 255, or 3071 under "-Z" (forward program)
-};
-
 // Scans the settings file and the command line of the program. "-G" (also "--help",
 // "-VC") shows the guide, "-V" the version; both end the run with exit code 1. Otherwise
-// the run settings are filled and, under "-w", an earlier data.txt is erased.
-ScannedRun ScanRun(const ProgramRecord& program, const std::vector<std::u16string>& arguments);
+// the run settings are returned and, under "-w", an earlier data.txt is erased.
+FinalEffects ScanRun(const ProgramRecord& program, const std::vector<std::u16string>& arguments);
 
 // Shows the short guide and ends the run with exit code 1 (a needed file name is missing).
 [[noreturn]] void StopWithShortGuide(const ProgramRecord& program);

@@ -48,10 +48,9 @@ int RunTamorlek(const std::vector<std::u16string>& arguments) {
 
   EnsureSurrogateLists();
 
-  ScannedRun run = ScanRun(program, arguments);
-  const FinalEffects& settings = run.settings;
+  const FinalEffects settings = ScanRun(program, arguments);
 
-  if (settings.fieldNumber < run.fieldLimit) {
+  if (settings.fieldNumber < settings.fieldLimit) {
     Selecting selecting(program.forward.selection, program.engine.table, program.forward.lists);
     selecting.Open(settings.search, settings.surrogates, settings.fieldNumber, settings.inputName);
     selecting.HaltIfNoInput(-1);

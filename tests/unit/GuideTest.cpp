@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,28 @@ TEST(GuideTest, LayoutOfEachProgram) {
       const bool isW = line.find(u" -w ") != std::u16string::npos;
       EXPECT_EQ(line.back() == u' ', !isW);
     }
+  }
+}
+
+TEST(GuideTest, ShowsEveryOptionOfTheTableThatIsNotMarkedLeftOut) {
+  for (const ProgramRecord* program : {&kTamorlek, &kBrenodax, &kQuilvar}) {
+    SCOPED_TRACE(platform::ToAnsi(program->name));
+    // The option words of the guide's commands, a number after the letter left out.
+    std::set<std::u16string> shown;
+    for (const std::u16string& line : program->guide.lines) {
+      const std::u16string command = line.substr(0, line.find(u'#'));
+      for (std::size_t at = 0; (at = command.find(u" -", at)) != std::u16string::npos;) {
+        std::u16string word = command.substr(at + 1, command.find(u' ', at + 1) - at - 1);
+        while (word.size() > 2 && word.back() >= u'0' && word.back() <= u'9') word.pop_back();
+        shown.insert(word);
+        at += word.size();
+      }
+    }
+    std::set<std::u16string> marked;
+    for (const OptionEntry& entry : program->options.table) {
+      if (entry.inGuide) marked.insert(std::u16string(entry.word));
+    }
+    EXPECT_EQ(shown, marked);
   }
 }
 

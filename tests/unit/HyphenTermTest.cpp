@@ -22,24 +22,16 @@ std::string Narrow(const std::u16string& text) {
 // The flags that are on, one letter each, in a fixed order: 0 a b d G L s t u V w y z Z.
 std::string FlagLetters(const HyphenTerms& terms) {
   std::string letters;
-  const std::pair<bool, char> flags[] = {
-      {terms.WithCR(), '0'},
-      {terms.AcquireTable(), 'a'},
-      {terms.ViaBinaryTmp(), 'b'},
-      {terms.DefaultTableOnly(), 'd'},
-      {terms.GuideWanted(), 'G'},
-      {terms.LineFeedMode(), 'L'},
-      {terms.RemoveControls(), 's'},
-      {terms.SameTime(), 't'},
-      {terms.UnderscoreSurrogates(), 'u'},
-      {terms.VersionWanted(), 'V'},
-      {terms.ShowTable(), 'w'},
-      {terms.KeepBinaryTmp(), 'y'},
-      {terms.NoDefaultOutput(), 'z'},
-      {terms.WideFields(), 'Z'},
+  using enum OptionEffect;
+  const std::pair<OptionEffect, char> flags[] = {
+      {WithCR, '0'},           {AcquireTable, 'a'}, {ViaBinaryTmp, 'b'},
+      {DefaultTableOnly, 'd'}, {GuideWanted, 'G'},  {LineFeedMode, 'L'},
+      {RemoveControls, 's'},   {SameTime, 't'},     {UnderscoreSurrogates, 'u'},
+      {VersionWanted, 'V'},    {ShowTable, 'w'},    {KeepBinaryTmp, 'y'},
+      {NoDefaultOutput, 'z'},  {WideFields, 'Z'},
   };
-  for (const auto& [on, letter] : flags) {
-    if (on) letters.push_back(letter);
+  for (const auto& [flag, letter] : flags) {
+    if (terms.On(flag)) letters.push_back(letter);
   }
   return letters;
 }
@@ -64,15 +56,8 @@ TEST_F(HyphenTermTest, DefaultsAndTheMissingSettingsFile) {
   EXPECT_EQ(FlagLetters(terms), "0");
   EXPECT_EQ(terms.InputName(), u"in.txt");
   EXPECT_EQ(terms.OutputName(), u"brenodax.txt");
-  EXPECT_EQ(terms.PNumber(), 1);
   EXPECT_EQ(terms.FieldLimit(), 255);
   EXPECT_EQ(terms.FieldNumber(), 255);
-  EXPECT_EQ(terms.TableName(), u"");
-  EXPECT_EQ(terms.JoinCode(), 44);
-  EXPECT_EQ(terms.QuoteCode(), 34);
-  EXPECT_EQ(terms.JoinText(), u"_");
-  EXPECT_EQ(terms.OnBits(), std::u16string(3071, u'1'));
-  EXPECT_EQ(terms.OffBits(), std::u16string(3071, u'0'));
   EXPECT_EQ(TempDir::ErrorMessages(),
             std::vector<std::string>{"Reset() error-156: set_brenodax.txt"});
 }
@@ -162,31 +147,32 @@ TEST_F(HyphenTermTest, TakesPlainWordsAsNames) {
   struct Case {
     const ProgramRecord* program;
     Words words;
-    std::u16string input, oValue, underscoreValue, output;
+    std::u16string input, oValue, output;
   };
   const Case cases[] = {
-      {&kTamorlek, {u"-o", u"out", u"in"}, u"in", u"out", u"", u"tamorlek.txt"},
-      {&kTamorlek, {u"in", u"-o", u"out"}, u"in", u"out", u"", u"tamorlek.txt"},
-      {&kTamorlek, {u"a", u"b", u"c"}, u"a", u"", u"", u"c"},
-      {&kTamorlek, {u"-z", u"in"}, u"in", u"", u"", u""},
-      {&kTamorlek, {u"-z", u"in", u"out"}, u"in", u"", u"", u"out"},
-      {&kBrenodax, {u"--out", u"in"}, u"in", u"", u"", u""},
-      {&kQuilvar, {u"-o", u"x", u"--out", u"in"}, u"in", u"", u"", u""},
-      {&kTamorlek, {u"-o", u"x", u"-o-", u"in"}, u"in", u"", u"", u"tamorlek.txt"},
-      {&kTamorlek, {u"-_", u"list", u"in"}, u"in", u"", u"list", u"tamorlek.txt"},
-      {&kTamorlek, {u"-_", u"list", u"-_-", u"in"}, u"in", u"", u"", u"tamorlek.txt"},
-      {&kTamorlek, {u"-x", u"-", u"in"}, u"in", u"", u"", u"tamorlek.txt"},
-      {&kQuilvar, {u"-s"}, u"", u"", u"", u"quilvar.txt"},
-      {&kQuilvar, {u"--verbose", u"in", u"out"}, u"in", u"", u"", u"out"},
-      {&kTamorlek, {u"--output", u"in", u"--overwrite", u"out"}, u"in", u"", u"", u"out"},
+      {&kTamorlek, {u"-o", u"out", u"in"}, u"in", u"out", u"tamorlek.txt"},
+      {&kTamorlek, {u"in", u"-o", u"out"}, u"in", u"out", u"tamorlek.txt"},
+      {&kTamorlek, {u"a", u"b", u"c"}, u"a", u"", u"c"},
+      {&kTamorlek, {u"-z", u"in"}, u"in", u"", u""},
+      {&kTamorlek, {u"-z", u"in", u"out"}, u"in", u"", u"out"},
+      {&kBrenodax, {u"--out", u"in"}, u"in", u"", u""},
+      {&kQuilvar, {u"-o", u"x", u"--out", u"in"}, u"in", u"", u""},
+      {&kTamorlek, {u"-o", u"x", u"-o-", u"in"}, u"in", u"", u"tamorlek.txt"},
+      // "-_" takes the next plain word, which no name becomes; "-o" comes first.
+      {&kTamorlek, {u"-_", u"list", u"in"}, u"in", u"", u"tamorlek.txt"},
+      {&kTamorlek, {u"-_", u"-o", u"out", u"list", u"in"}, u"in", u"out", u"tamorlek.txt"},
+      {&kTamorlek, {u"-_", u"-_-", u"in", u"out"}, u"in", u"", u"out"},
+      {&kTamorlek, {u"-x", u"-", u"in"}, u"in", u"", u"tamorlek.txt"},
+      {&kQuilvar, {u"-s"}, u"", u"", u"quilvar.txt"},
+      {&kQuilvar, {u"--verbose", u"in", u"out"}, u"in", u"", u"out"},
+      {&kTamorlek, {u"--output", u"in", u"--overwrite", u"out"}, u"in", u"", u"out"},
       // A single hyphen before letters still applies each letter: "-o" takes the input.
-      {&kQuilvar, {u"-verbose", u"in", u"out"}, u"out", u"in", u"", u"quilvar.txt"},
+      {&kQuilvar, {u"-verbose", u"in", u"out"}, u"out", u"in", u"quilvar.txt"},
   };
   for (const Case& c : cases) {
     HyphenTerms terms = Scan(*c.program, c.words);
     EXPECT_EQ(terms.InputName(), c.input);
-    EXPECT_EQ(terms.listName(1), c.oValue);
-    EXPECT_EQ(terms.listName(2), c.underscoreValue);
+    EXPECT_EQ(terms.NamedOutput(), c.oValue);
     EXPECT_EQ(terms.OutputName(), c.output);
   }
 }
@@ -195,61 +181,38 @@ TEST_F(HyphenTermTest, ReadsNumberedWords) {
   struct Case {
     const ProgramRecord* program;
     Words words;
-    std::int32_t fieldLimit, fieldNumber, pNumber;
-    std::int32_t curlyClose, curlyOpen, iUpper, iLower, tildeUpper, tildeLower;
+    std::int32_t fieldLimit, fieldNumber;
     std::vector<std::string> logs;  // beyond the missing settings file
   };
-  constexpr std::int32_t kMax = 2147483647;
   const Case cases[] = {
-      {&kTamorlek, {u"-r2"}, 255, 2, 1, -1, -1, kMax, -1, kMax, -1, {}},
-      {&kTamorlek, {u"-r007"}, 255, 7, 1, -1, -1, kMax, -1, kMax, -1, {}},
-      {&kTamorlek, {u"-r2a"}, 255, 255, 1, -1, -1, kMax, -1, kMax, -1, {}},
-      {&kTamorlek, {u"-Z"}, 3071, 3071, 1, -1, -1, kMax, -1, kMax, -1, {}},
-      {&kTamorlek, {u"-r255", u"-Z"}, 3071, 255, 1, -1, -1, kMax, -1, kMax, -1, {}},
-      {&kBrenodax, {u"-r2", u"-Z"}, 255, 255, 1, -1, -1, kMax, -1, kMax, -1, {}},
-      {&kTamorlek, {u"-P15"}, 255, 255, 15, -1, -1, kMax, -1, kMax, -1, {}},
-      {&kTamorlek, {u"-P15x"}, 255, 255, 1, -1, -1, kMax, -1, kMax, -1, {}},
-      {&kTamorlek, {u"-P2147483647"}, 255, 255, kMax, -1, -1, kMax, -1, kMax, -1, {}},
-      {&kTamorlek,
-       {u"-P2147483648"},
-       255,
-       255,
-       1,
-       -1,
-       -1,
-       kMax,
-       -1,
-       kMax,
-       -1,
-       {"sequence_to_integer() error-784: 2147483648"}},
+      {&kTamorlek, {u"-r2"}, 255, 2, {}},
+      {&kTamorlek, {u"-r007"}, 255, 7, {}},
+      {&kTamorlek, {u"-r2a"}, 255, 255, {}},
+      {&kTamorlek, {u"-Z"}, 3071, 3071, {}},
+      {&kTamorlek, {u"-r255", u"-Z"}, 3071, 255, {}},
+      {&kBrenodax, {u"-r2", u"-Z"}, 255, 255, {}},
+      {&kBrenodax, {u"-r99999999999"}, 255, 255, {}},
+      {&kTamorlek, {u"-r99999999999"}, 255, 255, {"sequence_to_integer() error-784: 99999999999"}},
+      {&kTamorlek, {u"-P15", u"-P15x", u"-P2147483647"}, 255, 255, {}},
+      {&kTamorlek, {u"-P2147483648"}, 255, 255, {"sequence_to_integer() error-784: 2147483648"}},
       {&kBrenodax,
        {u"-P999999999999"},
        255,
        255,
-       1,
-       -1,
-       -1,
-       kMax,
-       -1,
-       kMax,
-       -1,
        {"sequence_to_integer() error-158: 999999999999"}},
       {&kQuilvar,
        {u"-r2", u"-}99999999999"},
        255,
        255,
-       1,
-       -1,
-       -1,
-       kMax,
-       -1,
-       kMax,
-       -1,
        {"sequence_to_integer() error-113: 99999999999"}},
-      {&kTamorlek, {u"-}7", u"-{8"}, 255, 255, 1, 7, 8, kMax, -1, kMax, -1, {}},
-      {&kTamorlek, {u"-I3x5"}, 255, 255, 1, -1, -1, 5, 3, kMax, -1, {}},
-      {&kTamorlek, {u"-I35"}, 255, 255, 1, -1, -1, 2147483646, 35, kMax, -1, {}},
-      {&kQuilvar, {u"-~4-9"}, 255, 255, 1, -1, -1, kMax, -1, 9, 4, {}},
+      {&kQuilvar, {u"-{99999999999"}, 255, 255, {"sequence_to_integer() error-113: 99999999999"}},
+      {&kTamorlek, {u"-}7", u"-{8", u"-I3x5", u"-I35", u"-~4-9"}, 255, 255, {}},
+      {&kTamorlek,
+       {u"-I99999999999x5", u"-~4-99999999999"},
+       255,
+       255,
+       {"sequence_to_integer() error-784: 99999999999",
+        "sequence_to_integer() error-784: 99999999999"}},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -259,13 +222,7 @@ TEST_F(HyphenTermTest, ReadsNumberedWords) {
     SCOPED_TRACE(Narrow(c.words[0]));
     EXPECT_EQ(terms.FieldLimit(), c.fieldLimit);
     EXPECT_EQ(terms.FieldNumber(), c.fieldNumber);
-    EXPECT_EQ(terms.PNumber(), c.pNumber);
-    EXPECT_EQ(terms.CurlyCloseNumber(), c.curlyClose);
-    EXPECT_EQ(terms.CurlyOpenNumber(), c.curlyOpen);
-    EXPECT_EQ(terms.RangeIUpper(), c.iUpper);
-    EXPECT_EQ(terms.RangeILower(), c.iLower);
-    EXPECT_EQ(terms.RangeTildeUpper(), c.tildeUpper);
-    EXPECT_EQ(terms.RangeTildeLower(), c.tildeLower);
+    EXPECT_EQ(FlagLetters(terms), c.fieldLimit == 3071 ? "0Z" : "0");
     std::vector<std::string> logs = TempDir::ErrorMessages();
     // Every scan logs the missing settings file first.
     std::vector<std::string> rest;
@@ -276,57 +233,24 @@ TEST_F(HyphenTermTest, ReadsNumberedWords) {
   }
 }
 
-TEST_F(HyphenTermTest, ReadsSeparatorAndQuoteWords) {
-  struct Case {
-    std::u16string word;
-    std::int32_t joinCode, quoteCode;
-    std::u16string joinText, quoteText;
+TEST_F(HyphenTermTest, ConsumesWordsThatChangeNothing) {
+  // Values after a letter that nothing reads: each word is taken and is no name, no flag.
+  const Words cases[] = {
+      {u"-J\\t"}, {u"-J\\x41"}, {u"-J,"}, {u"-Q1"},         {u"-jABC"},
+      {u"-q'"},   {u"-e0101"},  {u"-E1"}, {u"-_", u"list"}, {u"-_", u"list", u"-_-"},
   };
-  const Case cases[] = {
-      {u"-J\\t", 9, 34, u"_", u"_"},    {u"-J\\s", 32, 34, u"_", u"_"},
-      {u"-Q\\l", 44, 124, u"_", u"_"},  {u"-J\\v", 62, 34, u"_", u"_"},
-      {u"-J\\A", 60, 34, u"_", u"_"},   {u"-J\\\u00cd", 60, 34, u"_", u"_"},
-      {u"-J\\x41", 65, 34, u"_", u"_"}, {u"-J\\x4a", 0, 34, u"_", u"_"},
-      {u"-J\\q", 44, 34, u"_", u"_"},   {u"-J\\", 44, 34, u"_", u"_"},
-      {u"-J,", 0, 34, u"_", u"_"},      {u"-Q1", 44, 49, u"_", u"_"},
-      {u"-jABC", 0, 34, u"ABC", u"_"},  {u"-q'", 44, 0, u"_", u"'"},
-  };
-  for (const Case& c : cases) {
-    HyphenTerms terms = Scan(kTamorlek, {u"in", c.word});
-    SCOPED_TRACE(Narrow(c.word));
-    EXPECT_EQ(terms.JoinCode(), c.joinCode);
-    EXPECT_EQ(terms.QuoteCode(), c.quoteCode);
-    EXPECT_EQ(terms.JoinText(), c.joinText);
-    EXPECT_EQ(terms.QuoteText(), c.quoteText);
+  for (const Words& words : cases) {
+    TempDir dir;
+    Words all{u"in"};
+    all.insert(all.end(), words.begin(), words.end());
+    HyphenTerms terms = Scan(kTamorlek, all);
+    SCOPED_TRACE(Narrow(words[0]));
+    EXPECT_EQ(FlagLetters(terms), "0");
+    EXPECT_EQ(terms.InputName(), u"in");
+    EXPECT_EQ(terms.NamedOutput(), u"");
+    EXPECT_EQ(terms.OutputName(), u"tamorlek.txt");
+    EXPECT_EQ(TempDir::ErrorMessages().size(), 1u);
   }
-}
-
-TEST_F(HyphenTermTest, DecodesCharactersAndHexCodes) {
-  HyphenTerms terms = Scan(kTamorlek, {u"in"});
-  struct Decode {
-    std::u16string word;
-    int prefixLength;
-    std::int32_t code;
-  };
-  const Decode decodes[] = {
-      {u"-J;", 2, 59},        {u"-J", 2, 0},          {u"-", 2, 44},
-      {u"-J;", 0, 44},        {u"-J\u0141", 2, 0x41}, {u"-J\u015Ct", 2, 9},
-      {u"-J\\\u01CD", 2, 60}, {u"-J\\x", 2, 0},       {u"-J\\xFF", 2, 255},
-  };
-  for (const Decode& d : decodes) {
-    EXPECT_EQ(terms.DecodeCharacter(d.word, d.prefixLength), d.code) << Narrow(d.word);
-  }
-  const std::pair<std::u16string, std::int32_t> hexes[] = {
-      {u"x00", 0}, {u"x41", 65}, {u"xFF", 255}, {u"xff", 0}, {u"", 0}, {u"zz", 0}, {u"x7", 112},
-  };
-  for (const auto& [text, code] : hexes) EXPECT_EQ(terms.HexCode(text), code) << Narrow(text);
-}
-
-TEST_F(HyphenTermTest, StoresBitStrings) {
-  HyphenTerms terms = Scan(kTamorlek, {u"in", u"-e0101", u"-E1"});
-  EXPECT_EQ(terms.OnBits(), u"0101");
-  EXPECT_EQ(terms.OffBits(), u"1");
-  EXPECT_EQ(FlagLetters(terms), "0");
 }
 
 TEST_F(HyphenTermTest, ReadsTheSettingsFile) {
@@ -334,7 +258,7 @@ TEST_F(HyphenTermTest, ReadsTheSettingsFile) {
     std::string file;
     Words words;
     std::string flags;
-    std::u16string tableName, input;
+    std::u16string input;
   };
   const std::string many = [] {
     std::string lines = "table\r\n";
@@ -342,26 +266,26 @@ TEST_F(HyphenTermTest, ReadsTheSettingsFile) {
     return lines + "-s\r\n-b\r\n";
   }();
   const Case cases[] = {
-      {"C:\\t.bin\r\n-b\tcomment\r\n", {u"in"}, "0b", u"C:\\t.bin", u"in"},
-      {"t\r\n-LF\r\n", {u"in"}, "0", u"t", u"in"},
-      {"t\r\n-ab\r\n", {u"in"}, "0", u"t", u"in"},
-      {"t\r\nfile.txt\r\n", {u"-V"}, "0V", u"t", u"file.txt"},
-      {"t\r\n-b\r\n", {u"in", u"-b-"}, "0", u"t", u"in"},
-      {"t\r\n-b\r\n\r\n-s\r\n", {u"in"}, "0b", u"t", u"in"},
-      {"t\r\n-b\r\n\tonly a comment\r\n-s\r\n", {u"in"}, "0b", u"t", u"in"},
-      {"t\n-b\n-s", {u"in"}, "0bs", u"t", u"in"},
-      {"t\r-b\r-s\r\n", {u"in"}, "0bs", u"t", u"in"},
-      {"", {u"in"}, "0", u"", u"in"},
-      {"only\r\n", {u"in"}, "0", u"only", u"in"},
-      {"\r\n-w\r\n", {u"in"}, "0w", u"", u"in"},
-      {many, {u"in"}, "0sy", u"table", u"in"},
+      {"C:\\t.bin\r\n-b\tcomment\r\n", {u"in"}, "0b", u"in"},
+      {"t\r\n-LF\r\n", {u"in"}, "0", u"in"},
+      {"t\r\n-ab\r\n", {u"in"}, "0", u"in"},
+      {"t\r\nfile.txt\r\n", {u"-V"}, "0V", u"file.txt"},
+      {"t\r\n-b\r\n", {u"in", u"-b-"}, "0", u"in"},
+      {"t\r\n-b\r\n\r\n-s\r\n", {u"in"}, "0b", u"in"},
+      {"t\r\n-b\r\n\tonly a comment\r\n-s\r\n", {u"in"}, "0b", u"in"},
+      {"t\n-b\n-s", {u"in"}, "0bs", u"in"},
+      {"t\r-b\r-s\r\n", {u"in"}, "0bs", u"in"},
+      {"", {u"in"}, "0", u"in"},
+      {"only\r\n", {u"in"}, "0", u"in"},
+      {"-b\r\n", {u"in"}, "0", u"in"},
+      {"\r\n-w\r\n", {u"in"}, "0w", u"in"},
+      {many, {u"in"}, "0sy", u"in"},
   };
   for (const Case& c : cases) {
     TempDir dir;
     HyphenTerms terms = Scan(kTamorlek, c.words, c.file);
     SCOPED_TRACE(c.file.substr(0, 40));
     EXPECT_EQ(FlagLetters(terms), c.flags);
-    EXPECT_EQ(terms.TableName(), c.tableName);
     EXPECT_EQ(terms.InputName(), c.input);
     EXPECT_TRUE(TempDir::ErrorLogs().empty());
   }
@@ -388,21 +312,6 @@ TEST_F(HyphenTermTest, SettingsFileIsReadInItsProgramsName) {
   EXPECT_EQ(FlagLetters(terms), "0");
   EXPECT_EQ(TempDir::ErrorMessages(),
             std::vector<std::string>{"Reset() error-111: set_quilvar.txt"});
-}
-
-TEST_F(HyphenTermTest, ListNameOutsideOneAndTwoIsLogged) {
-  const std::pair<int, std::string> cases[] = {
-      {0, "listName() error-109: 0"},
-      {-5, "listName() error-109: -5"},
-      {3, "listName() error-110: 3"},
-      {99, "listName() error-110: 99"},
-  };
-  for (const auto& [index, log] : cases) {
-    TempDir dir;
-    HyphenTerms terms = Scan(kQuilvar, {u"-o", u"out", u"in"}, "t\r\n");
-    EXPECT_EQ(terms.listName(index), u"");
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{log});
-  }
 }
 
 TEST_F(HyphenTermTest, NothingToScanWithoutFirstArgument) {

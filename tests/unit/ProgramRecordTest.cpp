@@ -40,8 +40,6 @@ std::vector<Site> Sites(const ProgramRecord& p) {
   };
   const auto& o = p.options.numbers;
   add("options.paramStr", o.paramStr);
-  add("options.listNameLow", o.listNameLow);
-  add("options.listNameHigh", o.listNameHigh);
   add("options.settingsFile", o.settingsFile);
   add("options.sequenceToInteger", o.sequenceToInteger);
   add("log.serialParse", p.log.serialParse);
@@ -166,8 +164,6 @@ TEST(ProgramRecordTest, TextsBelongToTheirProgram) {
     EXPECT_EQ(p.engine.table.tables.settingsFile, p.options.settingsFile);
     EXPECT_EQ(p.engine.table.search.tableName, c.tableFile);
     EXPECT_FALSE(p.version.empty());
-    EXPECT_EQ(p.options.fieldOptions, c.program == &kTamorlek);
-    EXPECT_EQ(p.options.outAlias, c.program != &kTamorlek);
   }
 }
 

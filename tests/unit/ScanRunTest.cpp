@@ -50,52 +50,49 @@ TEST_F(ScanRunTest, FillsTheRunSettings) {
     Words words;
     std::string switches;
     std::u16string input, output;
-    std::int32_t fieldNumber, fieldLimit, pNumber;
+    std::int32_t fieldNumber, fieldLimit;
   };
   const Case cases[] = {
-      {&kTamorlek, {u"in.txt"}, "C", u"in.txt", u"tamorlek.txt", 255, 255, 1},
+      {&kTamorlek, {u"in.txt"}, "C", u"in.txt", u"tamorlek.txt", 255, 255},
       {&kTamorlek,
        {u"-o", u"out.txt", u"in.txt", u"later.txt"},
        "C",
        u"in.txt",
        u"out.txt",
        255,
-       255,
-       1},
-      {&kTamorlek, {u"in.txt", u"a.txt", u"b.txt"}, "C", u"in.txt", u"b.txt", 255, 255, 1},
-      {&kTamorlek, {u"-LF", u"in"}, "L", u"in", u"tamorlek.txt", 255, 255, 1},
-      {&kTamorlek, {u"-L", u"in"}, "C", u"in", u"tamorlek.txt", 255, 255, 1},
-      {&kTamorlek, {u"-L", u"-0-", u"in"}, "L", u"in", u"tamorlek.txt", 255, 255, 1},
-      {&kTamorlek, {u"-0-", u"in"}, "C", u"in", u"tamorlek.txt", 255, 255, 1},
-      {&kTamorlek, {u"-r2", u"in", u"out"}, "C", u"in", u"out", 2, 255, 1},
-      {&kTamorlek, {u"-Z", u"-P7", u"in"}, "C", u"in", u"tamorlek.txt", 3071, 3071, 7},
-      {&kTamorlek, {u"-abdstuwy", u"in"}, "Cabdstuwy", u"in", u"tamorlek.txt", 255, 255, 1},
-      {&kTamorlek, {u"-z", u"in"}, "C", u"in", u"", 255, 255, 1},
-      {&kBrenodax, {u"-abdstuwy", u"in"}, "Cabdstwy", u"in", u"brenodax.txt", 0, 255, 1},
-      {&kBrenodax, {u"--out", u"in"}, "C", u"in", u"", 0, 255, 1},
-      {&kBrenodax, {u"-s"}, "Cs", u"", u"brenodax.txt", 0, 255, 1},
-      {&kQuilvar, {u"-LF", u"in", u"out"}, "L", u"in", u"out", 0, 255, 1},
-      {&kQuilvar, {u"-o", u"x", u"--out", u"in"}, "C", u"in", u"", 0, 255, 1},
+       255},
+      {&kTamorlek, {u"in.txt", u"a.txt", u"b.txt"}, "C", u"in.txt", u"b.txt", 255, 255},
+      {&kTamorlek, {u"-LF", u"in"}, "L", u"in", u"tamorlek.txt", 255, 255},
+      {&kTamorlek, {u"-L", u"in"}, "C", u"in", u"tamorlek.txt", 255, 255},
+      {&kTamorlek, {u"-L", u"-0-", u"in"}, "L", u"in", u"tamorlek.txt", 255, 255},
+      {&kTamorlek, {u"-0-", u"in"}, "C", u"in", u"tamorlek.txt", 255, 255},
+      {&kTamorlek, {u"-r2", u"in", u"out"}, "C", u"in", u"out", 2, 255},
+      {&kTamorlek, {u"-Z", u"-P7", u"in"}, "C", u"in", u"tamorlek.txt", 3071, 3071},
+      {&kTamorlek, {u"-abdstuwy", u"in"}, "Cabdstuwy", u"in", u"tamorlek.txt", 255, 255},
+      {&kTamorlek, {u"-z", u"in"}, "C", u"in", u"", 255, 255},
+      {&kBrenodax, {u"-abdstuwy", u"in"}, "Cabdstwy", u"in", u"brenodax.txt", 255, 255},
+      {&kBrenodax, {u"--out", u"in"}, "C", u"in", u"", 255, 255},
+      {&kBrenodax, {u"-s"}, "Cs", u"", u"brenodax.txt", 255, 255},
+      {&kQuilvar, {u"-LF", u"in", u"out"}, "L", u"in", u"out", 255, 255},
+      {&kQuilvar, {u"-o", u"x", u"--out", u"in"}, "C", u"in", u"", 255, 255},
   };
   for (const Case& c : cases) {
     TempDir dir;
     SCOPED_TRACE(platform::ToAnsi(c.words[0]));
-    ScannedRun run = ScanRun(*c.program, c.words);
-    EXPECT_EQ(Switches(run.settings), c.switches);
-    EXPECT_EQ(run.settings.inputName, c.input);
-    EXPECT_EQ(run.settings.outputName, c.output);
-    EXPECT_EQ(run.outputName, c.output);
-    EXPECT_EQ(run.settings.fieldNumber, c.fieldNumber);
-    EXPECT_EQ(run.fieldLimit, c.fieldLimit);
-    EXPECT_EQ(run.settings.pNumber, c.pNumber);
+    const FinalEffects settings = ScanRun(*c.program, c.words);
+    EXPECT_EQ(Switches(settings), c.switches);
+    EXPECT_EQ(settings.inputName, c.input);
+    EXPECT_EQ(settings.outputName, c.output);
+    EXPECT_EQ(settings.fieldNumber, c.fieldNumber);
+    EXPECT_EQ(settings.fieldLimit, c.fieldLimit);
   }
 }
 
-TEST_F(ScanRunTest, CarriesTheSettingsFilesTableName) {
+TEST_F(ScanRunTest, TheSettingsFilesFirstLineIsNoWord) {
   TempDir::Write("set_quilvar.txt", "/tables/EUC-JP~Shift_JIS.bin\r\n-b\r\n");
-  ScannedRun run = ScanRun(kQuilvar, {u"in"});
-  EXPECT_EQ(run.settings.tableName, u"/tables/EUC-JP~Shift_JIS.bin");
-  EXPECT_TRUE(run.settings.viaBinaryTmp);
+  const FinalEffects settings = ScanRun(kQuilvar, {u"in"});
+  EXPECT_EQ(settings.inputName, u"in");
+  EXPECT_TRUE(settings.viaBinaryTmp);
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
