@@ -30,6 +30,20 @@ std::string WithProgram(std::string_view text, std::string_view program) {
   return result;
 }
 
+// The word in bold, with the aliases that stand for it alone and have no entry of their own.
+std::string ManHead(const OptionTable& table, const OptionEntry& entry) {
+  std::string words = Roff(entry.word);
+  bool several = false;
+  for (const OptionEntry& alias : table) {
+    if (alias.kind == OptionKind::Alias && alias.manText.empty() &&
+        alias.expansion[0] == entry.word && alias.expansion[1].empty()) {
+      words += " \", \" " + Roff(alias.word);
+      several = true;
+    }
+  }
+  return (several ? ".BR " : ".B ") + words;
+}
+
 }  // namespace
 
 std::string ManOptionsSection(const OptionTable& table, std::string_view program) {
@@ -56,7 +70,7 @@ std::string ManOptionsSection(const OptionTable& table, std::string_view program
   for (const OptionEntry& entry : table) {
     if (entry.manText.empty()) continue;
     const std::string head =
-        entry.manHead.empty() ? ".B " + Roff(entry.word) : std::string(entry.manHead);
+        entry.manHead.empty() ? ManHead(table, entry) : std::string(entry.manHead);
     section += ".TP\n" + WithProgram(head, program) + "\n" + WithProgram(entry.manText, program);
   }
   return section;

@@ -52,8 +52,9 @@ struct OptionEntry {
   // leaves out is marked false.
   bool inGuide = false;
   // The manual page's entry in roff, "{program}" standing for the program's name: the text,
-  // and the head line after ".TP" where it is more than the word in bold. Without a text the
-  // word is described under another entry or not in the manual page.
+  // and the head line after ".TP" where it is more than the word in bold (with the aliases
+  // that stand for it alone). Without a text the word is described under the word it stands
+  // for, or not in the manual page.
   std::string_view manText{};
   std::string_view manHead{};
 };

@@ -208,8 +208,7 @@ and prints it.
       .effect = GuideWanted,
       .manText = R"(Prints the guide: one commented line for each typical command.
 Exit status 1.
-)",
-      .manHead = R"(.BR \-G ", " \-\-help ", " \-VC)"}},
+)"}},
     // Described under "-G".
     {kAll, kNone, {.word = u"--help", .kind = Alias, .expansion = {u"-G"}}},
     {kAll, kNone, {.word = u"-VC", .kind = Alias, .expansion = {u"-G"}}},
