@@ -5,6 +5,7 @@
 #include "cmdline/Numbered.h"
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
+#include "support/FileRead.h"
 #include "support/Text.h"
 
 namespace kelvo {
@@ -105,7 +106,9 @@ class SetFileLines {
 
  private:
   void FinishLine() {
-    std::u16string text = platform::FromAnsi(bytes_);
+    std::string_view bytes(bytes_);
+    if (line_ == 0) utf8_ = DropUtf8Mark(bytes);
+    std::u16string text = SettingsText(bytes, utf8_);
     bytes_.clear();
     if (line_ == 0) {
       tableName_ = text;
@@ -126,6 +129,7 @@ class SetFileLines {
   int line_ = 0;
   std::string bytes_;
   bool lastWasCR_ = false;
+  bool utf8_ = false;  // the file began with a UTF-8 byte-order mark
 };
 
 }  // namespace

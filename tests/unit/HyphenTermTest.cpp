@@ -335,6 +335,15 @@ TEST_F(HyphenTermTest, ReadsTheSettingsFile) {
       {"only\r\n", {u"in"}, "0", u"only", u"in"},
       {"\r\n-w\r\n", {u"in"}, "0w", u"", u"in"},
       {many, {u"in"}, "0sy", u"table", u"in"},
+      // A UTF-8 byte-order mark makes the file UTF-8 and is no part of its first line.
+      {"\xEF\xBB\xBFt\r\n-b\r\n", {u"in"}, "0b", u"t", u"in"},
+      {"\xEF\xBB\xBF"
+       "C:\\\xE8\xA1\xA8\\t.bin\r\n\xE8\xA1\xA8.txt\r\n",
+       {u"-V"},
+       "0V",
+       u"C:\\\u8868\\t.bin",
+       u"\u8868.txt"},
+      {"\xEF\xBB\xBF", {u"in"}, "0", u"", u"in"},
   };
   for (const Case& c : cases) {
     TempDir dir;
