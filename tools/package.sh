@@ -33,6 +33,12 @@ for kind in "${kinds[@]}"; do
     (cd "$tree" && usr/bin/tamorlek "$sample" sample.euc && usr/bin/quilvar sample.euc sample.sjis)
     rm -rf "$tree"
   else
+    # A build tree first configured with the win32-thread compilers keeps them whatever the
+    # toolchain file now says: it is made again with the POSIX-thread ones.
+    if ls build/windows/CMakeFiles/*/CMakeCXXCompiler.cmake >/dev/null 2>&1 &&
+       ! grep -q 'set(CMAKE_CXX_COMPILER ".*-posix")' build/windows/CMakeFiles/*/CMakeCXXCompiler.cmake; then
+      rm -rf build/windows
+    fi
     cmake --preset windows
     cmake --build --preset windows
     cpack --preset windows-zip
