@@ -5,16 +5,15 @@
 # The programs read their sources from their default table directory and from the current
 # directory. Where the default directory of the built programs is the build tree's own table
 # directory (a relative one, as installed trees have), the built programs themselves derive the
-# tables. Otherwise (an absolute directory, or the fixed Windows directory) programs built from
-# the same sources with the installed relative directory do it from a tree of their own, so that
+# tables. Otherwise (an absolute directory, or a Windows build) programs built from the same
+# sources with a relative directory of their own do it from a tree of their own, so that
 # nothing outside the build tree is read or written. A cross-build runs them through its
 # emulator, or without one takes the tables of a host build (they are the same on every system).
 
 set(KELVO_TABLE_WORK_DIR "${CMAKE_BINARY_DIR}/table-work")
 
-cmake_path(IS_RELATIVE KELVO_TABLE_DIR kelvo_table_dir_relative)
 set(kelvo_build_table_dir "")
-if(NOT WIN32 AND kelvo_table_dir_relative)
+if(NOT WIN32 AND KELVO_TABLE_DIR_RELATIVE)
   cmake_path(APPEND KELVO_BUILD_BIN_DIR "${KELVO_TABLE_DIR}" OUTPUT_VARIABLE kelvo_build_table_dir)
   cmake_path(NORMAL_PATH kelvo_build_table_dir)
   cmake_path(IS_PREFIX CMAKE_BINARY_DIR "${kelvo_build_table_dir}" NORMALIZE kelvo_inside)
@@ -104,10 +103,14 @@ if(TARGET kelvo_host_tables)
 endif()
 
 # Where the tables are installed: beside the programs as the default directory names it, at
-# the absolute default directory, or (Windows) in the folder "Kelvo" that a user copies to C:\.
-if(WIN32)
+# the absolute default directory, or (Windows, with an absolute default) in the folder "Kelvo"
+# that a user copies there.
+if(WIN32 AND KELVO_TABLE_DIR_RELATIVE)
+  cmake_path(SET KELVO_INSTALL_TABLE_DIR NORMALIZE "${KELVO_TABLE_DIR_DEFINED}")
+  string(REGEX REPLACE "/$" "" KELVO_INSTALL_TABLE_DIR "${KELVO_INSTALL_TABLE_DIR}")
+elseif(WIN32)
   set(KELVO_INSTALL_TABLE_DIR "Kelvo")
-elseif(kelvo_table_dir_relative)
+elseif(KELVO_TABLE_DIR_RELATIVE)
   cmake_path(APPEND CMAKE_INSTALL_BINDIR "${KELVO_TABLE_DIR}" OUTPUT_VARIABLE KELVO_INSTALL_TABLE_DIR)
   cmake_path(NORMAL_PATH KELVO_INSTALL_TABLE_DIR)
 else()

@@ -5,6 +5,7 @@
 #include "cmdline/Numbered.h"
 #include "platform/Platform.h"
 #include "support/ErrorText.h"
+#include "support/FileRead.h"
 #include "support/Text.h"
 
 namespace kelvo {
@@ -67,7 +68,7 @@ class SetFileLines {
         lastWasCR_ = true;
       } else {
         lastWasCR_ = false;
-        if (line_ > 0 && bytes_.size() < kLineByteLimit) bytes_.push_back(c);
+        if (bytes_.size() < kLineByteLimit) bytes_.push_back(c);
       }
     }
     return line_ <= HyphenTerms::kSetFileSlots;
@@ -80,8 +81,13 @@ class SetFileLines {
 
  private:
   void FinishLine() {
-    if (line_ > 0) {
-      std::u16string text = platform::FromAnsi(bytes_);
+    std::string_view bytes(bytes_);
+    if (line_ == 0) {
+      // The first line names a table, which the table search reads; here only its
+      // byte-order mark counts, for the encoding of the lines after it.
+      utf8_ = DropUtf8Mark(bytes);
+    } else {
+      std::u16string text = SettingsText(bytes, utf8_);
       if (text.size() > HyphenTerms::kSetFileLineLength) {
         text.resize(HyphenTerms::kSetFileLineLength);
       }
@@ -97,6 +103,7 @@ class SetFileLines {
   int line_ = 0;
   std::string bytes_;
   bool lastWasCR_ = false;
+  bool utf8_ = false;  // the file began with a UTF-8 byte-order mark
 };
 
 }  // namespace

@@ -9,12 +9,17 @@
 
 namespace kelvo {
 
+namespace {
+// The word that shows the long guide: "/?" on Windows means it too.
+constexpr char16_t kGuideWord[] = u"-G";
+}  // namespace
+
 int RunMain(const ProgramRecord& program, Driver driver, int argc, char** argv) {
   SetLogNumbers(program.log);
   const std::string outOfMemory = platform::ToAnsi(program.name) + ": out of memory\n";
   int code = 0;
   try {
-    code = driver(platform::Arguments(argc, argv));
+    code = driver(platform::Arguments(argc, argv, kGuideWord));
   } catch (const Halt& halt) {
     if (halt.outOfMemory) platform::WriteStandardError(outOfMemory);
     code = halt.exitCode;

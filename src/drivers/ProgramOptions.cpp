@@ -207,6 +207,9 @@ and prints it.
       .kind = Flag,
       .effect = GuideWanted,
       .manText = R"(Prints the guide: one commented line for each typical command.
+On Windows,
+.B /?
+asks for it too (no Windows file can bear that name); elsewhere it is a file name.
 Exit status 1.
 )"}},
     // Described under "-G".

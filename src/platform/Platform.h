@@ -17,14 +17,22 @@ std::u16string FromAnsi(std::string_view bytes);
 // The "OEM" code page: names handled by the program search.
 std::string ToOem(std::u16string_view text);
 std::u16string FromOem(std::string_view bytes);
+// UTF-8: settings files that say so with a byte-order mark.
+std::u16string FromUtf8(std::string_view bytes);
 
-// The command-line arguments after the program name, decoded losslessly.
-std::vector<std::u16string> Arguments(int argc, char** argv);
+// The command-line arguments after the program name, decoded losslessly. On Windows an
+// argument "/?", the way Windows users ask for help (no file can bear that name), becomes
+// helpWord when one is given.
+std::vector<std::u16string> Arguments(int argc, char** argv, const std::u16string& helpWord = {});
 
 // --- Fixed places and separators --------------------------------------------------------
 // The default table directory, always ending in a directory separator. A directory
 // configured relative to the program is shown resolved against the program's own directory.
 std::u16string DefaultTableDirectory();
+// The directory tried next when the default one has no table; empty when there is none. On
+// Windows it is "C:\Kelvo\", where earlier installs kept the tables, for programs whose
+// default directory lies elsewhere (beside themselves, as unpacked from the zip).
+std::u16string FallbackTableDirectory();
 // The directory that a configured value names: an absolute value as it stands, a relative one
 // joined to programDirectory (when that is known); "." and ".." steps removed, each separator
 // written as the given one (on Windows '/' counts as a separator too), one at the end.

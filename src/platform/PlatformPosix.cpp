@@ -131,6 +131,9 @@ std::string ToOem(std::u16string_view text) {
 std::u16string FromOem(std::string_view bytes) {
   return DecodeUtf8(bytes);
 }
+std::u16string FromUtf8(std::string_view bytes) {
+  return DecodeUtf8(bytes);
+}
 
 namespace {
 // The program's first argument, kept for finding the program's directory where the system
@@ -138,7 +141,8 @@ namespace {
 const char* programArgument = nullptr;
 }  // namespace
 
-std::vector<std::u16string> Arguments(int argc, char** argv) {
+// Any word can name a file on POSIX, "/?" too: no word asks for help here.
+std::vector<std::u16string> Arguments(int argc, char** argv, const std::u16string&) {
   if (argc > 0) programArgument = argv[0];
   std::vector<std::u16string> words;
   for (int i = 1; i < argc; ++i) words.push_back(DecodeUtf8(argv[i]));
@@ -201,6 +205,9 @@ std::u16string DefaultTableDirectory() {
     return ResolveDirectory(DecodeUtf8(KELVO_TABLE_DIR), DecodeUtf8(directory), u'/');
   }();
   return directory;
+}
+std::u16string FallbackTableDirectory() {
+  return {};
 }
 char16_t PathListSeparator() {
   return u':';

@@ -104,47 +104,73 @@ std::string ToOem(std::u16string_view text) {
 std::u16string FromOem(std::string_view bytes) {
   return FromCodePage(CP_OEMCP, bytes);
 }
+std::u16string FromUtf8(std::string_view bytes) {
+  return FromCodePage(CP_UTF8, bytes);
+}
 
-std::vector<std::u16string> Arguments(int, char**) {
+std::vector<std::u16string> Arguments(int, char**, const std::u16string& helpWord) {
   std::vector<std::u16string> words;
   int count = 0;
   LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
   if (list == nullptr) return words;
   for (int i = 1; i < count; ++i) {
     std::wstring word(list[i]);
-    words.emplace_back(word.begin(), word.end());
+    if (word == L"/?" && !helpWord.empty()) {
+      words.push_back(helpWord);
+    } else {
+      words.emplace_back(word.begin(), word.end());
+    }
   }
   LocalFree(list);
   return words;
 }
 
+namespace {
+
+// Where earlier installs kept the tables, and the default of a build that names no directory.
+constexpr char16_t kFormerTableDirectory[] = u"C:\\Kelvo\\";
+
+// The directory of the running program; empty when the system cannot tell.
+std::u16string ProgramDirectory() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return u"";
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const std::size_t separator = path.find_last_of(L"\\/");
+  path.resize(separator == std::wstring::npos ? 0 : separator);
+  return std::u16string(path.begin(), path.end());
+}
+
+}  // namespace
+
 std::u16string DefaultTableDirectory() {
 #ifdef KELVO_TABLE_DIR
-  // A build may give its programs a table directory of their own, relative to the program's
-  // directory (the programs that make the tables during a build do).
-  static const std::u16string directory = [] {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-      const DWORD length =
-          GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-      if (length == 0) {
-        path.clear();
-        break;
-      }
-      if (length < path.size()) {
-        path.resize(length);
-        break;
-      }
-      path.resize(path.size() * 2);
-    }
-    const std::size_t separator = path.find_last_of(L"\\/");
-    path.resize(separator == std::wstring::npos ? 0 : separator);
-    return ResolveDirectory(u"" KELVO_TABLE_DIR, std::u16string(path.begin(), path.end()), u'\\');
-  }();
+  // A directory relative to the program's own (the zip's "Kelvo\" beside the programs, or
+  // the directory of the programs that make the tables during a build), or an absolute one.
+  static const std::u16string directory =
+      ResolveDirectory(u"" KELVO_TABLE_DIR, ProgramDirectory(), u'\\');
   return directory;
 #else
-  return u"C:\\Kelvo\\";
+  return kFormerTableDirectory;
 #endif
+}
+
+std::u16string FallbackTableDirectory() {
+  // Programs whose tables lie elsewhere still find an install made the earlier way: the
+  // programs anywhere, the tables in C:\Kelvo\.
+  static const std::u16string fallback =
+      CompareStringOrdinal(reinterpret_cast<const wchar_t*>(DefaultTableDirectory().c_str()), -1,
+                           reinterpret_cast<const wchar_t*>(kFormerTableDirectory), -1,
+                           TRUE) == CSTR_EQUAL
+          ? std::u16string()
+          : std::u16string(kFormerTableDirectory);
+  return fallback;
 }
 char16_t PathListSeparator() {
   return u';';

@@ -62,8 +62,19 @@ bool ReadFirstLine(const std::u16string& name, std::u16string& line) {
   return true;
 }
 
+bool DropUtf8Mark(std::string_view& bytes) {
+  if (!bytes.starts_with("\xEF\xBB\xBF")) return false;
+  bytes.remove_prefix(3);
+  return true;
+}
+
+std::u16string SettingsText(std::string_view bytes, bool utf8) {
+  return utf8 ? platform::FromUtf8(bytes) : platform::FromAnsi(bytes);
+}
+
 std::u16string FirstLine(std::string_view bytes) {
-  return platform::FromAnsi(bytes.substr(0, bytes.find_first_of("\r\n")));
+  const bool utf8 = DropUtf8Mark(bytes);
+  return SettingsText(bytes.substr(0, bytes.find_first_of("\r\n")), utf8);
 }
 
 }  // namespace kelvo

@@ -22,8 +22,16 @@ enum class [[nodiscard]] ReadOutcome{
 ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
                       platform::ReadMode mode = platform::ReadMode::Raw);
 
-// The first line of a text file, without its line end (CR, LF or CR LF); an empty file gives
-// an empty line. False when the file cannot be opened or read.
+// The text of a settings file. It is in the system's "ANSI" code page unless it begins with a
+// UTF-8 byte-order mark (as Notepad may save it): then it is UTF-8 and the mark is no text.
+// Removes the mark from the start of a file's bytes; true when there was one.
+bool DropUtf8Mark(std::string_view& bytes);
+// One line of a settings file, UTF-8 when its file began with the mark.
+std::u16string SettingsText(std::string_view bytes, bool utf8);
+
+// The first line of a text file, without its line end (CR, LF or CR LF) and decoded as a
+// settings file is; an empty file gives an empty line. False when the file cannot be opened
+// or read.
 [[nodiscard]] bool ReadFirstLine(const std::u16string& name, std::u16string& line);
 // The first line of text bytes, as ReadFirstLine gives it.
 std::u16string FirstLine(std::string_view bytes);

@@ -26,10 +26,21 @@ bool Present(const std::u16string& path) {
   return platform::CanOpen(path, platform::ReadMode::Raw);
 }
 
-// Probes 1 and 2: a fixed path, reported with its own number when it cannot be opened.
+// Probe 2: a fixed path, reported with its own number when it cannot be opened.
 std::u16string ProbeFixedPath(const std::u16string& path, int number) {
   if (Present(path)) return path;
   ReportReset(number, path);
+  return u"";
+}
+
+// Probe 1: the default directory, then the fallback directory where the system has one. A
+// table in either is a normal run; only when neither holds it is the default path reported.
+std::u16string ProbeDefaultDirectories(const std::u16string& defaultPath,
+                                       const std::u16string& tableName, int number) {
+  if (Present(defaultPath)) return defaultPath;
+  const std::u16string fallback = platform::FallbackTableDirectory();
+  if (!fallback.empty() && Present(fallback + tableName)) return fallback + tableName;
+  ReportReset(number, defaultPath);
   return u"";
 }
 
@@ -65,7 +76,9 @@ FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable&
   // Entries 1 to 4; entry 0 is not used.
   const std::array<std::function<std::u16string()>, 5> probes{
       nullptr,
-      [&] { return ProbeFixedPath(defaultPath, numbers.defaultDirectory); },
+      [&] {
+        return ProbeDefaultDirectories(defaultPath, instance.tableName, numbers.defaultDirectory);
+      },
       [&] { return ProbeFixedPath(instance.tableName, numbers.currentDirectory); },
       [&] { return ProbePathDirectories(instance.tableName, record.path); },
       [&] { return ProbeSetFile(numbers, record.settingsFile); },

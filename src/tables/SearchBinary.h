@@ -1,7 +1,7 @@
-// The search for a table file: the default directory, the current directory, the
-// directories of the program-search variable, and the file named on the first line of the
-// program's settings file, in this order, steered by "-d", "-a" and "-w"; and the reading of
-// the table file found.
+// The search for a table file: the default directory (or, where it has no table, the
+// system's fallback directory), the current directory, the directories of the program-search
+// variable, and the file named on the first line of the program's settings file, in this
+// order, steered by "-d", "-a" and "-w"; and the reading of the table file found.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@ missing settings file and the running number shared by all programs in one direc
 
 import os
 import re
+import shutil
 import unittest
 
 import kelvo_e2e
@@ -115,6 +116,19 @@ class GuideAndVersion(unittest.TestCase):
                     self.assertEqual(result.returncode, 1)
                     self.assertEqual(result.stderr, b"")
 
+    def test_slash_question_mark_asks_for_the_guide_on_windows(self):
+        # No Windows file can be named "/?"; on POSIX it is a name like any other. "/h" can
+        # be a path everywhere. (arguments, shows the long guide)
+        cases = [(["/?"], kelvo_e2e.WINDOWS), (["in.txt", "/?"], kelvo_e2e.WINDOWS),
+                 (["/h"], False), (["/?x"], False)]
+        for args, shown in cases:
+            with self.subTest(args=args), Sandbox() as box:
+                box.write("set_quilvar.txt", b"")
+                result = box.run("quilvar", args)
+                self.assertEqual(result.stdout == guide("quilvar", True), shown)
+                if shown:
+                    self.assertEqual((result.returncode, box.error_logs()), (1, []))
+
     def test_short_guide_lines(self):
         # The first short line is the bare command padded to the comment column.
         for program, (_, short, _) in GUIDES.items():
@@ -203,6 +217,35 @@ class SettingsFile(unittest.TestCase):
                 self.assertEqual(result.stdout, guide(program, with_comments))
                 self.assertEqual(result.returncode, 1)
                 self.assertEqual(box.error_logs(), [])
+
+    def test_settings_file_encodings(self):
+        # The first line names the table in a folder with a kanji whose second byte in code
+        # page 932 is a backslash. A UTF-8 byte-order mark makes the file UTF-8; without one
+        # it is in the ANSI code page (UTF-8 on POSIX). (what, bytes, found on Windows)
+        table = "UTF16~EUC-JP.bin"
+        name = "表" + ("\\" if kelvo_e2e.WINDOWS else "/") + table
+        cases = [("UTF-8 with a mark", b"\xef\xbb\xbf" + name.encode("utf-8"), True),
+                 ("UTF-8 without a mark", name.encode("utf-8"), False)]
+        if kelvo_e2e.WINDOWS:
+            cases.append(("code page 932", name.encode("cp932"), True))
+        for what, first_line, found in cases:
+            found = found or not kelvo_e2e.WINDOWS
+            with self.subTest(what), Sandbox() as box:
+                os.mkdir(box.file("表"))
+                shutil.copyfile(kelvo_e2e.table_path(table), os.path.join(box.file("表"), table))
+                box.write("set_tamorlek.txt", first_line + b"\r\n-w\r\n")
+                box.write("in.txt", "あ\r\n".encode("utf-16-le"))
+                result = box.run("tamorlek", ["-a", "in.txt", "out.txt"])
+                if found:
+                    self.assertEqual((result.returncode, box.error_logs()), (0, []))
+                    self.assertEqual(box.read("out.txt"), b"\xa4\xa2\r\n")
+                    self.assertEqual(box.read("data.txt").decode(ANSI),
+                                     name + " is primarily accessible to Tamorlek.")
+                else:
+                    # Read as code page 932, as designed: the name is not the folder's.
+                    misread = name.encode("utf-8").decode("cp932")
+                    self.assertNotEqual(result.returncode, 0)
+                    self.assertIn(misread, "".join(box.error_logs()))
 
     def test_command_line_turns_settings_file_flags_off(self):
         with Sandbox() as box:

@@ -280,6 +280,14 @@ TEST_F(HyphenTermTest, ReadsTheSettingsFile) {
       {"-b\r\n", {u"in"}, "0", u"in"},
       {"\r\n-w\r\n", {u"in"}, "0w", u"in"},
       {many, {u"in"}, "0sy", u"in"},
+      // A UTF-8 byte-order mark makes the file UTF-8.
+      {"\xEF\xBB\xBFt\r\n-b\r\n", {u"in"}, "0b", u"in"},
+      {"\xEF\xBB\xBF"
+       "C:\\\xE8\xA1\xA8\\t.bin\r\n\xE8\xA1\xA8.txt\r\n",
+       {u"-V"},
+       "0V",
+       u"\u8868.txt"},
+      {"\xEF\xBB\xBF", {u"in"}, "0", u"in"},
   };
   for (const Case& c : cases) {
     TempDir dir;

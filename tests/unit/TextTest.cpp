@@ -51,6 +51,14 @@ TEST(FileReadTest, FirstLineEndsAtAnyLineEnd) {
       {"", u""},
       {"\r\nsecond", u""},
       {std::string(5000, 'a') + "\n", std::u16string(5000, u'a')},
+      // After a UTF-8 byte-order mark the line is UTF-8, without the mark.
+      {"\xEF\xBB\xBF"
+       "first\r\n",
+       u"first"},
+      {"\xEF\xBB\xBF"
+       "C:\\\xE8\xA1\xA8\\t.bin\n",
+       u"C:\\\u8868\\t.bin"},
+      {"\xEF\xBB\xBF\r\nsecond", u""},
   };
   for (const auto& [content, line] : cases) {
     TempDir::Write("f.txt", content);
