@@ -170,6 +170,19 @@ inline int LeadingPairs(const std::uint8_t* in) {
 #endif
 }
 
+// --- The first bytes of two-byte sequences among 64 ------------------------------------
+// One bit for each of 64 bytes: in each run of bytes of 80h and above (high), the bytes at
+// an even distance from the start of the run, which begin its two-byte sequences. carry (bit
+// 0) marks a first byte that is the second of a sequence begun before, which begins no run.
+// A run that starts at an even place is cleared by adding its lowest bit.
+inline std::uint64_t SequenceStarts(std::uint64_t high, std::uint64_t carry) {
+  constexpr std::uint64_t kEven = 0x5555555555555555u;
+  const std::uint64_t runs = high & ~carry;
+  const std::uint64_t starts = runs & ~(runs << 1);
+  const std::uint64_t oddRuns = runs & (runs + (starts & kEven));
+  return ((runs ^ oddRuns) & kEven) | (oddRuns & ~kEven);
+}
+
 // --- Sixteen units or bytes at a step, where the processor has AVX2 -------------------------
 // These are built only for 64-bit x86 with a GNU compiler, and run only where the processor
 // and the system offer AVX2; each stands beside the portable step of the kernel that calls
@@ -207,12 +220,11 @@ struct EucStepRules {
 
 // Decodes EUC-JP sixty-four bytes at a time from p, while at least 96 bytes lie before end:
 // a printable ASCII byte, or a control byte the rules name, gives itself; a two-byte
-// sequence gives its output bytes from the rules' table. Stops at the first sixteen bytes
-// that hold anything else (a byte of 80h or more that the table gives nothing for among
-// them), at the start of a character, and returns
-// where it stopped; out is moved past the bytes written (up to 32 more may be written past
-// them, within the room of the input not yet decoded) and the line ends taken are added to
-// lineEnds.
+// sequence gives its output bytes from the rules' table. Stops at the first byte of
+// anything else (a byte the rules do not name, or a sequence the table gives nothing for),
+// which is the start of a character, and returns where it stopped; out is moved past the
+// bytes written (up to 32 more may be written past them, within the room of the input not
+// yet decoded) and the line ends taken are added to lineEnds.
 const std::uint8_t* DecodeSequencesAvx2(const std::uint8_t* p, const std::uint8_t* end,
                                         const EucStepRules& rules, std::uint8_t*& out,
                                         std::int64_t& lineEnds);

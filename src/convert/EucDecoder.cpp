@@ -207,9 +207,10 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
     if (avx2 && p >= retry && end - p >= kAvx2Reach) {
       const std::uint8_t* const from = p;
       p = ascii::DecodeSequencesAvx2(p, end, stepRules_, o, ends);
+      // They stopped at a character that the steps below take; if they stopped at once,
+      // the steps below take the next sixteen bytes at least.
+      retry = p == from ? p + 16 : p + 1;
       if (p != from) continue;
-      // What they leave, the steps below take for the next sixteen bytes at least.
-      retry = p + 16;
     }
     const std::uint8_t b = *p;
     if (b < 0x80) {
@@ -281,7 +282,7 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
         return p;
       }
       p = next;
-    } while (p < end && *p >= 0x80);
+    } while (p < end && *p >= 0x80 && !(avx2 && p >= retry));
   }
   out = o;
   lineEnds += ends;

@@ -121,6 +121,27 @@ TEST(AsciiRunsTest, LeadingPairsAgreeWithTheirDefinition) {
   }
 }
 
+TEST(AsciiRunsTest, SequenceStartsAgreeWithTheirDefinition) {
+  std::mt19937_64 random(6);
+  for (int round = 0; round < 20000; ++round) {
+    // Runs of high bytes of every length, and a carry now and then.
+    std::uint64_t high = 0;
+    for (int bit = 0, run = 0; bit < 64; ++bit) {
+      if (run == 0) run = static_cast<int>(random() % 12) - 4;
+      high |= std::uint64_t{run > 0} << bit;
+      run += run > 0 ? -1 : 1;
+    }
+    const std::uint64_t carry = high & random() & 1;
+    std::uint64_t expected = 0;
+    for (int bit = 0, inRun = 0; bit < 64; ++bit) {
+      const bool isHigh = (high >> bit & 1) != 0 && !(bit == 0 && carry != 0);
+      if (isHigh && inRun % 2 == 0) expected |= std::uint64_t{1} << bit;
+      inRun = isHigh ? inRun + 1 : 0;
+    }
+    ASSERT_EQ(ascii::SequenceStarts(high, carry), expected) << std::hex << high << " " << carry;
+  }
+}
+
 class EncoderKernelTest : public test::ForwardTableFixture {};
 
 // UTF-16 text of every kind of unit: ASCII runs, controls, line ends, mapped and unmapped
