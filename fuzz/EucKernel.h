@@ -56,14 +56,15 @@ inline int CheckEucKernel(const EucCodeTable& table, const EucOutputForm& form,
   }
   CheckAgainstOracle(table, form, mode, controls, *fast, in.bytes.get(), length);
 
-  // A short input again at every offset of a 64-byte window, after text and pairs and before
+  // A short input again at offsets of a 64-byte window, after text and pairs and before
   // enough plain text for the 64-byte steps, so that each of its bytes (a stray byte before
-  // ASCII above all) meets the steps at every place.
+  // ASCII above all) meets the steps at every place: eight offsets an input, which the
+  // input's length and first byte shift through all 64.
   constexpr std::int64_t kWindow = 64;
   constexpr std::int64_t kTail = 128;
   if (length > 256) return 0;
   Exact framed(static_cast<std::size_t>(kWindow + length + kTail));
-  for (std::int64_t offset = 0; offset < kWindow; ++offset) {
+  for (std::int64_t offset = (length + choice) % 8; offset < kWindow; offset += 8) {
     std::uint8_t* f = framed.bytes.get();
     for (std::int64_t i = 0; i < offset; ++i) {
       const bool pair = i + 1 < offset && (offset - i) % 2 == 0;

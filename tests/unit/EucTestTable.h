@@ -47,16 +47,23 @@ inline std::string ModelDecode(const EucCodeTable& table, bool utf16, LineEndMod
   auto trail = [](int b) { return b >= 0xA1 && b <= 0xFE; };
   auto replacement = [&] { out += utf16 ? Bytes({0xFD, 0xFF}) : std::string("?"); };
   auto trailAt = [&](std::size_t i) { return i < input.size() && trail(byteAt(i)); };
+  // Writes what a key's mapping gives; false when it has none.
+  auto mapped = [&](int key) {
+    const int kind = table.Entry(key, 0);
+    if (kind == 1) {
+      out.push_back(static_cast<char>(table.Entry(key, 1)));
+      out.push_back(static_cast<char>(table.Entry(key, 2)));
+    } else if (kind == 2) {
+      put(table.Entry(key, 1));
+    }
+    return kind == 1 || kind == 2;
+  };
   if (utf16) out += Bytes({0xFF, 0xFE});
   for (std::size_t i = 0; i < input.size();) {
     const int first = byteAt(i);
     if (first < 0x80) {
-      const int kind = table.Entry(first, 0);
-      if (kind == 1) {
-        out.push_back(static_cast<char>(table.Entry(first, 1)));
-        out.push_back(static_cast<char>(table.Entry(first, 2)));
-      } else if (kind == 2) {
-        put(table.Entry(first, 1));
+      if (mapped(first)) {
+        // its mapping
       } else if (first == 0x0A) {
         if (mode == LineEndMode::CrLf) put(0x0D);
         put(0x0A);
@@ -68,13 +75,8 @@ inline std::string ModelDecode(const EucCodeTable& table, bool utf16, LineEndMod
       ++i;
     } else if ((first == 0x8E || trail(first)) && trailAt(i + 1)) {
       const int second = byteAt(i + 1);
-      const int key = second * 256 + first;
-      const int kind = table.Entry(key, 0);
-      if (kind == 1) {
-        out.push_back(static_cast<char>(table.Entry(key, 1)));
-        out.push_back(static_cast<char>(table.Entry(key, 2)));
-      } else if (kind == 2) {
-        put(table.Entry(key, 1));
+      if (mapped(second * 256 + first)) {
+        // its mapping
       } else if (!dropped(first)) {
         if (utf16)
           put(second);
