@@ -19,6 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import bench_report  # noqa: E402
 import make_corpus  # noqa: E402
+import strays  # noqa: E402
 
 HAVE_ICONV = shutil.which("iconv") is not None
 
@@ -377,6 +378,30 @@ class CorpusFiles(unittest.TestCase):
             want = subprocess.run(["iconv", "-f", "UTF-8", "-t", charset], input=crlf,
                                   stdout=subprocess.PIPE, check=True).stdout
             self.assertEqual(self.enc[name].body, want, name)
+
+
+class StrayBytes(unittest.TestCase):
+    def test_one_stray_every_so_many_bytes_at_character_boundaries(self):
+        text = ("\u3042\u6f22a" * 50).encode("euc_jp") + b"\x8f\xa2\xb7xyz\r\n" * 40
+        for every in (1, 7, 100):
+            with self.subTest(every=every):
+                data, count = strays.insert_strays(text, every)
+                self.assertEqual(len(data), len(text) + count)
+                # Taken out again, the strays leave the text; each stands alone.
+                kept, at, since, gaps = bytearray(), 0, 0, []
+                while at < len(data):
+                    if data[at] in strays.NO_START or (
+                            data[at] == strays.CUT_LEAD and data[at + 1:at + 2] < b"\x80"):
+                        gaps.append(since)
+                        since, at = 0, at + 1
+                        continue
+                    n = strays.sequence_length(data, at)
+                    kept += data[at:at + n]
+                    at, since = at + n, since + n
+                self.assertEqual(bytes(kept), text)
+                self.assertEqual(len(gaps), count)
+                self.assertTrue(all(every <= gap <= every + 2 for gap in gaps), gaps)
+        self.assertGreaterEqual(strays.insert_strays(text, 100)[1], len(text) // 103)
 
 
 if __name__ == "__main__":

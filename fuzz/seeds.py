@@ -52,6 +52,12 @@ def main():
     for choice in (0, 2, 5):
         write("euc_to_utf16", f"prose-{choice}", bytes([choice]) + euc)
         write("euc_to_sjis", f"prose-{choice}", bytes([choice]) + euc)
+    # Stray bytes before line ends, controls and letters: a cut character, a cut three-byte
+    # sequence, bytes that start no sequence.
+    strays = b"\xa4\nA\xa4\r\nB\x8f\xa1C\x80\xa4\xa2\xff\tD\x8e\xe0\xf5\xa1E\xa4"
+    for choice in (0, 4):
+        write("euc_to_utf16", f"strays-{choice}", bytes([choice]) + strays)
+        write("euc_to_sjis", f"strays-{choice}", bytes([choice]) + strays)
 
     # Kind (forward, reverse, recoder, selection) and mode, then block size and stream bit.
     for kind, data in ((0, sample), (1, euc), (2, euc), (3, utf16(CSV))):

@@ -1,5 +1,5 @@
-// Runs of printable ASCII (20h-7Eh) copied several characters at a time, and runs of bytes
-// of 80h and above measured at once: the converters' instruction-set tricks. Each helper has
+// Runs of printable ASCII (20h-7Eh) copied several characters at a time, and runs of two-byte
+// EUC-JP sequences measured at once: the converters' instruction-set tricks. Each helper has
 // an SSE2 form and, beside it, a portable form that gives the same result; the portable form
 // serves where SSE2 is missing, and the tests hold the two against each other on random
 // input. Below them, the steps of sixteen units or bytes where the processor has AVX2.
@@ -127,40 +127,60 @@ inline int CopyPrintableBytes(const std::uint8_t* in, std::uint8_t* out, bool wi
 #endif
 }
 
-// --- Bytes of 80h and above ------------------------------------------------------------
-// How many of the sixteen bytes at in, from the first, are 80h or above (0 to 16): the
-// length of a run of EUC-JP sequences that lies within them.
+// --- Two-byte EUC-JP sequences ------------------------------------------------------
+// How many two-byte sequences stand one after the other at the start of the sixteen bytes
+// at in (0 to 8): each a first byte of 8Eh or A1h-FEh and a second byte of A1h-FEh. Any
+// other byte ends the count, so that a byte which cannot continue a sequence is never taken
+// as part of one.
 
-inline int LeadingHighBytesPortable(const std::uint8_t* in) {
+inline int LeadingPairsPortable(const std::uint8_t* in) {
   int count = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    constexpr std::uint64_t kBit7 = 0x8080808080808080u;
-    for (int half = 0; half < 2; ++half) {
-      std::uint64_t v;
-      std::memcpy(&v, in + 8 * half, 8);
-      const std::uint64_t low = ~v & kBit7;
-      if (low != 0) return count + std::countr_zero(low) / 8;
-      count += 8;
-    }
-  } else {
-    while (count < 16 && in[count] >= 0x80) ++count;
+  while (count < 8) {
+    const std::uint8_t first = in[2 * count];
+    const std::uint8_t second = in[2 * count + 1];
+    const bool lead = first == 0x8E || (first >= 0xA1 && first <= 0xFE);
+    if (!lead || second < 0xA1 || second > 0xFE) break;
+    ++count;
   }
   return count;
 }
 
 #if defined(__SSE2__)
-inline int LeadingHighBytesSse2(const std::uint8_t* in) {
+inline int LeadingPairsSse2(const std::uint8_t* in) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-  return std::countr_one(static_cast<unsigned>(_mm_movemask_epi8(v)));
+  // A1h-FEh, compared as signed bytes: from -95 to -2.
+  const __m128i trail = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(0xA0))),
+                                      _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(0xFF))));
+  const __m128i lead =
+      _mm_or_si128(trail, _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0x8E))));
+  const auto leads = static_cast<unsigned>(_mm_movemask_epi8(lead));
+  const auto trails = static_cast<unsigned>(_mm_movemask_epi8(trail));
+  // Bit 2k is set for a whole sequence at 2k; the odd bits are filled so that the count of
+  // low ones stops at the first even place without one.
+  const unsigned whole = (leads & trails >> 1 & 0x5555u) | 0xAAAAu;
+  return std::countr_one(whole) / 2;
 }
 #endif
 
-inline int LeadingHighBytes(const std::uint8_t* in) {
+inline int LeadingPairs(const std::uint8_t* in) {
 #if defined(__SSE2__)
-  return LeadingHighBytesSse2(in);
+  return LeadingPairsSse2(in);
 #else
-  return LeadingHighBytesPortable(in);
+  return LeadingPairsPortable(in);
 #endif
+}
+
+// --- The first bytes of two-byte sequences among 64 ------------------------------------
+// One bit for each of 64 bytes: in each run of bytes of 80h and above (high), the bytes at
+// an even distance from the start of the run, which begin its two-byte sequences. carry (bit
+// 0) marks a first byte that is the second of a sequence begun before, which begins no run.
+// A run that starts at an even place is cleared by adding its lowest bit.
+inline std::uint64_t SequenceStarts(std::uint64_t high, std::uint64_t carry) {
+  constexpr std::uint64_t kEven = 0x5555555555555555u;
+  const std::uint64_t runs = high & ~carry;
+  const std::uint64_t starts = runs & ~(runs << 1);
+  const std::uint64_t oddRuns = runs & (runs + (starts & kEven));
+  return ((runs ^ oddRuns) & kEven) | (oddRuns & ~kEven);
 }
 
 // --- Sixteen units or bytes at a step, where the processor has AVX2 -------------------------
@@ -187,9 +207,9 @@ const std::uint8_t* EncodePlainUnitsAvx2(const std::uint8_t* in, const std::uint
 
 // The rules of DecodeSequencesAvx2 for one conversion.
 struct EucStepRules {
-  // For every two-byte key (second byte times 256 plus first) whose bytes are both 80h or
-  // above: its two output bytes when the key gives its two value bytes as they stand, else
-  // 0 0. 131,072 bytes.
+  // For every two-byte key (second byte times 256 plus first): its two output bytes when it
+  // is a two-byte sequence (first byte 8Eh or A1h-FEh, second A1h-FEh) that gives its two
+  // value bytes as they stand, else 0 0. 131,072 bytes.
   const std::uint8_t* pairOutput;
   bool wide;         // each output byte of a one-byte character is a UTF-16 unit
   bool tabs;         // 09h gives itself
@@ -200,11 +220,11 @@ struct EucStepRules {
 
 // Decodes EUC-JP sixty-four bytes at a time from p, while at least 96 bytes lie before end:
 // a printable ASCII byte, or a control byte the rules name, gives itself; a two-byte
-// sequence of bytes of 80h and above gives its output bytes from the rules' table. Stops at
-// the first sixteen bytes that hold anything else, at the start of a character, and returns
-// where it stopped; out is moved past the bytes written (up to 32 more may be written past
-// them, within the room of the input not yet decoded) and the line ends taken are added to
-// lineEnds.
+// sequence gives its output bytes from the rules' table. Stops at the first byte of
+// anything else (a byte the rules do not name, or a sequence the table gives nothing for),
+// which is the start of a character, and returns where it stopped; out is moved past the
+// bytes written (up to 32 more may be written past them, within the room of the input not
+// yet decoded) and the line ends taken are added to lineEnds.
 const std::uint8_t* DecodeSequencesAvx2(const std::uint8_t* p, const std::uint8_t* end,
                                         const EucStepRules& rules, std::uint8_t*& out,
                                         std::int64_t& lineEnds);

@@ -1,6 +1,7 @@
 // The AVX2 steps of AsciiRuns.h. Each function carries its own target, so that the rest of
 // the program keeps to the instruction set of the build and these run only where
 // Avx2Usable() says so.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -153,14 +154,186 @@ KELVO_AVX2 inline __m256i MaskLanes(unsigned mask) {
                             bits);
 }
 
+// Eight two-byte sequences one after the other from q: writes the output bytes that the
+// table gives them at o (16 bytes, all written) and returns how many sequences, from the
+// first, it gives bytes for: 8 when it gives them for all.
+inline int PutEightSequences(const std::uint8_t* q, const std::uint8_t* pairOutput,
+                             std::uint8_t* o) {
+  constexpr std::uint64_t kLaneOnes = 0x0001000100010001u;
+  constexpr std::uint64_t kLaneHighs = 0x8000800080008000u;
+  std::uint64_t words[2];
+  for (int half = 0; half < 2; ++half) {
+    std::uint64_t word = 0;
+    for (int k = 0; k < 4; ++k) {
+      std::uint16_t key;
+      std::uint16_t value;
+      std::memcpy(&key, q + 8 * half + 2 * k, 2);
+      std::memcpy(&value, pairOutput + 2 * std::uint32_t{key}, 2);
+      word |= std::uint64_t{value} << 16 * k;
+    }
+    words[half] = word;
+  }
+  std::memcpy(o, words, 16);
+  // The lowest lane of 0 sets the lowest of these bits (its borrow may set higher ones).
+  const std::uint64_t low = (words[0] - kLaneOnes) & ~words[0] & kLaneHighs;
+  const std::uint64_t high = (words[1] - kLaneOnes) & ~words[1] & kLaneHighs;
+  if ((low | high) == 0) return 8;
+  return low != 0 ? std::countr_zero(low) / 16 : 4 + std::countr_zero(high) / 16;
+}
+
+// The output of the key at every place of the sixteen bytes at q, of use only where a
+// sequence starts; 0 where a sequence does not simply give its two bytes.
+KELVO_AVX2 inline __m256i LookUpSequences(const std::uint8_t* q, const std::uint8_t* pairOutput) {
+  alignas(32) std::uint16_t outputs[16];
+  for (int i = 0; i < 16; ++i) {
+    std::uint16_t key;
+    std::memcpy(&key, q + i, 2);
+    std::memcpy(&outputs[i], pairOutput + 2 * std::uint32_t{key}, 2);
+  }
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(outputs));
+}
+
+// What the bytes of one block of 64 are, one bit for each.
+struct BlockClasses {
+  std::uint64_t high;     // 80h and above
+  std::uint64_t lf;       // LF
+  std::uint64_t lead;     // the first byte of a two-byte sequence
+  std::uint64_t single;   // below 80h
+  std::uint64_t strange;  // below 80h and none that the rules pass as they stand
+};
+
+// The classes of the 64 bytes in a and b; carry: the first is the second byte of a sequence
+// that the block before began.
+KELVO_AVX2 inline BlockClasses ClassifyBlock(__m256i a, __m256i b, const EucStepRules& rules,
+                                             std::uint64_t carry) {
+  BlockClasses c{};
+  c.high = ByteMask(a, b);
+  c.lf = EqualBytes(a, b, 0x0A);
+  const std::uint64_t cr = EqualBytes(a, b, 0x0D);
+  std::uint64_t plain = ByteMask(PrintableBytes(a), PrintableBytes(b));
+  if (rules.tabs) plain |= EqualBytes(a, b, 0x09);
+  if (rules.lineFeeds) plain |= c.lf;
+  if (rules.returns) plain |= cr;
+  if (rules.returnFeeds) plain |= (cr & c.lf >> 1) | (c.lf & cr << 1);
+  c.lead = SequenceStarts(c.high, carry);
+  c.single = ~c.high & ~(c.lead << 1 | carry);
+  c.strange = c.single & ~plain;
+  return c;
+}
+
+// Writes the 64 plain bytes of a and b at o, each a unit when wide; returns the end.
+KELVO_AVX2 inline std::uint8_t* PutPlainBlock(__m256i a, __m256i b, bool wide, std::uint8_t* o) {
+  if (!wide) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), a);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32), b);
+    return o + 64;
+  }
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i aa = _mm256_permute4x64_epi64(a, 0xD8);
+  const __m256i bb = _mm256_permute4x64_epi64(b, 0xD8);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_unpacklo_epi8(aa, zero));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32), _mm256_unpackhi_epi8(aa, zero));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 64), _mm256_unpacklo_epi8(bb, zero));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 96), _mm256_unpackhi_epi8(bb, zero));
+  return o + 128;
+}
+
+// Decodes a block of 64 bytes that are all parts of two-byte sequences, from its first byte
+// or (skipped) its second, eight sequences at a time: their output bytes one after the
+// other. Returns the bytes taken: 64, or up to the first sequence that the table gives
+// nothing for. For bytes out, carriedHigh holds in byte 15 the second output byte of a
+// sequence that the block before began, and gets that of one that the next block ends.
+KELVO_AVX2 inline int PutSequenceBlock(const std::uint8_t* p, int skipped,
+                                       const EucStepRules& rules, std::uint8_t*& o,
+                                       __m128i& carriedHigh) {
+  const bool narrowSkip = skipped != 0 && !rules.wide;
+  if (narrowSkip) *o = static_cast<std::uint8_t>(_mm_extract_epi8(carriedHigh, 15));
+  for (int step = 0; step < 4; ++step) {
+    std::uint8_t* const put = narrowSkip ? o + 1 : o;
+    const int given = PutEightSequences(p + 16 * step + skipped, rules.pairOutput, put);
+    if (given < 8) {
+      o += rules.wide ? 2 * given : skipped + 2 * given;
+      return 16 * step + skipped + 2 * given;
+    }
+    o += 16;
+  }
+  if (narrowSkip) carriedHigh = _mm_slli_si128(_mm_cvtsi32_si128(*o), 15);
+  return 64;
+}
+
+// Where a step of sixteen bytes stops: at the first byte that the rules leave out (left),
+// or at the first sequence start (leadLanes) whose output is 0; 16 when at neither.
+KELVO_AVX2 inline int StepStop(__m256i values, __m256i leadLanes, unsigned left) {
+  const auto unmapped = static_cast<unsigned>(_mm256_movemask_epi8(
+      _mm256_and_si256(_mm256_cmpeq_epi16(values, _mm256_setzero_si256()), leadLanes)));
+  return std::min(unmapped != 0 ? std::countr_zero(unmapped) / 2 : 16,
+                  left != 0 ? std::countr_zero(left) : 16);
+}
+
+// Writes the units of the bytes of a step before stop: a unit for every byte but the
+// second of a sequence, which goes; a sequence gives its output. Returns the end.
+KELVO_AVX2 inline std::uint8_t* PutWideStep(__m128i bytes, __m256i values, __m256i leadLanes,
+                                            unsigned trails, int stop, std::uint8_t* o) {
+  const __m256i units = _mm256_blendv_epi8(_mm256_cvtepu8_epi16(bytes), values, leadLanes);
+  const unsigned kept = ~trails & (stop == 16 ? 0xFFFFu : (1u << stop) - 1);
+  const __m256i shuffle = _mm256_set_m128i(
+      _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneShuffles[kept >> 8].data())),
+      _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneShuffles[kept & 0xFF].data())));
+  const __m256i packed = _mm256_shuffle_epi8(units, shuffle);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(packed));
+  o += 2 * _mm_popcnt_u32(kept & 0xFF);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_extracti128_si256(packed, 1));
+  return o + 2 * _mm_popcnt_u32(kept >> 8);
+}
+
+// Writes the bytes of a step before stop, every one in its place: a sequence's first output
+// byte where it starts, its second where its second byte stands (from carriedHigh when the
+// step before began it). No sequence straddles the stop, which is never a second byte.
+// Returns the end.
+KELVO_AVX2 inline std::uint8_t* PutNarrowStep(__m128i bytes, __m256i values, unsigned leads,
+                                              unsigned trails, int stop, __m128i& carriedHigh,
+                                              std::uint8_t* o) {
+  const __m256i split = _mm256_permute4x64_epi64(
+      _mm256_packus_epi16(_mm256_and_si256(values, _mm256_set1_epi16(0xFF)),
+                          _mm256_srli_epi16(values, 8)),
+      0xD8);
+  const __m128i firsts = _mm256_castsi256_si128(split);
+  const __m128i seconds = _mm256_extracti128_si256(split, 1);
+  const __m128i shifted = _mm_alignr_epi8(seconds, carriedHigh, 15);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                   _mm_blendv_epi8(_mm_blendv_epi8(bytes, firsts, MaskBytes(leads)), shifted,
+                                   MaskBytes(trails)));
+  carriedHigh = seconds;
+  return o + stop;
+}
+
+// Decodes a block of 64 bytes sixteen at a time, up to the first byte that the steps leave
+// out; returns the bytes taken (64 when none).
+KELVO_AVX2 inline int PutMixedBlock(const std::uint8_t* p, const BlockClasses& c,
+                                    std::uint64_t carry, const EucStepRules& rules,
+                                    std::uint8_t*& o, __m128i& carriedHigh) {
+  const std::uint64_t trail = c.lead << 1 | carry;
+  for (int step = 0; step < 4; ++step) {
+    const std::uint8_t* const q = p + 16 * step;
+    const auto leads = static_cast<unsigned>(c.lead >> 16 * step & 0xFFFF);
+    const auto trails = static_cast<unsigned>(trail >> 16 * step & 0xFFFF);
+    const __m256i values = LookUpSequences(q, rules.pairOutput);
+    const __m256i leadLanes = MaskLanes(leads);
+    const int stop =
+        StepStop(values, leadLanes, static_cast<unsigned>(c.strange >> 16 * step & 0xFFFF));
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    o = rules.wide ? PutWideStep(bytes, values, leadLanes, trails, stop, o)
+                   : PutNarrowStep(bytes, values, leads, trails, stop, carriedHigh, o);
+    if (stop < 16) return 16 * step + stop;
+  }
+  return 64;
+}
+
 }  // namespace
 
 KELVO_AVX2 const std::uint8_t* DecodeSequencesAvx2(const std::uint8_t* p, const std::uint8_t* end,
                                                    const EucStepRules& rules, std::uint8_t*& out,
                                                    std::int64_t& lineEnds) {
-  constexpr std::uint64_t kEven = 0x5555555555555555u;
-  const std::uint8_t* const pairOutput = rules.pairOutput;
-  const bool wide = rules.wide;
   std::uint8_t* o = out;
   // Whether the first byte of the block is the second byte of a sequence of the block before,
   // and (for bytes out) that sequence's second output byte, in byte 15.
@@ -169,117 +342,27 @@ KELVO_AVX2 const std::uint8_t* DecodeSequencesAvx2(const std::uint8_t* p, const 
   while (end - p >= 96) {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-    const std::uint64_t high = ByteMask(a, b);
-    const std::uint64_t lf = EqualBytes(a, b, 0x0A);
-    const std::uint64_t cr = EqualBytes(a, b, 0x0D);
-    std::uint64_t plain = ByteMask(PrintableBytes(a), PrintableBytes(b));
-    if (rules.tabs) plain |= EqualBytes(a, b, 0x09);
-    if (rules.lineFeeds) plain |= lf;
-    if (rules.returns) plain |= cr;
-    if (rules.returnFeeds) plain |= (cr & lf >> 1) | (lf & cr << 1);
-    // The first bytes of the sequences: in each run of high bytes, those at an even distance
-    // from its start. Adding a run's lowest bit clears the runs that start at an even place.
-    const std::uint64_t runs = high & ~carry;
-    const std::uint64_t starts = runs & ~(runs << 1);
-    const std::uint64_t oddRuns = runs & (runs + (starts & kEven));
-    const std::uint64_t lead = ((runs ^ oddRuns) & kEven) | (oddRuns & ~kEven);
-    const std::uint64_t trail = lead << 1 | carry;
-    const std::uint64_t single = ~high & ~trail;
-    const std::uint64_t strange = single & ~plain;
-    if ((high | strange | carry) == 0) {
-      // Plain bytes alone.
-      if (wide) {
-        const __m256i zero = _mm256_setzero_si256();
-        const __m256i aa = _mm256_permute4x64_epi64(a, 0xD8);
-        const __m256i bb = _mm256_permute4x64_epi64(b, 0xD8);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_unpacklo_epi8(aa, zero));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32), _mm256_unpackhi_epi8(aa, zero));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 64), _mm256_unpacklo_epi8(bb, zero));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 96), _mm256_unpackhi_epi8(bb, zero));
-        o += 128;
-      } else {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), a);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32), b);
-        o += 64;
-      }
-      lineEnds += _mm_popcnt_u64(lf);
-      p += 64;
-      continue;
-    }
-    // Sixteen bytes at a step, up to the first step that holds a byte the rules leave out.
-    const int steps = strange != 0 ? std::countr_zero(strange) / 16 : 4;
-    int step = 0;
-    for (; step < steps; ++step) {
-      const std::uint8_t* const q = p + 16 * step;
-      const auto leads = static_cast<unsigned>(lead >> 16 * step & 0xFFFF);
-      const auto trails = static_cast<unsigned>(trail >> 16 * step & 0xFFFF);
-      // The output of the key at every place, of use only where a sequence starts; 0 where
-      // a sequence does not simply give its two bytes.
-      alignas(32) std::uint16_t outputs[16];
-      for (int i = 0; i < 16; ++i) {
-        std::uint16_t key;
-        std::memcpy(&key, q + i, 2);
-        std::memcpy(&outputs[i], pairOutput + 2 * std::uint32_t{key}, 2);
-      }
-      const __m256i values = _mm256_load_si256(reinterpret_cast<const __m256i*>(outputs));
-      const __m256i leadLanes = MaskLanes(leads);
-      if (_mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi16(values, _mm256_setzero_si256()),
-                                                leadLanes)) != 0) {
-        break;
-      }
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-      if (wide) {
-        // A unit for every byte but the second of a sequence, which goes.
-        const __m256i units = _mm256_blendv_epi8(_mm256_cvtepu8_epi16(bytes), values, leadLanes);
-        const unsigned kept = ~trails & 0xFFFF;
-        const __m256i shuffle = _mm256_set_m128i(
-            _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneShuffles[kept >> 8].data())),
-            _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneShuffles[kept & 0xFF].data())));
-        const __m256i packed = _mm256_shuffle_epi8(units, shuffle);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(packed));
-        o += 2 * _mm_popcnt_u32(kept & 0xFF);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_extracti128_si256(packed, 1));
-        o += 2 * _mm_popcnt_u32(kept >> 8);
-      } else {
-        // Every byte in its place: a sequence's first output byte where it starts, its
-        // second where its second byte stands.
-        const __m256i split = _mm256_permute4x64_epi64(
-            _mm256_packus_epi16(_mm256_and_si256(values, _mm256_set1_epi16(0xFF)),
-                                _mm256_srli_epi16(values, 8)),
-            0xD8);
-        const __m128i firsts = _mm256_castsi256_si128(split);
-        const __m128i seconds = _mm256_extracti128_si256(split, 1);
-        const __m128i shifted = _mm_alignr_epi8(seconds, carriedHigh, 15);
-        const __m128i placed = _mm_blendv_epi8(_mm_blendv_epi8(bytes, firsts, MaskBytes(leads)),
-                                               shifted, MaskBytes(trails));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), placed);
-        o += 16;
-        carriedHigh = seconds;
-      }
+    const BlockClasses c = ClassifyBlock(a, b, rules, carry);
+    int taken = 64;
+    if ((c.high | c.strange | carry) == 0) {
+      o = PutPlainBlock(a, b, rules.wide, o);
+    } else if (c.high == ~std::uint64_t{0}) {
+      taken = PutSequenceBlock(p, static_cast<int>(carry), rules, o, carriedHigh);
+    } else {
+      taken = PutMixedBlock(p, c, carry, rules, o, carriedHigh);
     }
     // The line feeds taken, each a plain byte.
-    const std::uint64_t taken = step == 4 ? ~std::uint64_t{0} : (std::uint64_t{1} << 16 * step) - 1;
-    lineEnds += _mm_popcnt_u64(lf & single & taken);
-    if (step < 4) {
-      // A CR LF split by the stop: its CR, written as it stands, is taken back, for the LF
-      // alone would give CR LF again.
-      if (rules.returnFeeds && step > 0 && (cr >> (16 * step - 1) & 1) != 0 &&
-          (lf >> 16 * step & 1) != 0) {
-        o -= wide ? 2 : 1;
-        out = o;
-        return p + 16 * step - 1;
-      }
-      // The first byte of the step may be the second of a sequence already decoded.
-      const bool second = (trail >> 16 * step & 1) != 0;
-      if (second && !wide) *o++ = static_cast<std::uint8_t>(_mm_extract_epi8(carriedHigh, 15));
+    const std::uint64_t before = taken == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << taken) - 1;
+    lineEnds += _mm_popcnt_u64(c.lf & c.single & before);
+    if (taken < 64) {
       out = o;
-      return p + 16 * step + (second ? 1 : 0);
+      return p + taken;
     }
-    carry = lead >> 63;
+    carry = c.lead >> 63;
     p += 64;
   }
   if (carry != 0) {
-    if (!wide) *o++ = static_cast<std::uint8_t>(_mm_extract_epi8(carriedHigh, 15));
+    if (!rules.wide) *o++ = static_cast<std::uint8_t>(_mm_extract_epi8(carriedHigh, 15));
     ++p;
   }
   out = o;

@@ -15,11 +15,17 @@ namespace {
 
 constexpr std::uint8_t kLf = 0x0A;
 constexpr std::uint8_t kCr = 0x0D;
-// The first byte of a three-byte sequence, and the range of its other two bytes.
+// The first byte of a three-byte sequence.
 constexpr std::uint8_t kThreeByteLead = 0x8F;
 
-inline bool IsThreeByteTrail(std::uint8_t b) {
+// The second byte of a two-byte sequence, and the second and third of a three-byte one.
+inline bool IsTrail(std::uint8_t b) {
   return b >= 0xA1 && b <= 0xFE;
+}
+// The first byte of a two-byte sequence: the single shift 8Eh (half-width katakana), or
+// A1h-FEh.
+inline bool IsPairLead(std::uint8_t b) {
+  return b == 0x8E || IsTrail(b);
 }
 
 // The key of the two bytes at p: the second byte times 256 plus the first.
@@ -120,30 +126,55 @@ std::int64_t EucDecoder::Capacity(const EucOutputForm& form, std::int64_t size) 
   return fixed + perByte * size;
 }
 
-int EucDecoder::Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final,
-                         std::uint8_t* out, const std::uint8_t*& next) const {
-  const int width = form_.wideUnits ? 2 : 1;
-  if (p[0] != kThreeByteLead) {
-    next = p + 2;
-    if (Dropped(p[0])) return 0;
-    out[0] = form_.unmappedPairGivesSecondByte ? p[1] : p[0];
-    out[1] = 0;
-    return width;
-  }
-  // 8Fh: a three-byte sequence, or a lead byte without its trail, which is dropped so that
-  // the bytes after it keep their own meaning.
-  next = p + 1;
-  if (!IsThreeByteTrail(p[1])) return 0;
-  if (end - p < 3) {
-    if (!final) next = nullptr;
-    return 0;
-  }
-  if (!IsThreeByteTrail(p[2])) return 0;
-  next = p + 3;
-  if (Dropped(kThreeByteLead)) return 0;
+template <bool kWide>
+int EucDecoder::Replacement(std::uint8_t* out) const {
   out[0] = static_cast<std::uint8_t>(form_.replacement);
   out[1] = static_cast<std::uint8_t>(form_.replacement >> 8);
-  return width;
+  return kWide ? 2 : 1;
+}
+
+template <bool kWide>
+int EucDecoder::HighSequence(const std::uint8_t* p, const std::uint8_t* end, bool final,
+                             std::uint8_t* out, const std::uint8_t*& next) const {
+  const std::uint8_t first = p[0];
+  const std::int64_t left = end - p;
+  if (IsPairLead(first)) {
+    if (left < 2 && !final) {
+      next = nullptr;
+      return 0;
+    }
+    if (left >= 2 && IsTrail(p[1])) {
+      next = p + 2;
+      const std::uint32_t entry = entries_[KeyAt(p)];
+      if ((entry & 0xFF) == EucCodeTable::kMappedKind) {
+        PutValueBytes(out, entry);
+        return 2;
+      }
+      if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
+        out[0] = static_cast<std::uint8_t>(entry >> 8);
+        out[1] = 0;
+        return kWide ? 2 : 1;
+      }
+      if (Dropped(first)) return 0;
+      if (!form_.unmappedPairGivesSecondByte) return Replacement<kWide>(out);
+      out[0] = p[1];
+      out[1] = 0;
+      return kWide ? 2 : 1;
+    }
+  } else if (first == kThreeByteLead) {
+    // The bytes that the block holds may begin a three-byte sequence that the next completes.
+    if (left < 3 && !final && (left < 2 || IsTrail(p[1]))) {
+      next = nullptr;
+      return 0;
+    }
+    if (left >= 3 && IsTrail(p[1]) && IsTrail(p[2])) {
+      next = p + 3;
+      return Dropped(first) ? 0 : Replacement<kWide>(out);
+    }
+  }
+  // One invalid byte: the byte after it starts the next sequence, whatever it is.
+  next = p + 1;
+  return removeControls_ ? 0 : Replacement<kWide>(out);
 }
 
 std::int64_t EucDecoder::Decode(const std::uint8_t* in, std::int64_t size, std::uint8_t* out) {
@@ -176,9 +207,10 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
     if (avx2 && p >= retry && end - p >= kAvx2Reach) {
       const std::uint8_t* const from = p;
       p = ascii::DecodeSequencesAvx2(p, end, stepRules_, o, ends);
+      // They stopped at a character that the steps below take; if they stopped at once,
+      // the steps below take the next sixteen bytes at least.
+      retry = p == from ? p + 16 : p + 1;
       if (p != from) continue;
-      // What they leave, the steps below take for the next sixteen bytes at least.
-      retry = p + 16;
     }
     const std::uint8_t b = *p;
     if (b < 0x80) {
@@ -207,12 +239,12 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
       ++p;
       continue;
     }
-    // A run of sequences of two or three bytes.
+    // A run of sequences of two or three bytes, and of invalid bytes.
     do {
       if (pairRuns && end - p >= kRunStep) {
         // The two-byte sequences among the next sixteen bytes, all looked up before any is
         // tested: when every one has a two-byte mapping, each gives its two value bytes.
-        const int pairs = ascii::LeadingHighBytes(p) / 2;
+        const int pairs = ascii::LeadingPairs(p);
         constexpr int kMostPairs = kRunStep / 2;
         if (pairs == kMostPairs) {
           // Eight of them: the common case inside a run, which moves on by a constant.
@@ -241,35 +273,16 @@ inline const std::uint8_t* EucDecoder::DecodeBytes(const std::uint8_t* p, const 
           }
         }
       }
-      if (end - p < 2) {
-        // A lead byte at the very end is dropped; one at the end of a block waits for the
-        // next block.
+      const std::uint8_t* next;
+      o += HighSequence<kWide>(p, end, final, o, next);
+      // A sequence that the block may cut waits for the next block.
+      if (next == nullptr) {
         out = o;
         lineEnds += ends;
-        return final ? p + 1 : p;
+        return p;
       }
-      const std::uint32_t entry = entries[KeyAt(p)];
-      if ((entry & 0xFF) == EucCodeTable::kMappedKind) {
-        PutValueBytes(o, entry);
-        o += 2;
-        p += 2;
-      } else if ((entry & 0xFF) == EucCodeTable::kOneByteKind) {
-        o[0] = static_cast<std::uint8_t>(entry >> 8);
-        o[1] = 0;
-        o += kWide ? 2 : 1;
-        p += 2;
-      } else {
-        const std::uint8_t* next;
-        o += Unmapped(p, end, final, o, next);
-        // A three-byte sequence that the block cuts waits for the next block.
-        if (next == nullptr) {
-          out = o;
-          lineEnds += ends;
-          return p;
-        }
-        p = next;
-      }
-    } while (p < end && *p >= 0x80);
+      p = next;
+    } while (p < end && *p >= 0x80 && !(avx2 && p >= retry));
   }
   out = o;
   lineEnds += ends;
@@ -280,8 +293,11 @@ bool EucDecoder::MakePairOutput() {
   if (!pairOutputMemory_.AllocateTables(2 * std::int64_t{EucCodeTable::kEntryCount})) return false;
   std::uint8_t* const output = pairOutputMemory_.Data();
   const bool wide = form_.wideUnits;
-  for (std::uint32_t second = 0x80; second < 0x100; ++second) {
-    for (std::uint32_t first = 0x80; first < 0x100; ++first) {
+  // Only the keys of two-byte sequences: every other pair of bytes stops the steps, and the
+  // byte-by-byte steps decode it.
+  for (std::uint32_t second = 0xA1; second <= 0xFE; ++second) {
+    for (std::uint32_t first = 0x8E; first <= 0xFE; ++first) {
+      if (!IsPairLead(static_cast<std::uint8_t>(first))) continue;
       const std::uint32_t key = second << 8 | first;
       const std::uint32_t entry = entries_[key];
       const std::uint32_t kind = entry & 0xFF;

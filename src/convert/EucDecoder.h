@@ -1,19 +1,24 @@
 // The EUC-JP decoding kernel that the reverse converter and the recoder share: EUC-JP bytes
 // are decoded in one pass against an EucCodeTable.
 //
-// A byte of 80h or more pairs with the byte after it, whatever that byte is; the pair's key
-// is second * 256 + first. A lower byte stands alone and is its own key. A key of the
-// mapped kind gives its two value bytes; a key of the one-byte kind gives its first value
-// byte as one character. Otherwise a single LF or CR follows the line-end mode, the control
-// filter (under Controls::Removed) drops a sequence whose first byte is a control, and any
-// other sequence gives one character: a byte in the output's character width (the second
-// byte of an unmapped pair for UTF-16, the first byte for Shift_JIS). A lead byte at the
-// very end of the input is dropped.
+// A byte below 80h is itself: its key is the byte. A key of the mapped kind gives its two
+// value bytes; a key of the one-byte kind gives its first value byte as one character.
+// Otherwise an LF or CR follows the line-end mode, the control filter (under
+// Controls::Removed) drops a control, and any other byte gives itself in the output's
+// character width.
 //
-// 8Fh followed by two bytes of A1h-FEh is one three-byte character (the supplementary
-// kanji), which no table maps: it gives one replacement character, or nothing when the
-// control filter drops 8Fh. An 8Fh without two such bytes after it is a lead byte without
-// its trail: it is dropped, and the bytes after it are decoded as if it were not there.
+// 8Eh or A1h-FEh followed by A1h-FEh is a two-byte sequence, whose key is second * 256 +
+// first: a mapped key gives its value bytes as above; an unmapped one gives its second byte
+// (UTF-16) or the replacement (Shift_JIS), or nothing when the control filter drops its
+// first byte. 8Fh followed by two bytes of A1h-FEh is one three-byte character (the
+// supplementary kanji), which no table maps: it gives the replacement, or nothing when the
+// control filter drops 8Fh.
+//
+// Any other byte of 80h or more is one invalid byte on its own: 80h-8Dh, 90h-A0h and FFh; a
+// first byte whose next byte cannot continue it, or that is the last of the input; 8Fh
+// without two such bytes. It gives the replacement (nothing under the control filter) and
+// decoding goes on at the very next byte, so that a line end or a letter after a stray
+// byte keeps its own meaning and each stray byte shows where it was.
 #pragma once
 
 #include <array>
@@ -31,8 +36,9 @@ namespace kelvo {
 struct EucOutputForm {
   bool byteOrderMark;                // the output starts with FF FE
   bool wideUnits;                    // a character byte b is written as the UTF-16 unit b 00
-  bool unmappedPairGivesSecondByte;  // else an unmapped pair gives its first byte
-  std::uint16_t replacement;         // a character no table maps: a UTF-16 unit, or a byte
+  bool unmappedPairGivesSecondByte;  // else an unmapped pair gives the replacement
+  // An invalid byte, or a character no table maps: a UTF-16 unit, or a byte.
+  std::uint16_t replacement;
 };
 
 // UTF-16 little-endian with a byte-order mark (the reverse converter).
@@ -68,9 +74,9 @@ class EucDecoder : public BlockKernel {
   // Decodes one block of a longer input, without the byte-order mark, into out, which must
   // hold Capacity(form, size) bytes; returns the number of bytes written. consumed is set to
   // the input bytes used: all of them, except the start of a sequence that ends a block
-  // which is not final (a lead byte, or 8Fh and one byte of a three-byte sequence: at most
+  // which is not final (a first byte, or 8Fh and one byte of a three-byte sequence: at most
   // kMostCarried bytes), which the caller puts before the next block. In the final block
-  // such bytes are lead bytes without their trail and are dropped.
+  // such bytes are invalid bytes.
   std::int64_t Convert(const std::uint8_t* in, std::int64_t size, bool final, std::uint8_t* out,
                        std::int64_t& consumed) override;
   // The most input bytes that Convert leaves for the next block.
@@ -100,12 +106,16 @@ class EucDecoder : public BlockKernel {
   // Makes the output of the two-byte keys for the AVX2 steps; false when its memory cannot
   // be had.
   bool MakePairOutput();
-  // Decodes the two or three bytes at p, at least two before end, whose key has neither a
-  // two-byte nor a one-byte mapping, into out; returns the bytes written. next is set to the
-  // position after the sequence, or to null when a three-byte sequence needs a byte past
-  // the end of a block that is not final.
-  int Unmapped(const std::uint8_t* p, const std::uint8_t* end, bool final, std::uint8_t* out,
-               const std::uint8_t*& next) const;
+  // Decodes the sequence at p, whose first byte is 80h or more, into out; returns the bytes
+  // written. next is set to the position after the sequence (after the one byte of an
+  // invalid byte), or to null when the sequence may go on past the end of a block that is
+  // not final.
+  template <bool kWide>
+  int HighSequence(const std::uint8_t* p, const std::uint8_t* end, bool final, std::uint8_t* out,
+                   const std::uint8_t*& next) const;
+  // Writes the replacement at out; returns the bytes written.
+  template <bool kWide>
+  int Replacement(std::uint8_t* out) const;
   bool Dropped(std::uint8_t first) const { return removeControls_ && IsControlCode(first); }
 
   const std::uint32_t* entries_;

@@ -42,8 +42,8 @@ class BrenodaxTest(kelvo_e2e.TableSandboxTest):
             ("empty input", b"", [], b""),
             ("kana and kanji", "あ漢".encode("euc_jp"), [], units(0x3042, 0x6F22)),
             ("unmapped pair gives its second byte", b"\xa9\xa1Z", [], units(0xA1, 0x5A)),
-            ("trailing lead byte dropped", b"A\xb4", [], units(0x41)),
-            ("lead byte takes the LF", b"\xa4\nB", [], units(0x0A, 0x42)),
+            ("last lead byte is invalid", b"A\xb4", [], units(0x41, 0xFFFD)),
+            ("lead byte leaves the LF", b"\xa4\nB", [], units(0xFFFD, 0x0D, 0x0A, 0x42)),
             ("controls kept without -s", b"\tA\x1b\x7f", [], units(0x09, 0x41, 0x1B, 0x7F)),
             ("-s drops controls, keeps line ends", b"\tA\x1b\x7f\r\nB", ["-s"],
              units(0x41, 0x0D, 0x0A, 0x42)),
@@ -53,7 +53,7 @@ class BrenodaxTest(kelvo_e2e.TableSandboxTest):
             ("-s keeps half-width katakana", b"\x8e\xb6", ["-s"], units(0xFF76)),
             ("three-byte sequence is one U+FFFD", b"\x8f\xa2\xb7\xa4\xa2\xa4\xa4", [],
              units(0xFFFD, 0x3042, 0x3044)),
-            ("8Fh before a line end is dropped", b"\x8f\nA", [], units(0x0D, 0x0A, 0x41)),
+            ("8Fh before a line end", b"\x8f\nA", [], units(0xFFFD, 0x0D, 0x0A, 0x41)),
             ("-s keeps unmapped A1h-DFh and E0h-FFh", b"\xa9\xa1\xf5\xa1", ["-s"],
              units(0xA1, 0xA1)),
             ("-s with -LF", b"A\r\n\tB\n", ["-s", "-LF"], units(0x41, 0x0A, 0x42, 0x0A)),
@@ -64,6 +64,56 @@ class BrenodaxTest(kelvo_e2e.TableSandboxTest):
         for what, data, options, expected in cases:
             with self.subTest(what):
                 self.assertEqual(self.convert(data, options), BOM + expected)
+
+    def test_stray_bytes_never_eat_what_follows(self):
+        """A byte that cannot go on with a sequence gives U+FFFD (nothing with -s), and the
+        byte after it is decoded as itself: in every mode, from a file, from standard input
+        and to standard output."""
+        bad = 0xFFFD
+        # (what, input, output in the default mode); -LF gives LF for CR LF, -s drops U+FFFD.
+        cases = [
+            ("lead byte before LF", b"\xa4\nA", [bad, 13, 10, 0x41]),
+            ("lead byte before CR LF", b"\xa4\r\nA", [bad, 13, 10, 0x41]),
+            ("cut three-byte sequence", b"\x8f\xa1B", [bad, bad, 0x42]),
+            ("8Fh alone", b"\x8fB", [bad, 0x42]),
+            ("byte that starts nothing, then a kana", b"\x80\xa4\xa2", [bad, 0x3042]),
+            ("FFh before a letter", b"\xffZ", [bad, 0x5A]),
+            ("A0h before a lead byte", b"\xa0\xa4\xa2\n", [bad, 0x3042, 13, 10]),
+            ("three-byte sequence, then a last lead byte", b"\x8f\xa2\xb7\xa4", [bad, bad]),
+            ("last lead byte", b"A\xb4", [0x41, bad]),
+            ("unmapped pair still gives its second byte", b"\xa9\xa1A", [0xA1, 0x41]),
+        ]
+        for what, data, codes in cases:
+            lf = [c for i, c in enumerate(codes) if not (c == 13 and codes[i + 1:i + 2] == [10])]
+            for options, expected in (([], codes), (["-LF"], lf),
+                                      (["-s"], [c for c in codes if c != bad]),
+                                      (["-s", "-LF"], [c for c in lf if c != bad])):
+                with self.subTest(what, options=options):
+                    self.assertEqual(self.convert(data, options), BOM + units(*expected))
+            with self.subTest(what, way="standard input and output"):
+                spooled = data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+                if not spooled.endswith(b"\n"):
+                    spooled += b"\r\n"
+                self.assertEqual(self.convert(data, stdin=True), self.convert(spooled))
+                self.box.write("in.euc", data)
+                result = self.box.run("brenodax", ["--out", "in.euc"])
+                self.assertEqual(result.stdout, BOM + units(*codes))
+
+    def test_stray_byte_at_a_block_edge(self):
+        """A lead byte or a cut three-byte sequence that ends a 64 KB or 256 KB block, with
+        the next block starting with LF, CR LF or a letter; from a file and from standard
+        input."""
+        bad = 0xFFFD
+        for block in (1 << 16, 1 << 18):
+            for tail, tail_codes in ((b"\xa4", [bad]), (b"\x8f\xa1", [bad, bad])):
+                for follow, follow_codes in ((b"\n", [13, 10]), (b"\r\n", [13, 10]),
+                                             (b"Z", [0x5A])):
+                    data = b"a" * (block - len(tail)) + tail + follow + b"yz\r\n"
+                    expected = BOM + b"a\0" * (block - len(tail)) + units(
+                        *tail_codes, *follow_codes, 0x79, 0x7A, 13, 10)
+                    with self.subTest(block=block, tail=tail, follow=follow):
+                        self.assertEqual(self.convert(data), expected)
+                        self.assertEqual(self.convert(data, stdin=True), expected)
 
     def test_japanese_prose(self):
         data = euc_jp(crlf(PROSE))
@@ -90,7 +140,7 @@ class BrenodaxTest(kelvo_e2e.TableSandboxTest):
              units(0x41, 0x0D, 0x0A, 0x42, 0x0D, 0x0A)),
             ("empty input", b"", [], b""),
             ("-s drops TAB", b"\tA\n", ["-s"], units(0x41, 0x0D, 0x0A)),
-            ("-s keeps an unmapped FDh pair", b"\xfdA", ["-s"], units(0x41, 0x0D, 0x0A)),
+            ("-s drops a stray FDh", b"\xfdA", ["-s"], units(0x41, 0x0D, 0x0A)),
             ("half-width katakana", b"\x8e\xb6\n", [], units(0xFF76, 0x0D, 0x0A)),
             ("three-byte sequence", b"\x8f\xa2\xb7A\n", [], units(0xFFFD, 0x41, 0x0D, 0x0A)),
             ("-s drops a three-byte sequence", b"\x8f\xa2\xb7A\n", ["-s"],
@@ -209,6 +259,40 @@ class RepertoireTest(unittest.TestCase):
             compared += 1
             self.assertEqual(mine, theirs, "EUC-JP %02X%02X" % code)
         self.assertGreater(compared, 6900)
+
+    def test_cut_characters_against_iconv(self):
+        """Real text with characters cut in half before a line end or an ASCII letter:
+        without its U+FFFD, brenodax gives what iconv -c gives for the text with CR LF line
+        ends, and it gives one U+FFFD for each cut."""
+        text = euc_jp(crlf(PROSE) + "\r\n") * 3
+        data, cuts, at = bytearray(), 0, 0
+        while at < len(text):
+            b = text[at]
+            if b < 0x80:
+                data.append(b)
+                at += 1
+                continue
+            width = 3 if b == 0x8F else 2
+            follow = text[at + width:at + width + 1]
+            # A character before a line end or a letter loses its second byte.
+            if b != 0x8F and (follow in (b"\r", b"\n") or follow.isalpha()):
+                data.append(b)
+                cuts += 1
+            else:
+                data += text[at:at + width]
+            at += width
+        # A cut character put in before a line end and before a letter as well.
+        data += "漢".encode("euc_jp")[:1] + b"\r\nX" + "字".encode("euc_jp")[:1] + b"Y\r\n"
+        cuts += 2
+        self.assertGreater(cuts, 5)
+        with kelvo_e2e.Sandbox() as box, kelvo_e2e.default_dir(TABLE):
+            box.write("in.euc", bytes(data))
+            result = box.run("brenodax", ["in.euc", "out.u16"])
+            self.assertEqual(result.returncode, 0, box.error_logs())
+            ours = box.read("out.u16")[2:].decode("utf-16-le")
+        peer = iconv(bytes(data), "EUC-JP-MS", "UTF-16LE", lenient=True).decode("utf-16-le")
+        self.assertEqual(ours.count("\ufffd"), cuts)
+        self.assertEqual(ours.replace("\ufffd", ""), peer)
 
     def test_half_width_katakana_against_iconv(self):
         data = b"".join(bytes([0x8E, b]) for b in range(0xA1, 0xE0))

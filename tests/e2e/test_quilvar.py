@@ -44,12 +44,13 @@ class QuilvarTest(kelvo_e2e.TableSandboxTest):
             ("lone CR disappears", b"A\rB", ["-LF"], b"AB"),
             ("kana and kanji", "あ漢".encode("euc_jp"), [], "あ漢".encode("cp932")),
             ("key above FEF4h", b"\xfc\xfe", [], b"\xfa\x57"),
-            # An unmapped pair gives its first byte in every mode, the default included.
-            ("unmapped pair, default mode", b"\xa9\xa1Z", [], b"\xa9Z"),
-            ("unmapped pair, -LF", b"\xa9\xa1Z", ["-LF"], b"\xa9Z"),
-            ("unmapped pair, standard output", b"\xa9\xa1Z", ["--out"], b"\xa9Z"),
-            ("unmapped pair, -s", b"\xa9\xa1Z", ["-s"], b"\xa9Z"),
-            ("unmapped pair, -s with E0h-FFh", b"\xf5\xa1Z", ["-s"], b"\xf5Z"),
+            # An unmapped pair gives "?" in every mode: a lone Shift_JIS lead byte would take
+            # the character after it.
+            ("unmapped pair, default mode", b"\xa9\xa1Z", [], b"?Z"),
+            ("unmapped pair, -LF", b"\xa9\xa1Z", ["-LF"], b"?Z"),
+            ("unmapped pair, standard output", b"\xa9\xa1Z", ["--out"], b"?Z"),
+            ("unmapped pair, -s", b"\xa9\xa1Z", ["-s"], b"?Z"),
+            ("unmapped pair, -s with E0h-FFh", b"\xf5\xa1Z", ["-s"], b"?Z"),
             ("-s drops unmapped 8Eh", b"\x8e\xe0Z", ["-s"], b"Z"),
             # Half-width katakana give their one byte in every mode.
             ("half-width katakana", "ｶﾀｶﾅ".encode("euc_jp"), [], b"\xb6\xc0\xb6\xc5"),
@@ -60,18 +61,53 @@ class QuilvarTest(kelvo_e2e.TableSandboxTest):
              "?あい".encode("cp932")),
             ("three-byte sequence, standard output", b"\x8f\xa2\xb7A", ["--out"], b"?A"),
             ("-s drops a three-byte sequence", b"\x8f\xa2\xb7A", ["-s"], b"A"),
-            ("8Fh before a line end is dropped", b"\x8f\nA", [], b"\r\nA"),
+            ("8Fh before a line end", b"\x8f\nA", [], b"?\r\nA"),
             # Control bytes have no single-byte record; the default mode keeps them all the same.
             ("controls kept without -s", b"\tA\x1b\x00", [], b"\tA\x1b\x00"),
             ("-s drops TAB and ESC", b"\tA\x1bB\r\n", ["-s"], b"AB\r\n"),
             ("-s with -LF", b"\tA\x1bB\r\n", ["-s", "-LF"], b"AB\n"),
             ("-s to standard output", b"\tA\x1bB\n", ["-s", "--out"], b"AB\r\n"),
-            ("trailing lead byte dropped", b"A\xb4", [], b"A"),
+            ("last lead byte is invalid", b"A\xb4", [], b"A?"),
             ("empty input", b"", [], b""),
         ]
         for what, data, options, expected in cases:
             with self.subTest(what):
                 self.assertEqual(self.convert(data, options), expected)
+
+    def test_stray_bytes_never_eat_what_follows(self):
+        """A byte that cannot go on with a sequence gives "?" (nothing with -s), and the byte
+        after it is decoded as itself: in every mode, to a file and to standard output."""
+        # (what, input, output in the default mode); -LF gives LF for CR LF, -s drops the
+        # "?" of each invalid byte, standard output always ends lines with CR LF.
+        cases = [
+            ("lead byte before LF", b"\xa4\nA", b"?\r\nA", b"\r\nA"),
+            ("lead byte before CR LF", b"\xa4\r\nA", b"?\r\nA", b"\r\nA"),
+            ("lone half-width byte before LF", b"\xb1\nA", b"?\r\nA", b"\r\nA"),
+            ("cut three-byte sequence", b"\x8f\xa1B", b"??B", b"B"),
+            ("byte that starts nothing, then a kana", b"\x80\xa4\xa2", b"?\x82\xa0", b"\x82\xa0"),
+            ("FFh before a TAB", b"\xff\tZ", b"?\tZ", b"Z"),
+            ("unmapped pair before a letter", b"\xf5\xa1A", b"?A", b"?A"),
+            ("last lead byte", b"A\xb4", b"A?", b"A"),
+        ]
+        for what, data, default, filtered in cases:
+            for options, expected in (([], default), (["-LF"], default.replace(b"\r\n", b"\n")),
+                                      (["-s"], filtered), (["--out"], default),
+                                      (["-s", "--out"], filtered)):
+                with self.subTest(what, options=options):
+                    self.assertEqual(self.convert(data, options), expected)
+
+    def test_stray_byte_at_a_block_edge(self):
+        """A lead byte or a cut three-byte sequence that ends a 64 KB or 256 KB block, with
+        the next block starting with LF, CR LF or a letter; to a file and to standard
+        output."""
+        for block in (1 << 16, 1 << 18):
+            for tail, given in ((b"\xa4", b"?"), (b"\x8f\xa1", b"??")):
+                for follow, follow_out in ((b"\n", b"\r\n"), (b"\r\n", b"\r\n"), (b"Z", b"Z")):
+                    data = b"a" * (block - len(tail)) + tail + follow + b"yz\n"
+                    expected = b"a" * (block - len(tail)) + given + follow_out + b"yz\r\n"
+                    with self.subTest(block=block, tail=tail, follow=follow):
+                        self.assertEqual(self.convert(data), expected)
+                        self.assertEqual(self.convert(data, ["--out"]), expected)
 
     def test_all_line_feeds_double(self):
         data = b"\n" * 50000

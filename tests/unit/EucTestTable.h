@@ -45,39 +45,53 @@ inline std::string ModelDecode(const EucCodeTable& table, bool utf16, LineEndMod
     return filtered && (first < 0x20 || (first >= 0x7F && first <= 0xA0));
   };
   auto trail = [](int b) { return b >= 0xA1 && b <= 0xFE; };
-  if (utf16) out += Bytes({0xFF, 0xFE});
-  for (std::size_t i = 0; i < input.size();) {
-    const int first = byteAt(i);
-    int second = first;
-    std::size_t length = 1;
-    if (first >= 0x80) {
-      if (i + 1 == input.size()) break;  // a lead byte at the end
-      second = byteAt(i + 1);
-      length = 2;
-    }
-    const int key = length == 2 ? second * 256 + first : first;
+  auto replacement = [&] { out += utf16 ? Bytes({0xFD, 0xFF}) : std::string("?"); };
+  auto trailAt = [&](std::size_t i) { return i < input.size() && trail(byteAt(i)); };
+  // Writes what a key's mapping gives; false when it has none.
+  auto mapped = [&](int key) {
     const int kind = table.Entry(key, 0);
     if (kind == 1) {
       out.push_back(static_cast<char>(table.Entry(key, 1)));
       out.push_back(static_cast<char>(table.Entry(key, 2)));
     } else if (kind == 2) {
       put(table.Entry(key, 1));
-    } else if (first == 0x8F) {
-      // Three bytes are one unmapped character; an 8Fh without them goes alone.
-      length = 1;
-      if (trail(second) && i + 2 < input.size() && trail(byteAt(i + 2))) {
-        length = 3;
-        if (!dropped(first)) out += utf16 ? Bytes({0xFD, 0xFF}) : std::string("?");
-      }
-    } else if (key == 0x0A) {
-      if (mode == LineEndMode::CrLf) put(0x0D);
-      put(0x0A);
-    } else if (key == 0x0D) {
-      if (mode == LineEndMode::AsRead) put(0x0D);
-    } else if (!dropped(first)) {
-      put(utf16 ? second : first);
     }
-    i += length;
+    return kind == 1 || kind == 2;
+  };
+  if (utf16) out += Bytes({0xFF, 0xFE});
+  for (std::size_t i = 0; i < input.size();) {
+    const int first = byteAt(i);
+    if (first < 0x80) {
+      if (mapped(first)) {
+        // its mapping
+      } else if (first == 0x0A) {
+        if (mode == LineEndMode::CrLf) put(0x0D);
+        put(0x0A);
+      } else if (first == 0x0D) {
+        if (mode == LineEndMode::AsRead) put(0x0D);
+      } else if (!dropped(first)) {
+        put(first);
+      }
+      ++i;
+    } else if ((first == 0x8E || trail(first)) && trailAt(i + 1)) {
+      const int second = byteAt(i + 1);
+      if (mapped(second * 256 + first)) {
+        // its mapping
+      } else if (!dropped(first)) {
+        if (utf16)
+          put(second);
+        else
+          replacement();
+      }
+      i += 2;
+    } else if (first == 0x8F && trailAt(i + 1) && trailAt(i + 2)) {
+      if (!filtered) replacement();
+      i += 3;
+    } else {
+      // One invalid byte; the next byte starts the next sequence.
+      if (!filtered) replacement();
+      ++i;
+    }
   }
   return out;
 }

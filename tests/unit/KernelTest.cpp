@@ -96,20 +96,49 @@ TEST(AsciiRunsTest, SixteenBytesAgreeWithTheirDefinition) {
   }
 }
 
-TEST(AsciiRunsTest, HighBytesAgreeWithTheirDefinition) {
+TEST(AsciiRunsTest, LeadingPairsAgreeWithTheirDefinition) {
   std::mt19937 random(5);
+  // The edges of the byte classes, so that every count from 0 to 8 occurs.
+  const std::uint8_t edges[] = {0x8D, 0x8E, 0x8F, 0xA0, 0xA1, 0xFE, 0xFF, 0x7F, 0x0A};
   for (int round = 0; round < 20000; ++round) {
-    // High and low bytes in runs, so that every count from 0 to 16 occurs.
     Buffer in(16);
-    const unsigned highShare = random() % 5;
-    for (std::uint8_t& b : in)
-      b = static_cast<std::uint8_t>(random() % 5 < highShare ? 0x80 | random() : random() & 0x7F);
+    const unsigned oddShare = random() % 8;
+    for (std::uint8_t& b : in) {
+      b = random() % 32 < oddShare ? edges[random() % std::size(edges)]
+                                   : static_cast<std::uint8_t>(0xA1 + random() % 94);
+    }
     int count = 0;
-    while (count < 16 && in[count] >= 0x80) ++count;
-    ASSERT_EQ(ascii::LeadingHighBytesPortable(in.data()), count) << round;
+    while (count < 8) {
+      const int first = in[2 * count], second = in[2 * count + 1];
+      if (!(first == 0x8E || (first >= 0xA1 && first <= 0xFE)) || second < 0xA1 || second > 0xFE)
+        break;
+      ++count;
+    }
+    ASSERT_EQ(ascii::LeadingPairsPortable(in.data()), count) << round;
 #if defined(__SSE2__)
-    ASSERT_EQ(ascii::LeadingHighBytesSse2(in.data()), count) << round;
+    ASSERT_EQ(ascii::LeadingPairsSse2(in.data()), count) << round;
 #endif
+  }
+}
+
+TEST(AsciiRunsTest, SequenceStartsAgreeWithTheirDefinition) {
+  std::mt19937_64 random(6);
+  for (int round = 0; round < 20000; ++round) {
+    // Runs of high bytes of every length, and a carry now and then.
+    std::uint64_t high = 0;
+    for (int bit = 0, run = 0; bit < 64; ++bit) {
+      if (run == 0) run = static_cast<int>(random() % 12) - 4;
+      high |= std::uint64_t{run > 0} << bit;
+      run += run > 0 ? -1 : 1;
+    }
+    const std::uint64_t carry = high & random() & 1;
+    std::uint64_t expected = 0;
+    for (int bit = 0, inRun = 0; bit < 64; ++bit) {
+      const bool isHigh = (high >> bit & 1) != 0 && !(bit == 0 && carry != 0);
+      if (isHigh && inRun % 2 == 0) expected |= std::uint64_t{1} << bit;
+      inRun = isHigh ? inRun + 1 : 0;
+    }
+    ASSERT_EQ(ascii::SequenceStarts(high, carry), expected) << std::hex << high << " " << carry;
   }
 }
 
@@ -171,6 +200,9 @@ TEST(DecoderKernelTest, BlockPathsMatchByteByByte) {
   for (int b = 0x20; b < 0x7F; ++b) records += test::SingleRecord(b, b);
   records += test::PairRecord(0xA4, 0xA2, 0x42, 0x30) + test::PairRecord(0xB4, 0xC1, 0x22, 0x6F) +
              test::OneByteRecord(0x8E, 0xB1, 0xB1);
+  // Mappings of keys that are no sequence, which no step may take.
+  records += test::PairRecord(0x80, 0xA4, 0x11, 0x22) + test::PairRecord(0xA4, 0xFF, 0x33, 0x44) +
+             test::PairRecord(0x8F, 0xA2, 0x55, 0x66);
   RuralAreaUTF16 table;
   table.StoreRecords(reinterpret_cast<const std::uint8_t*>(records.data()),
                      static_cast<std::int64_t>(records.size()));
@@ -210,7 +242,38 @@ TEST(DecoderKernelTest, BlockPathsMatchByteByByte) {
       text.insert(text.end(), s, s + (s[2] != 0 ? 3 : s[0] == 0xA4 ? 1 : 2));
     }
   }
-  for (const Buffer& input : {noisy, text}) {
+  // Stray bytes before a line end, a CR LF, a control or a letter, at every offset of a
+  // 64-byte window, after text or after pairs, so that each falls on every place of the
+  // block steps.
+  const Buffer strays[] = {{0xA4, 0x0A},       {0xA4, 0x0D, 0x0A}, {0xB0, 'x'},
+                           {0x8E, 0x09},       {0x8F, 0xA1, 'B'},  {0x8F, 'y'},
+                           {0x80, 'z'},        {0xFF, 0xA4, 0xA2}, {0xA0, 0xA4},
+                           {0x8F, 0xA2, 0xB7}, {0xA4, 0x8E, 0xB1}, {0x80, 0xA4, 0xA2},
+                           {0xA4, 0xFF},       {0x8F, 0xA2, 'w'}};
+  Buffer windows;
+  for (const Buffer& stray : strays) {
+    for (int offset = 0; offset < 64; ++offset) {
+      for (const bool pairs : {false, true}) {
+        const std::size_t start = windows.size();
+        while (windows.size() - start < static_cast<std::size_t>(offset)) {
+          if (pairs && windows.size() - start + 2 <= static_cast<std::size_t>(offset)) {
+            windows.insert(windows.end(), {0xA4, 0xA2});
+          } else {
+            windows.push_back('a');
+          }
+        }
+        windows.insert(windows.end(), stray.begin(), stray.end());
+        windows.insert(windows.end(), 8, 'b');
+        while (windows.size() - start < 126) {
+          if (pairs)
+            windows.insert(windows.end(), {0xB4, 0xC1});
+          else
+            windows.push_back('b');
+        }
+      }
+    }
+  }
+  for (const Buffer& input : {noisy, text, windows}) {
     const auto size = static_cast<std::int64_t>(input.size());
     for (const EucOutputForm& form : {kUtf16Output, kShiftJisOutput}) {
       for (const LineEndMode mode : {LineEndMode::CrLf, LineEndMode::Lf, LineEndMode::AsRead}) {
