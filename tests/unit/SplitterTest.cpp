@@ -3,10 +3,10 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "TempDir.h"
-#include "platform/Platform.h"
 #include "split/Divide.h"
 #include "split/DivideSJIS.h"
 #include "split/FieldsArray.h"
@@ -21,11 +21,182 @@ constexpr FieldListNumbers kListNumbers{
     .readLow = 774, .readHigh = 775, .storeLow = 776, .storeHigh = 777};
 constexpr QueueNumbers kQueueNumbers{.count = 765, .unoccupied = 766};
 
+constexpr int kDoubleQuote = 34;
+constexpr int kComma = 44;
+constexpr int kColon = 58;
+constexpr int kSemicolon = 59;
+constexpr int kBackslash = 92;
+
+// The byte splitter's character table as the program search makes it: byte k holds k.
+std::string CharacterTable() {
+  std::string table;
+  for (int k = 1; k <= 126; ++k) table.push_back(static_cast<char>(k));
+  return table;
+}
+
+// The two splitters behind one face, for text on which they should agree: ASCII, the double
+// quote as quote character, every field up to the limit taken.
+class WideSplitter {
+ public:
+  using List = FieldsList;
+  static constexpr std::string_view kLimitName = "MAXIMUM_FIELD_COUNT";
+  static constexpr std::size_t kFieldBufferSize = Dividing::kFieldBufferSize;
+  static std::u16string Text(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
+
+  WideSplitter(int separator, bool drop, int limit) {
+    splitter_.ConfigureQuoting(kDoubleQuote, separator, drop);
+    splitter_.Prepare(&list_, limit, std::u16string(kFieldLimit, u'1'));
+  }
+  int Divide(std::string_view line) {
+    const std::u16string units = Text(line);
+    return splitter_.DivideAll(units.data(), static_cast<int>(units.size()));
+  }
+  std::string Item(int i) const {
+    const std::u16string field = list_.item(i);
+    return {field.begin(), field.end()};
+  }
+
+ private:
+  FieldsList list_{kListNumbers};
+  Dividing splitter_;
+};
+
+class ByteSplitter {
+ public:
+  using List = FieldsListMany;
+  static constexpr std::string_view kLimitName = "UPPER_LIMIT_TO_FIELD_NUMBER";
+  static constexpr std::size_t kFieldBufferSize = DividingSJIS::kFieldBufferSize;
+  static std::string Text(std::string_view ascii) { return std::string(ascii); }
+
+  ByteSplitter(int separator, bool drop, int limit) : splitter_(kQueueNumbers) {
+    splitter_.ConfigureQuoting(CharacterTable(), kDoubleQuote, separator, drop);
+    splitter_.Prepare(&list_, limit);
+  }
+  int Divide(std::string_view line) {
+    return splitter_.DivideConverting(line.data(), 1, static_cast<int>(line.size()));
+  }
+  std::string Item(int i) const { return list_.item(i); }
+
+ private:
+  FieldsListMany list_{kListNumbers};
+  DividingSJIS splitter_;
+};
+
+template <class Splitter>
+class BothSplitters : public ::testing::Test {};
+using Splitters = ::testing::Types<WideSplitter, ByteSplitter>;
+TYPED_TEST_SUITE(BothSplitters, Splitters);
+
+struct LineCase {
+  const char* name;
+  std::string line;
+  int separator;
+  bool drop;
+  int limit;
+  int expectedCount;
+  std::vector<std::string> expectedFields;
+};
+
+const LineCase kSharedLines[] = {
+    {"Plain", "a,b,c", kComma, true, 256, 3, {"a", "b", "c"}},
+    {"PlainSemicolons", "a;b;c", kSemicolon, true, 256, 3, {"a", "b", "c"}},
+    {"TrailingSeparator", "a,b,", kComma, true, 256, 2, {"a", "b"}},
+    {"EmptyMiddle", "a;;b", kSemicolon, true, 256, 3, {"a", "", "b"}},
+    {"EmptyLine", "", kComma, true, 256, 0, {}},
+    {"KeptInQuotes", "\"x,y\",z", kComma, false, 256, 2, {"\"x,y\"", "z"}},
+    {"DroppedInQuotes", "\"x,y\",z", kComma, true, 256, 2, {"\"xy\"", "z"}},
+    {"QuoteInsideField", "a\"b,c\"d,e", kComma, false, 256, 2, {"a\"b,c\"d", "e"}},
+    {"DoubledQuotesKept", "\"a\"\"b\",c", kComma, true, 256, 2, {"\"a\"\"b\"", "c"}},
+    {"SeparatorAfterDoubledQuote", "\"a\"\",b\",c", kComma, false, 256, 2, {"\"a\"\",b\"", "c"}},
+    {"SeparatorAfterDoubledQuoteDropped",
+     "\"a\"\",b\",c",
+     kComma,
+     true,
+     256,
+     2,
+     {"\"a\"\"b\"", "c"}},
+    {"UnterminatedQuoteKept", "a,\"b,c,d", kComma, false, 256, 2, {"a", "\"b,c,d"}},
+    {"UnterminatedQuoteDropped", "a;\"b;c", kSemicolon, true, 256, 2, {"a", "\"bc"}},
+    {"LimitStopsReading", "a,b,c", kComma, true, 2, 2, {"a", "b"}},
+    {"LimitAfterQuotedSeparator", "\"a,b\",c", kComma, true, 1, 1, {"\"ab\""}},
+    // With no field to take, the first field is still counted.
+    {"LimitZero", "a,b", kComma, true, 0, 1, {}},
+    {"ZeroEndsField", std::string("ab\0c;d", 6), kSemicolon, true, 256, 2, {"ab", "d"}},
+};
+
+TYPED_TEST(BothSplitters, AgreeOnQuotedLines) {
+  TempDir dir;
+  for (const LineCase& c : kSharedLines) {
+    SCOPED_TRACE(c.name);
+    TypeParam splitter(c.separator, c.drop, c.limit);
+    EXPECT_EQ(splitter.Divide(c.line), c.expectedCount);
+    for (std::size_t i = 0; i < c.expectedFields.size(); ++i) {
+      EXPECT_EQ(splitter.Item(static_cast<int>(i)), c.expectedFields[i]) << "field " << i;
+    }
+    EXPECT_EQ(splitter.Item(static_cast<int>(c.expectedFields.size())), "");
+  }
+  EXPECT_TRUE(TempDir::ErrorLogs().empty());
+}
+
+TYPED_TEST(BothSplitters, FieldLongerThanBufferIsCutNotOverrun) {
+  TempDir dir;
+  TypeParam splitter(kSemicolon, false, 256);
+  EXPECT_EQ(splitter.Divide(std::string(TypeParam::kFieldBufferSize + 100, 'x') + ";y"), 2);
+  EXPECT_EQ(splitter.Item(0).size(), TypeParam::kFieldBufferSize);
+  EXPECT_EQ(splitter.Item(1), "y");
+}
+
+// One splitter serves every line of a list: each line is divided under the limit it was
+// prepared with, and no field of an earlier line stays in the list.
+TYPED_TEST(BothSplitters, ServeLineAfterLine) {
+  TempDir dir;
+  TypeParam splitter(kSemicolon, true, 4);
+  const std::pair<std::string, std::vector<std::string>> lines[] = {
+      {"a;b", {"a", "b"}},
+      {"c;d;e;f;g", {"c", "d", "e", "f"}},
+      {"h", {"h"}},
+      {"", {}},
+  };
+  for (const auto& [line, fields] : lines) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(splitter.Divide(line), static_cast<int>(fields.size()));
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(splitter.Item(i), i < static_cast<int>(fields.size()) ? fields[i] : "") << i;
+    }
+  }
+  EXPECT_TRUE(TempDir::ErrorLogs().empty());
+}
+
+TYPED_TEST(BothSplitters, BadListIndexIsReportedAndIgnored) {
+  const std::string limit(TypeParam::kLimitName);
+  const struct {
+    int index;
+    bool store;
+    std::string message;
+  } cases[] = {
+      {-1, false, "item() error-774: i < 0"},        {3071, false, "item() error-775: >= " + limit},
+      {-1, true, "item() error-776: i < 0"},         {-5, true, "item() error-776: i < 0"},
+      {3071, true, "item() error-777: >= " + limit}, {9999, true, "item() error-777: >= " + limit},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    typename TypeParam::List list(kListNumbers);
+    list.item(TypeParam::Text("kept"), 3070);
+    if (c.store) {
+      list.item(TypeParam::Text("x"), c.index);
+      EXPECT_EQ(list.item(0), TypeParam::Text(""));
+    } else {
+      EXPECT_EQ(list.item(c.index), TypeParam::Text(""));
+    }
+    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.message}) << c.message;
+    EXPECT_EQ(list.item(3070), TypeParam::Text("kept"));
+  }
+}
+
+// What only the UTF-16 splitter does: a selection of fields, and surrogates as plain units.
 struct WideCase {
   const char* name;
   std::u16string line;
-  bool drop;
-  int limit;
   std::u16string selection;
   int expectedCount;
   std::vector<std::u16string> expectedFields;
@@ -43,8 +214,8 @@ TEST_P(WideSplit, Fields) {
   const WideCase& c = GetParam();
   FieldsList list(kListNumbers);
   Dividing splitter;
-  splitter.ConfigureQuoting(34, 44, c.drop);
-  splitter.Prepare(&list, c.limit, c.selection);
+  splitter.ConfigureQuoting(kDoubleQuote, kComma, true);
+  splitter.Prepare(&list, 7, c.selection);
   EXPECT_EQ(splitter.DivideAll(c.line.data(), static_cast<int>(c.line.size())), c.expectedCount);
   for (std::size_t i = 0; i < c.expectedFields.size(); ++i) {
     EXPECT_EQ(list.item(static_cast<int>(i)), c.expectedFields[i]) << "field " << i;
@@ -53,116 +224,21 @@ TEST_P(WideSplit, Fields) {
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
-const std::u16string kAll = u"1111111";
-
 INSTANTIATE_TEST_SUITE_P(
     Lines, WideSplit,
     ::testing::Values(
-        WideCase{"Plain", u"a,b,c", true, 7, kAll, 3, {u"a", u"b", u"c"}},
-        WideCase{"TrailingSeparator", u"a,b,", true, 7, kAll, 2, {u"a", u"b"}},
-        WideCase{"EmptyMiddle", u"a,,b", true, 7, kAll, 3, {u"a", u"", u"b"}},
-        WideCase{"EmptyLine", u"", true, 7, kAll, 0, {}},
-        WideCase{"KeptInQuotes", u"\"x,y\",z", false, 7, kAll, 2, {u"\"x,y\"", u"z"}},
-        WideCase{"DroppedInQuotes", u"\"x,y\",z", true, 7, kAll, 2, {u"\"xy\"", u"z"}},
-        WideCase{"UnterminatedQuote", u"a,\"b,c,d", false, 7, kAll, 2, {u"a", u"\"b,c,d"}},
-        WideCase{"LimitStopsReading", u"a,b,c", true, 2, kAll, 2, {u"a", u"b"}},
-        WideCase{
-            "ZeroUnitEndsField", std::u16string(u"ab\0c,d", 6), true, 7, kAll, 2, {u"ab", u"d"}},
         // An unselected field still counts but is not kept: list indexes count kept
         // fields only.
-        WideCase{"Selection", u"a,b,c,d", true, 7, u"1011111", 4, {u"a", u"c", u"d"}},
-        WideCase{"UnselectedLastNotCounted", u"a,b", true, 7, u"1011111", 1, {u"a"}},
-        WideCase{
-            "SurrogatesAreUnits", u"\xD842\xDFB7,x", true, 7, kAll, 2, {u"\xD842\xDFB7", u"x"}}),
+        WideCase{"Selection", u"a,b,c,d", u"1011111", 4, {u"a", u"c", u"d"}},
+        WideCase{"UnselectedLastNotCounted", u"a,b", u"1011111", 1, {u"a"}},
+        WideCase{"SurrogatesAreUnits", u"\xD842\xDFB7,x", u"1111111", 2, {u"\xD842\xDFB7", u"x"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(WideSplitter, FieldLongerThanBufferIsCutNotOverrun) {
-  TempDir dir;
-  std::u16string line(Dividing::kFieldBufferSize + 100, u'x');
-  line += u",y";
-  FieldsList list(kListNumbers);
-  Dividing splitter;
-  splitter.ConfigureQuoting(34, 44, false);
-  splitter.Prepare(&list, 7, kAll);
-  EXPECT_EQ(splitter.DivideAll(line.data(), static_cast<int>(line.size())), 2);
-  EXPECT_EQ(list.item(0).size(), Dividing::kFieldBufferSize);
-  EXPECT_EQ(list.item(1), u"y");
-}
-
-// One splitter serves every line of a list: each line is divided under the limit it was
-// prepared with, and no field of an earlier line stays in the list.
-TEST(WideSplitter, ServesLineAfterLine) {
-  TempDir dir;
-  FieldsList list(kListNumbers);
-  Dividing splitter;
-  splitter.ConfigureQuoting(34, 44, true);
-  splitter.Prepare(&list, 4, kAll);
-  const std::pair<std::u16string, std::vector<std::u16string>> lines[] = {
-      {u"a,b", {u"a", u"b"}},
-      {u"c,d,e,f,g", {u"c", u"d", u"e", u"f"}},
-      {u"h", {u"h"}},
-      {u"", {}},
-  };
-  for (const auto& [line, fields] : lines) {
-    SCOPED_TRACE(platform::ToAnsi(line));
-    EXPECT_EQ(splitter.DivideAll(line.data(), static_cast<int>(line.size())),
-              static_cast<int>(fields.size()));
-    for (int i = 0; i < 5; ++i) {
-      const std::u16string expected = i < static_cast<int>(fields.size()) ? fields[i] : u"";
-      EXPECT_EQ(list.item(i), expected) << i;
-    }
-  }
-}
-
-struct IndexCase {
-  int index;
-  bool store;
-  const char* message;
-};
-
-TEST(WideFieldsList, BadIndexIsReportedAndIgnored) {
-  const IndexCase cases[] = {
-      {-1, false, "item() error-774: i < 0"},
-      {3071, false, "item() error-775: >= MAXIMUM_FIELD_COUNT"},
-      {-1, true, "item() error-776: i < 0"},
-      {3071, true, "item() error-777: >= MAXIMUM_FIELD_COUNT"},
-  };
-  for (const IndexCase& c : cases) {
-    TempDir dir;
-    FieldsList list(kListNumbers);
-    if (c.store) {
-      list.item(u"x", c.index);
-      EXPECT_EQ(list.item(0), u"");
-      EXPECT_EQ(list.item(3070), u"");
-    } else {
-      EXPECT_EQ(list.item(c.index), u"");
-    }
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.message}) << c.index;
-  }
-}
-
-TEST(WideFieldsList, LastValidIndexHoldsText) {
-  TempDir dir;
-  FieldsList list(kListNumbers);
-  list.item(u"end", 3070);
-  EXPECT_EQ(list.item(3070), u"end");
-  EXPECT_TRUE(TempDir::ErrorLogs().empty());
-}
-
-// The byte splitter, configured the way the program search configures it, or with an
-// explicit quote, separator and drop flag.
-std::string CharacterTable() {
-  std::string table;
-  for (int k = 1; k <= 126; ++k) table.push_back(static_cast<char>(k));
-  return table;
-}
-
+// What only the byte splitter does: double-byte characters, and a suffix on every field.
 struct ByteCase {
   const char* name;
   std::string line;
   int separator;
-  bool drop;
-  int limit;
   bool doubleByte;
   int expectedCount;
   std::vector<std::string> expectedFields;
@@ -179,9 +255,9 @@ TEST_P(ByteSplit, Fields) {
   const ByteCase& c = GetParam();
   FieldsListMany list(kListNumbers);
   DividingSJIS splitter(kQueueNumbers);
-  splitter.ConfigureQuoting(CharacterTable(), 34, c.separator, c.drop);
+  splitter.ConfigureQuoting(CharacterTable(), kDoubleQuote, c.separator, true);
   splitter.SetDoubleByte(c.doubleByte);
-  splitter.Prepare(&list, c.limit);
+  splitter.Prepare(&list, 256);
   EXPECT_EQ(splitter.DivideConverting(c.line.data(), 1, static_cast<int>(c.line.size())),
             c.expectedCount);
   for (std::size_t i = 0; i < c.expectedFields.size(); ++i) {
@@ -191,59 +267,22 @@ TEST_P(ByteSplit, Fields) {
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
-constexpr int kSemicolon = 59;
-constexpr int kComma = 44;
-constexpr int kBackslash = 92;
-
 INSTANTIATE_TEST_SUITE_P(
     Lines, ByteSplit,
     ::testing::Values(
-        ByteCase{"Plain", "a;b;c", kSemicolon, true, 256, true, 3, {"a", "b", "c"}},
-        ByteCase{"TrailingSeparator", "a;b;", kSemicolon, true, 256, true, 2, {"a", "b"}},
-        ByteCase{"EmptyMiddle", "a;;b", kSemicolon, true, 256, true, 3, {"a", "", "b"}},
-        ByteCase{"EmptyLine", "", kSemicolon, true, 256, true, 0, {}},
-        ByteCase{"KeptInQuotes", "\"x,y\",z", kComma, false, 256, true, 2, {"\"x,y\"", "z"}},
-        ByteCase{"DroppedInQuotes", "\"x,y\",z", kComma, true, 256, true, 2, {"\"xy\"", "z"}},
-        ByteCase{"UnterminatedQuote", "a;\"b;c", kSemicolon, true, 256, true, 2, {"a", "\"bc"}},
-        ByteCase{"LimitStopsReading", "a;b;c", kSemicolon, true, 2, true, 2, {"a", "b"}},
-        ByteCase{"ZeroByteEndsField",
-                 std::string("ab\0c;d", 6),
-                 kSemicolon,
-                 true,
-                 256,
-                 true,
-                 2,
-                 {"ab", "d"}},
         // Second bytes that look like a backslash, a separator or a quote.
-        ByteCase{
-            "SecondByteBackslash", "\x95\x5C;x", kSemicolon, true, 256, true, 2, {"\x95\x5C", "x"}},
-        ByteCase{"SecondByteIsSeparator",
-                 "\x95\x5C\\x",
-                 kBackslash,
-                 true,
-                 256,
-                 true,
-                 2,
-                 {"\x95\x5C", "x"}},
-        ByteCase{
-            "SecondByteSemicolon", "\x81\x3B;x", kSemicolon, true, 256, true, 2, {"\x81;", "x"}},
-        ByteCase{"SecondByteQuote", "\xE0\x22;x", kSemicolon, true, 256, true, 2, {"\xE0\"", "x"}},
-        ByteCase{"LeadByteA0", "\xA0;x", kSemicolon, true, 256, true, 1, {"\xA0;x"}},
-        ByteCase{
-            "SingleByteKatakana", "\xB1;\xDF", kSemicolon, true, 256, true, 2, {"\xB1", "\xDF"}},
-        ByteCase{"TrailingLeadByteDropped", "ab\x82", kSemicolon, true, 256, true, 1, {"ab"}},
-        ByteCase{"LoneTrailingLeadByteIsNoField", "a;\x82", kSemicolon, true, 256, true, 1, {"a"}},
+        ByteCase{"SecondByteBackslash", "\x95\x5C;x", kSemicolon, true, 2, {"\x95\x5C", "x"}},
+        ByteCase{"SecondByteIsSeparator", "\x95\x5C\\x", kBackslash, true, 2, {"\x95\x5C", "x"}},
+        ByteCase{"SecondByteSemicolon", "\x81\x3B;x", kSemicolon, true, 2, {"\x81;", "x"}},
+        ByteCase{"SecondByteQuote", "\xE0\x22;x", kSemicolon, true, 2, {"\xE0\"", "x"}},
+        ByteCase{"LeadByteA0", "\xA0;x", kSemicolon, true, 1, {"\xA0;x"}},
+        ByteCase{"SingleByteKatakana", "\xB1;\xDF", kSemicolon, true, 2, {"\xB1", "\xDF"}},
+        ByteCase{"TrailingLeadByteDropped", "ab\x82", kSemicolon, true, 1, {"ab"}},
+        ByteCase{"LoneTrailingLeadByteIsNoField", "a;\x82", kSemicolon, true, 1, {"a"}},
         // Bytes that are not Shift_JIS: every byte stands alone.
-        ByteCase{"Utf8NameBeforeSeparator",
-                 "\xE3\x81\x82:x",
-                 58,
-                 true,
-                 256,
-                 false,
-                 2,
-                 {"\xE3\x81\x82", "x"}},
         ByteCase{
-            "Utf8ReadAsShiftJis", "\xE3\x81\x82:x", 58, true, 256, true, 1, {"\xE3\x81\x82:x"}}),
+            "Utf8NameBeforeSeparator", "\xE3\x81\x82:x", kColon, false, 2, {"\xE3\x81\x82", "x"}},
+        ByteCase{"Utf8ReadAsShiftJis", "\xE3\x81\x82:x", kColon, true, 1, {"\xE3\x81\x82:x"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ByteSplitter, AppendsSeparatorAndSuffixToEveryField) {
@@ -261,29 +300,6 @@ TEST(ByteSplitter, AppendsSeparatorAndSuffixToEveryField) {
   EXPECT_EQ(list.item(3), "");
 }
 
-TEST(ByteSplitter, ServesLineAfterLine) {
-  TempDir dir;
-  FieldsListMany list(kListNumbers);
-  DividingSJIS splitter(kQueueNumbers);
-  splitter.Configure(CharacterTable(), kSemicolon);
-  splitter.Prepare(&list, 4);
-  const std::pair<std::string, std::vector<std::string>> lines[] = {
-      {"a;b", {"a", "b"}},
-      {"c;d;e;f;g", {"c", "d", "e", "f"}},
-      {"h", {"h"}},
-      {"", {}},
-  };
-  for (const auto& [line, fields] : lines) {
-    SCOPED_TRACE(line);
-    EXPECT_EQ(splitter.DivideConverting(line.data(), 1, static_cast<int>(line.size())),
-              static_cast<int>(fields.size()));
-    for (int i = 0; i < 5; ++i) {
-      EXPECT_EQ(list.item(i), i < static_cast<int>(fields.size()) ? fields[i] : "") << i;
-    }
-  }
-  EXPECT_TRUE(TempDir::ErrorLogs().empty());
-}
-
 TEST(ByteSplitter, FieldsBeyondTheQueueAreLost) {
   TempDir dir;
   std::string line;
@@ -296,40 +312,6 @@ TEST(ByteSplitter, FieldsBeyondTheQueueAreLost) {
   EXPECT_EQ(list.item(3068), "3068");
   EXPECT_EQ(list.item(3069), "");
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
-}
-
-TEST(ByteSplitter, FieldLongerThanBufferIsCutNotOverrun) {
-  TempDir dir;
-  std::string line(DividingSJIS::kFieldBufferSize + 100, 'x');
-  line += ";y";
-  FieldsListMany list(kListNumbers);
-  DividingSJIS splitter(kQueueNumbers);
-  splitter.Configure(CharacterTable(), kSemicolon);
-  splitter.Prepare(&list, 256);
-  EXPECT_EQ(splitter.DivideConverting(line.data(), 1, static_cast<int>(line.size())), 2);
-  EXPECT_EQ(list.item(0).size(), DividingSJIS::kFieldBufferSize);
-  EXPECT_EQ(list.item(1), "y");
-}
-
-TEST(ByteFieldsList, BadIndexIsReportedAndIgnored) {
-  const IndexCase cases[] = {
-      {-1, false, "item() error-774: i < 0"},
-      {3071, false, "item() error-775: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
-      {-5, true, "item() error-776: i < 0"},
-      {9999, true, "item() error-777: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
-  };
-  for (const IndexCase& c : cases) {
-    TempDir dir;
-    FieldsListMany list(kListNumbers);
-    list.item("kept", 3070);
-    if (c.store) {
-      list.item("x", c.index);
-    } else {
-      EXPECT_EQ(list.item(c.index), "");
-    }
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.message}) << c.message;
-    EXPECT_EQ(list.item(3070), "kept");
-  }
 }
 
 }  // namespace
