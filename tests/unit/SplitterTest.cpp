@@ -34,53 +34,75 @@ std::string CharacterTable() {
   return table;
 }
 
-// The two splitters behind one face, for text on which they should agree: ASCII, the double
-// quote as quote character, every field up to the limit taken.
+// How a splitter is set up: the double quote as quote character, every field up to the
+// limit taken unless the selection (UTF-16 splitter) says otherwise, double-byte characters
+// (byte splitter) as given.
+struct Setup {
+  int separator = kComma;
+  bool drop = true;
+  int limit = 256;
+  std::u16string selection = std::u16string(kFieldLimit, u'1');
+  bool doubleByte = true;
+};
+
+// The two splitters behind one face: a line in, the count and the list's items out.
 class WideSplitter {
  public:
+  using Text = std::u16string;
   using List = FieldsList;
   static constexpr std::string_view kLimitName = "MAXIMUM_FIELD_COUNT";
   static constexpr std::size_t kFieldBufferSize = Dividing::kFieldBufferSize;
-  static std::u16string Text(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
+  static Text FromAscii(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
 
-  WideSplitter(int separator, bool drop, int limit) {
-    splitter_.ConfigureQuoting(kDoubleQuote, separator, drop);
-    splitter_.Prepare(&list_, limit, std::u16string(kFieldLimit, u'1'));
+  explicit WideSplitter(const Setup& setup) {
+    splitter_.ConfigureQuoting(kDoubleQuote, setup.separator, setup.drop);
+    splitter_.Prepare(&list_, setup.limit, setup.selection);
   }
-  int Divide(std::string_view line) {
-    const std::u16string units = Text(line);
-    return splitter_.DivideAll(units.data(), static_cast<int>(units.size()));
+  int Divide(const Text& line) {
+    return splitter_.DivideAll(line.data(), static_cast<int>(line.size()));
   }
-  std::string Item(int i) const {
-    const std::u16string field = list_.item(i);
-    return {field.begin(), field.end()};
-  }
+  Text Item(int i) const { return list_.item(i); }
 
  private:
-  FieldsList list_{kListNumbers};
+  List list_{kListNumbers};
   Dividing splitter_;
 };
 
 class ByteSplitter {
  public:
+  using Text = std::string;
   using List = FieldsListMany;
   static constexpr std::string_view kLimitName = "UPPER_LIMIT_TO_FIELD_NUMBER";
   static constexpr std::size_t kFieldBufferSize = DividingSJIS::kFieldBufferSize;
-  static std::string Text(std::string_view ascii) { return std::string(ascii); }
+  static Text FromAscii(std::string_view ascii) { return Text(ascii); }
 
-  ByteSplitter(int separator, bool drop, int limit) : splitter_(kQueueNumbers) {
-    splitter_.ConfigureQuoting(CharacterTable(), kDoubleQuote, separator, drop);
-    splitter_.Prepare(&list_, limit);
+  explicit ByteSplitter(const Setup& setup) : splitter_(kQueueNumbers) {
+    splitter_.ConfigureQuoting(CharacterTable(), kDoubleQuote, setup.separator, setup.drop);
+    splitter_.SetDoubleByte(setup.doubleByte);
+    splitter_.Prepare(&list_, setup.limit);
   }
-  int Divide(std::string_view line) {
+  int Divide(const Text& line) {
     return splitter_.DivideConverting(line.data(), 1, static_cast<int>(line.size()));
   }
-  std::string Item(int i) const { return list_.item(i); }
+  Text Item(int i) const { return list_.item(i); }
 
  private:
-  FieldsListMany list_{kListNumbers};
+  List list_{kListNumbers};
   DividingSJIS splitter_;
 };
+
+// Divides the line and holds the count and the list to the expected fields; the item after
+// them is empty.
+template <class Splitter>
+void ExpectSplit(const Setup& setup, const typename Splitter::Text& line, int expectedCount,
+                 const std::vector<typename Splitter::Text>& expectedFields) {
+  Splitter splitter(setup);
+  EXPECT_EQ(splitter.Divide(line), expectedCount);
+  for (std::size_t i = 0; i < expectedFields.size(); ++i) {
+    EXPECT_EQ(splitter.Item(static_cast<int>(i)), expectedFields[i]) << "field " << i;
+  }
+  EXPECT_EQ(splitter.Item(static_cast<int>(expectedFields.size())), typename Splitter::Text());
+}
 
 template <class Splitter>
 class BothSplitters : public ::testing::Test {};
@@ -107,14 +129,8 @@ const LineCase kSharedLines[] = {
     {"DroppedInQuotes", "\"x,y\",z", kComma, true, 256, 2, {"\"xy\"", "z"}},
     {"QuoteInsideField", "a\"b,c\"d,e", kComma, false, 256, 2, {"a\"b,c\"d", "e"}},
     {"DoubledQuotesKept", "\"a\"\"b\",c", kComma, true, 256, 2, {"\"a\"\"b\"", "c"}},
-    {"SeparatorAfterDoubledQuote", "\"a\"\",b\",c", kComma, false, 256, 2, {"\"a\"\",b\"", "c"}},
-    {"SeparatorAfterDoubledQuoteDropped",
-     "\"a\"\",b\",c",
-     kComma,
-     true,
-     256,
-     2,
-     {"\"a\"\"b\"", "c"}},
+    {"AfterDoubledQuoteKept", "\"a\"\",b\",c", kComma, false, 256, 2, {"\"a\"\",b\"", "c"}},
+    {"AfterDoubledQuoteDropped", "\"a\"\",b\",c", kComma, true, 256, 2, {"\"a\"\"b\"", "c"}},
     {"UnterminatedQuoteKept", "a,\"b,c,d", kComma, false, 256, 2, {"a", "\"b,c,d"}},
     {"UnterminatedQuoteDropped", "a;\"b;c", kSemicolon, true, 256, 2, {"a", "\"bc"}},
     {"LimitStopsReading", "a,b,c", kComma, true, 2, 2, {"a", "b"}},
@@ -128,29 +144,28 @@ TYPED_TEST(BothSplitters, AgreeOnQuotedLines) {
   TempDir dir;
   for (const LineCase& c : kSharedLines) {
     SCOPED_TRACE(c.name);
-    TypeParam splitter(c.separator, c.drop, c.limit);
-    EXPECT_EQ(splitter.Divide(c.line), c.expectedCount);
-    for (std::size_t i = 0; i < c.expectedFields.size(); ++i) {
-      EXPECT_EQ(splitter.Item(static_cast<int>(i)), c.expectedFields[i]) << "field " << i;
-    }
-    EXPECT_EQ(splitter.Item(static_cast<int>(c.expectedFields.size())), "");
+    std::vector<typename TypeParam::Text> fields;
+    for (const std::string& field : c.expectedFields) fields.push_back(TypeParam::FromAscii(field));
+    ExpectSplit<TypeParam>({.separator = c.separator, .drop = c.drop, .limit = c.limit},
+                           TypeParam::FromAscii(c.line), c.expectedCount, fields);
   }
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
 TYPED_TEST(BothSplitters, FieldLongerThanBufferIsCutNotOverrun) {
   TempDir dir;
-  TypeParam splitter(kSemicolon, false, 256);
-  EXPECT_EQ(splitter.Divide(std::string(TypeParam::kFieldBufferSize + 100, 'x') + ";y"), 2);
+  TypeParam splitter({.separator = kSemicolon, .drop = false});
+  const std::string line = std::string(TypeParam::kFieldBufferSize + 100, 'x') + ";y";
+  EXPECT_EQ(splitter.Divide(TypeParam::FromAscii(line)), 2);
   EXPECT_EQ(splitter.Item(0).size(), TypeParam::kFieldBufferSize);
-  EXPECT_EQ(splitter.Item(1), "y");
+  EXPECT_EQ(splitter.Item(1), TypeParam::FromAscii("y"));
 }
 
 // One splitter serves every line of a list: each line is divided under the limit it was
 // prepared with, and no field of an earlier line stays in the list.
 TYPED_TEST(BothSplitters, ServeLineAfterLine) {
   TempDir dir;
-  TypeParam splitter(kSemicolon, true, 4);
+  TypeParam splitter({.separator = kSemicolon, .limit = 4});
   const std::pair<std::string, std::vector<std::string>> lines[] = {
       {"a;b", {"a", "b"}},
       {"c;d;e;f;g", {"c", "d", "e", "f"}},
@@ -159,9 +174,10 @@ TYPED_TEST(BothSplitters, ServeLineAfterLine) {
   };
   for (const auto& [line, fields] : lines) {
     SCOPED_TRACE(line);
-    EXPECT_EQ(splitter.Divide(line), static_cast<int>(fields.size()));
+    EXPECT_EQ(splitter.Divide(TypeParam::FromAscii(line)), static_cast<int>(fields.size()));
     for (int i = 0; i < 5; ++i) {
-      EXPECT_EQ(splitter.Item(i), i < static_cast<int>(fields.size()) ? fields[i] : "") << i;
+      const std::string expected = i < static_cast<int>(fields.size()) ? fields[i] : "";
+      EXPECT_EQ(splitter.Item(i), TypeParam::FromAscii(expected)) << i;
     }
   }
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
@@ -181,15 +197,15 @@ TYPED_TEST(BothSplitters, BadListIndexIsReportedAndIgnored) {
   for (const auto& c : cases) {
     TempDir dir;
     typename TypeParam::List list(kListNumbers);
-    list.item(TypeParam::Text("kept"), 3070);
+    list.item(TypeParam::FromAscii("kept"), 3070);
     if (c.store) {
-      list.item(TypeParam::Text("x"), c.index);
-      EXPECT_EQ(list.item(0), TypeParam::Text(""));
+      list.item(TypeParam::FromAscii("x"), c.index);
+      EXPECT_EQ(list.item(0), TypeParam::FromAscii(""));
     } else {
-      EXPECT_EQ(list.item(c.index), TypeParam::Text(""));
+      EXPECT_EQ(list.item(c.index), TypeParam::FromAscii(""));
     }
     EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.message}) << c.message;
-    EXPECT_EQ(list.item(3070), TypeParam::Text("kept"));
+    EXPECT_EQ(list.item(3070), TypeParam::FromAscii("kept"));
   }
 }
 
@@ -212,15 +228,8 @@ class WideSplit : public ::testing::TestWithParam<WideCase> {};
 TEST_P(WideSplit, Fields) {
   TempDir dir;
   const WideCase& c = GetParam();
-  FieldsList list(kListNumbers);
-  Dividing splitter;
-  splitter.ConfigureQuoting(kDoubleQuote, kComma, true);
-  splitter.Prepare(&list, 7, c.selection);
-  EXPECT_EQ(splitter.DivideAll(c.line.data(), static_cast<int>(c.line.size())), c.expectedCount);
-  for (std::size_t i = 0; i < c.expectedFields.size(); ++i) {
-    EXPECT_EQ(list.item(static_cast<int>(i)), c.expectedFields[i]) << "field " << i;
-  }
-  EXPECT_EQ(list.item(static_cast<int>(c.expectedFields.size())), u"");
+  ExpectSplit<WideSplitter>({.limit = 7, .selection = c.selection}, c.line, c.expectedCount,
+                            c.expectedFields);
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
@@ -253,17 +262,8 @@ class ByteSplit : public ::testing::TestWithParam<ByteCase> {};
 TEST_P(ByteSplit, Fields) {
   TempDir dir;
   const ByteCase& c = GetParam();
-  FieldsListMany list(kListNumbers);
-  DividingSJIS splitter(kQueueNumbers);
-  splitter.ConfigureQuoting(CharacterTable(), kDoubleQuote, c.separator, true);
-  splitter.SetDoubleByte(c.doubleByte);
-  splitter.Prepare(&list, 256);
-  EXPECT_EQ(splitter.DivideConverting(c.line.data(), 1, static_cast<int>(c.line.size())),
-            c.expectedCount);
-  for (std::size_t i = 0; i < c.expectedFields.size(); ++i) {
-    EXPECT_EQ(list.item(static_cast<int>(i)), c.expectedFields[i]) << "field " << i;
-  }
-  EXPECT_EQ(list.item(static_cast<int>(c.expectedFields.size())), "");
+  ExpectSplit<ByteSplitter>({.separator = c.separator, .doubleByte = c.doubleByte}, c.line,
+                            c.expectedCount, c.expectedFields);
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
