@@ -4,7 +4,7 @@
 #include "convert/StandardIO.h"
 #include "drivers/ProgramRecord.h"
 #include "drivers/ScanRun.h"
-#include "tables/DeriveBinaryEUC.h"
+#include "tables/DerivePairs.h"
 
 namespace kelvo {
 
@@ -27,8 +27,7 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
     StandardInput reader(program.engine, program.standardInput);
     reader.CaptureStandardInput();
     reader.Open(settings.search, settings.outputName);
-    bool reported = true;
-    if (settings.search.showTable) reported = reader.ShowDataFile() && !reader.TableReportFailed();
+    const bool reported = ShowTableReport(reader, settings);
     const OutputStatus written =
         settings.controls == Controls::Removed ? reader.ConvertFiltered() : reader.Convert();
     return written == OutputStatus::Written && reported ? 0 : 1;
@@ -39,8 +38,7 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
   ConvertEUCintoUTF16 engine(program.engine);
   engine.Open(settings.search, settings.inputName);
   engine.HaltIfNoInput(-1);
-  bool reported = true;
-  if (settings.search.showTable) reported = engine.ShowDataFile() && !engine.TableReportFailed();
+  const bool reported = ShowTableReport(engine, settings);
   // An empty output name ("--out", or "-z" alone) writes to standard output.
   const int code = ConvertBySettings(engine, settings);
   return reported ? code : 1;

@@ -25,8 +25,7 @@ int RunQuilvar(const std::vector<std::u16string>& arguments) {
   Conversion engine(program.engine);
   engine.Open(settings.search, settings.inputName);
   engine.HaltIfNoInput(-1);
-  bool reported = true;
-  if (settings.search.showTable) reported = engine.ShowDataFile() && !engine.TableReportFailed();
+  const bool reported = ShowTableReport(engine, settings);
 
   if (settings.outputName.empty()) {
     // Standard output ("--out", or "-z" alone): always CR LF; "-t" and "-b" do not apply.

@@ -24,6 +24,13 @@ FinalEffects ScanRun(const ProgramRecord& program, const std::vector<std::u16str
 // with exit code 1 after its report, before anything is written.
 void RefuseBinaryTmpItself(const FinalEffects& settings, const EngineNumbers& numbers);
 
+// Under "-w", shows data.txt, which the engine's table search wrote: false when that or the
+// search's own report could not be written. True without "-w".
+template <class Engine>
+[[nodiscard]] bool ShowTableReport(Engine& engine, const FinalEffects& settings) {
+  return !settings.search.showTable || (engine.ShowDataFile() && !engine.TableReportFailed());
+}
+
 // The file conversion as the run settings choose it, after the engine's Open: binary.tmp is
 // locked against other runs while it is used; under "-t" the input's time is renewed
 // (binary.tmp holding a copy on the way); "-s" and the line-end mode pick the conversion;

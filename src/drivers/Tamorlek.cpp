@@ -8,7 +8,7 @@
 #include "platform/Platform.h"
 #include "support/FileNames.h"
 #include "support/Halt.h"
-#include "tables/DeriveTamorlek.h"
+#include "tables/DerivePairs.h"
 
 namespace kelvo {
 
@@ -66,8 +66,7 @@ int RunTamorlek(const std::vector<std::u16string>& arguments) {
   ConvertUtf16intoEUC engine(program.engine, program.forward.lists);
   engine.Open(settings.search, settings.surrogates, settings.inputName);
   engine.HaltIfNoInput(-1);
-  bool reported = true;
-  if (settings.search.showTable) reported = engine.ShowDataFile() && !engine.TableReportFailed();
+  const bool reported = ShowTableReport(engine, settings);
 
   if (settings.outputName.empty()) StopWithShortGuide(program);
 

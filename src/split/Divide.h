@@ -3,11 +3,11 @@
 // kept as data. The fields go to a FieldsList.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "split/FieldCutter.h"
 #include "split/FieldsArray.h"
 
 namespace kelvo {
@@ -15,7 +15,7 @@ namespace kelvo {
 class Dividing {
  public:
   // Elements of the buffer that collects one field.
-  static constexpr std::size_t kFieldBufferSize = 98304;
+  static constexpr std::size_t kFieldBufferSize = FieldCutter<char16_t>::kFieldBufferSize;
 
   Dividing();
   virtual ~Dividing();
@@ -39,21 +39,11 @@ class Dividing {
  private:
   // Collects the selected fields of the line; returns the number of fields found.
   int DivideLine(const char16_t* units, int count);
-  void HandOn();
-  void Append(char16_t unit);
   void CopyAll();
 
-  std::unique_ptr<std::vector<std::u16string>> queue_;
-  // kFieldBufferSize elements, not cleared: only the first fieldLength_ are ever read.
-  std::unique_ptr<char16_t[]> field_;
-  std::size_t fieldLength_ = 0;
+  FieldCutter<char16_t> cutter_;
+  std::vector<std::u16string> queue_;
   FieldsList* list_ = nullptr;
-  int limit_ = 0;
-  std::vector<bool> selected_;
-  std::u16string selection_;
-  char16_t quote_ = u'"';
-  bool dropSeparatorsInQuotes_ = true;
-  char16_t separator_ = u',';
   int blank_ = 32;
 };
 

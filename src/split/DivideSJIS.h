@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "split/FieldCutter.h"
 #include "split/FieldsArrayMany.h"
 #include "support/AnsiQueue.h"
 
@@ -16,7 +16,7 @@ namespace kelvo {
 class DividingSJIS {
  public:
   // Bytes of the buffer that collects one field; longer fields are cut there.
-  static constexpr std::size_t kFieldBufferSize = 98304;
+  static constexpr std::size_t kFieldBufferSize = FieldCutter<char>::kFieldBufferSize;
 
   explicit DividingSJIS(const QueueNumbers& queueNumbers);
   virtual ~DividingSJIS();
@@ -47,26 +47,17 @@ class DividingSJIS {
  private:
   // Collects the fields of the line in the queue; returns the number of fields found.
   int DivideLine(const char* bytes, int count);
-  void CopyAppending(const std::string& suffix, int suffixCode);
-  void CopyConverting(int fieldNumber);
+  // Copies every field of the queue to the list, each followed by the tail.
+  void CopyAll(const std::string& tail);
   void StartQueue();
-  void HandOn();
-  void Append(char byte);
   char Character(int code) const;
 
   QueueNumbers queueNumbers_;
   std::unique_ptr<AnsiStringQueue> queue_;
   std::string characterTable_;
   char filler_ = ' ';
-  // kFieldBufferSize bytes, not cleared: only the first fieldLength_ are ever read.
-  std::unique_ptr<char[]> field_;
-  std::size_t fieldLength_ = 0;
+  FieldCutter<char> cutter_;
   FieldsListMany* list_ = nullptr;
-  int limit_ = 0;
-  std::vector<bool> selected_;
-  char quote_ = '"';
-  bool dropSeparatorsInQuotes_ = true;
-  char separator_ = ',';
   int blank_ = 32;
   bool doubleByte_ = true;
 };

@@ -5,12 +5,12 @@
 
 namespace kelvo {
 
-bool FieldIndexValid(int index, int limit, int low, int high, std::u16string_view limitName) {
+bool FieldIndexValid(int index, int low, int high, std::u16string_view limitName) {
   if (index < 0) {
     ReportError(ErrorMessage(u"item()", low, u"i < 0"));
     return false;
   }
-  if (index >= limit) {
+  if (index >= kFieldLimit) {
     ReportError(ErrorMessage(u"item()", high, u">= " + std::u16string(limitName)));
     return false;
   }

@@ -8,15 +8,18 @@
 
 namespace kelvo {
 
+// Both field lists hold fields 0 to kFieldLimit - 1.
+inline constexpr int kFieldLimit = 3071;
+
 // The error numbers of a field list's reports of a bad index.
 struct FieldListNumbers {
   int readLow, readHigh;    // reading below 0, or at or above the limit
   int storeLow, storeHigh;  // storing below 0, or at or above the limit
 };
 
-// Whether index is 0 to limit - 1; a bad one is reported with the number low or high, the
-// latter naming the limit as limitName.
-bool FieldIndexValid(int index, int limit, int low, int high, std::u16string_view limitName);
+// Whether index is 0 to kFieldLimit - 1; a bad one is reported with the number low or high,
+// the latter naming the limit as limitName.
+bool FieldIndexValid(int index, int low, int high, std::u16string_view limitName);
 
 // The slots of a field list, made as they are first filled: a slot never filled reads as
 // the empty text.
@@ -25,7 +28,7 @@ class FieldSlots {
  public:
   // The field at the index; a bad index is reported and gives the empty text.
   Text item(int index) const {
-    if (!FieldIndexValid(index, limit_, numbers_.readLow, numbers_.readHigh, limitName_)) {
+    if (!FieldIndexValid(index, numbers_.readLow, numbers_.readHigh, limitName_)) {
       return Text();
     }
     const auto at = static_cast<std::size_t>(index);
@@ -33,7 +36,7 @@ class FieldSlots {
   }
   // Puts the text at the index; a bad index is reported and nothing is stored.
   void item(const Text& text, int index) {
-    if (!FieldIndexValid(index, limit_, numbers_.storeLow, numbers_.storeHigh, limitName_)) {
+    if (!FieldIndexValid(index, numbers_.storeLow, numbers_.storeHigh, limitName_)) {
       return;
     }
     const auto at = static_cast<std::size_t>(index);
@@ -44,12 +47,11 @@ class FieldSlots {
   void Clear() { items_.clear(); }
 
  protected:
-  FieldSlots(const FieldListNumbers& numbers, int limit, std::u16string_view limitName)
-      : numbers_(numbers), limit_(limit), limitName_(limitName) {}
+  FieldSlots(const FieldListNumbers& numbers, std::u16string_view limitName)
+      : numbers_(numbers), limitName_(limitName) {}
 
  private:
   FieldListNumbers numbers_;
-  int limit_;
   std::u16string_view limitName_;
   std::vector<Text> items_;
 };
@@ -57,11 +59,10 @@ class FieldSlots {
 class FieldsList : public FieldSlots<std::u16string> {
  public:
   // Valid indexes are 0 to MAXIMUM_FIELD_COUNT - 1.
-  static constexpr int MAXIMUM_FIELD_COUNT = 3071;
-  static constexpr int kSlots = 3072;
+  static constexpr int MAXIMUM_FIELD_COUNT = kFieldLimit;
 
   explicit FieldsList(const FieldListNumbers& numbers)
-      : FieldSlots(numbers, MAXIMUM_FIELD_COUNT, u"MAXIMUM_FIELD_COUNT") {}
+      : FieldSlots(numbers, u"MAXIMUM_FIELD_COUNT") {}
 };
 
 }  // namespace kelvo

@@ -11,11 +11,10 @@ namespace kelvo {
 class FieldsListMany : public FieldSlots<std::string> {
  public:
   // Valid indexes are 0 to UPPER_LIMIT_TO_FIELD_NUMBER - 1.
-  static constexpr int UPPER_LIMIT_TO_FIELD_NUMBER = 3071;
-  static constexpr int kSlots = 3072;
+  static constexpr int UPPER_LIMIT_TO_FIELD_NUMBER = kFieldLimit;
 
   explicit FieldsListMany(const FieldListNumbers& numbers)
-      : FieldSlots(numbers, UPPER_LIMIT_TO_FIELD_NUMBER, u"UPPER_LIMIT_TO_FIELD_NUMBER") {}
+      : FieldSlots(numbers, u"UPPER_LIMIT_TO_FIELD_NUMBER") {}
 };
 
 }  // namespace kelvo

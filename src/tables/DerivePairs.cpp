@@ -17,8 +17,7 @@ constexpr std::uint8_t kSingleShift = 0x8E;
 PairDerivation::PairDerivation(const TableRecord& record, const DerivationNumbers& numbers)
     : record_(record), numbers_(numbers) {}
 
-bool PairDerivation::Derive(const SearchTable& search, Layout layout,
-                            const std::u16string& tableName) const {
+bool PairDerivation::Derive(const SearchTable& search, Layout layout) const {
   SparsePopulationEUC sparse;
   if (!sparse.LoadTable(search, record_, numbers_)) return false;
   // A source that cannot be read or is no whole number of records is refused before
@@ -27,6 +26,7 @@ bool PairDerivation::Derive(const SearchTable& search, Layout layout,
   if (!ReadTableFile(kUtf16Source, kSourceRecordSize, numbers_.failed, record_, source)) {
     return false;
   }
+  const char16_t* const tableName = layout == Layout::Utf16First ? kForwardTable : kReverseTable;
   return DerivedTableFile::Put(tableName, Pairs(sparse, source, layout),
                                ErrorMessage(u"Reset()", numbers_.failed, kUtf16Source));
 }

@@ -1,10 +1,10 @@
 // The derivation shared by the forward and the reverse converter: every record of
 // "MS932~UTF16.bin" becomes a pair of a UTF-16 code unit and its EUC-JP code, looked up
-// in the sparse MS932-to-EUC-JP table. Only the order of the two sides differs.
+// in the sparse MS932-to-EUC-JP table. Only the order of the two sides and the name of the
+// table file differ.
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "tables/SearchBinary.h"
@@ -24,10 +24,9 @@ class PairDerivation {
   PairDerivation(const TableRecord& record, const DerivationNumbers& numbers);
 
   // Loads the sparse table through the search, reads "MS932~UTF16.bin" from the current
-  // directory and puts the table file in place. False, after the reports, on any failure;
-  // an existing table file then stays as it was.
-  [[nodiscard]] bool Derive(const SearchTable& search, Layout layout,
-                            const std::u16string& tableName) const;
+  // directory and puts the table file of the layout in place there. False, after the
+  // reports, on any failure; an existing table file then stays as it was.
+  [[nodiscard]] bool Derive(const SearchTable& search, Layout layout) const;
 
   // The table records for the source records, in source order. A half-width katakana
   // (single byte A1h-DFh) gets a two-byte record with the EUC-JP code 8Eh and its byte; any
@@ -40,5 +39,26 @@ class PairDerivation {
   TableRecord record_;
   DerivationNumbers numbers_;
 };
+
+// One converter's derivation: the pairs in the layout of its table file.
+template <PairDerivation::Layout kLayout>
+class PairTableDerivation {
+ public:
+  PairTableDerivation(const TableRecord& record, const DerivationNumbers& numbers)
+      : pairs_(record, numbers) {}
+  // Writes the table file into the current directory. False, after the reports, on any
+  // failure; an existing table file then stays as it was.
+  [[nodiscard]] bool Derive(const SearchTable& search) const {
+    return pairs_.Derive(search, kLayout);
+  }
+
+ private:
+  PairDerivation pairs_;
+};
+
+// The forward converter's derivation: "UTF16~EUC-JP.bin".
+using DeriveTamorlekTable = PairTableDerivation<PairDerivation::Layout::Utf16First>;
+// The reverse converter's derivation: "EUC-JP~UTF16.bin".
+using DeriveBrenodaxTable = PairTableDerivation<PairDerivation::Layout::EucFirst>;
 
 }  // namespace kelvo

@@ -2,6 +2,7 @@
 the surrogate lists, "-b", "-y", "-t", "-w", field selection with "-r", and the exit codes
 of failed writes."""
 
+import contextlib
 import os
 import time
 import unittest
@@ -26,6 +27,15 @@ def utf16(text, bom=True):
     return (BOM if bom else b"") + text.encode("utf-16-le", "surrogatepass")
 
 
+@contextlib.contextmanager
+def listed_sandbox():
+    """A sandbox holding both surrogate lists as the program writes them."""
+    with Sandbox() as box:
+        box.write("surro.csv", SURRO_CSV)
+        box.write("surro.txt", SURRO_TXT)
+        yield box
+
+
 class Tamorlek(unittest.TestCase):
 
     def setUp(self):
@@ -35,10 +45,7 @@ class Tamorlek(unittest.TestCase):
 
     def convert(self, data, args=(), lists=True):
         """Runs tamorlek on in.txt holding data; returns (result, output bytes, logs)."""
-        with Sandbox() as box:
-            if lists:
-                box.write("surro.csv", SURRO_CSV)
-                box.write("surro.txt", SURRO_TXT)
+        with listed_sandbox() if lists else Sandbox() as box:
             box.write("in.txt", data)
             result = box.run("tamorlek", list(args) + ["in.txt", "out.txt"])
             out = box.read("out.txt") if box.exists("out.txt") else None
@@ -134,9 +141,7 @@ class Tamorlek(unittest.TestCase):
             self.assertEqual(box.read("out.txt"), LOW_LINE)
 
     def test_binary_tmp_and_time_stamp(self):
-        with Sandbox() as box:
-            box.write("surro.csv", SURRO_CSV)
-            box.write("surro.txt", SURRO_TXT)
+        with listed_sandbox() as box:
             data = utf16("x\u3042\n")
             box.write("in.txt", data)
             result = box.run("tamorlek", ["-b", "-y", "in.txt", "out.txt"])
@@ -159,9 +164,7 @@ class Tamorlek(unittest.TestCase):
             self.assertFalse(box.exists("binary.tmp"))
 
     def test_show_table(self):
-        with Sandbox() as box:
-            box.write("surro.csv", SURRO_CSV)
-            box.write("surro.txt", SURRO_TXT)
+        with listed_sandbox() as box:
             box.write("in.txt", utf16("a"))
             box.write("data.txt", b"stale report\r\n")
             result = box.run("tamorlek", ["-w", "in.txt", "out.txt"])
@@ -198,9 +201,7 @@ class Tamorlek(unittest.TestCase):
 
     def test_missing_input(self):
         for args in (["missing.txt", "out.txt"], ["-r2", "missing.txt", "out.txt"]):
-            with self.subTest(args=args), Sandbox() as box:
-                box.write("surro.csv", SURRO_CSV)
-                box.write("surro.txt", SURRO_TXT)
+            with self.subTest(args=args), listed_sandbox() as box:
                 result = box.run("tamorlek", args)
                 self.assertEqual(result.returncode, k.EXIT_MINUS_ONE)
                 self.assertFalse(box.exists("out.txt"))
@@ -213,18 +214,14 @@ class Tamorlek(unittest.TestCase):
             ("field selection", ["-r2"], "Rewrite() error-357: nodir/out.txt"),
         ]
         for what, args, log in cases:
-            with self.subTest(what), Sandbox() as box:
-                box.write("surro.csv", SURRO_CSV)
-                box.write("surro.txt", SURRO_TXT)
+            with self.subTest(what), listed_sandbox() as box:
                 box.write("in.txt", utf16("a,b\n"))
                 result = box.run("tamorlek", args + ["in.txt", "nodir/out.txt"])
                 self.assertEqual(result.returncode, 1)
                 self.assertIn(log, box.error_logs())
 
     def test_binary_tmp_that_cannot_be_written_is_not_copied(self):
-        with Sandbox() as box:
-            box.write("surro.csv", SURRO_CSV)
-            box.write("surro.txt", SURRO_TXT)
+        with listed_sandbox() as box:
             box.write("in.txt", utf16("new"))
             box.write("out.txt", b"old output")
             os.mkdir(box.file("binary.tmp"))
@@ -234,9 +231,7 @@ class Tamorlek(unittest.TestCase):
             self.assertIn("Rewrite() error-815: binary.tmp", box.error_logs())
 
     def test_same_file_as_input_and_output(self):
-        with Sandbox() as box:
-            box.write("surro.csv", SURRO_CSV)
-            box.write("surro.txt", SURRO_TXT)
+        with listed_sandbox() as box:
             box.write("in.txt", utf16("abc\u3042\n" * 50000))
             result = box.run("tamorlek", ["in.txt", "in.txt"])
             self.assertEqual(result.returncode, 0)

@@ -7,10 +7,8 @@
 #include "TempDir.h"
 #include "drivers/ProgramRecord.h"
 #include "platform/Platform.h"
-#include "tables/DeriveBinaryEUC.h"
 #include "tables/DerivePairs.h"
 #include "tables/DeriveTable.h"
-#include "tables/DeriveTamorlek.h"
 #include "tables/SearchBinary.h"
 #include "tables/SparseEUC.h"
 

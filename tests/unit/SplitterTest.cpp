@@ -3,10 +3,10 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "TempDir.h"
-#include "platform/Platform.h"
 #include "split/Divide.h"
 #include "split/DivideSJIS.h"
 #include "split/FieldsArray.h"
@@ -21,11 +21,198 @@ constexpr FieldListNumbers kListNumbers{
     .readLow = 774, .readHigh = 775, .storeLow = 776, .storeHigh = 777};
 constexpr QueueNumbers kQueueNumbers{.count = 765, .unoccupied = 766};
 
+constexpr int kDoubleQuote = 34;
+constexpr int kComma = 44;
+constexpr int kColon = 58;
+constexpr int kSemicolon = 59;
+constexpr int kBackslash = 92;
+
+// The byte splitter's character table as the program search makes it: byte k holds k.
+std::string CharacterTable() {
+  std::string table;
+  for (int k = 1; k <= 126; ++k) table.push_back(static_cast<char>(k));
+  return table;
+}
+
+// How a splitter is set up: the double quote as quote character, every field up to the
+// limit taken unless the selection (UTF-16 splitter) says otherwise, double-byte characters
+// (byte splitter) as given.
+struct Setup {
+  int separator = kComma;
+  bool drop = true;
+  int limit = 256;
+  std::u16string selection = std::u16string(kFieldLimit, u'1');
+  bool doubleByte = true;
+};
+
+// The two splitters behind one face: a line in, the count and the list's items out.
+class WideSplitter {
+ public:
+  using Text = std::u16string;
+  using List = FieldsList;
+  static constexpr std::string_view kLimitName = "MAXIMUM_FIELD_COUNT";
+  static constexpr std::size_t kFieldBufferSize = Dividing::kFieldBufferSize;
+  static Text FromAscii(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
+
+  explicit WideSplitter(const Setup& setup) {
+    splitter_.ConfigureQuoting(kDoubleQuote, setup.separator, setup.drop);
+    splitter_.Prepare(&list_, setup.limit, setup.selection);
+  }
+  int Divide(const Text& line) {
+    return splitter_.DivideAll(line.data(), static_cast<int>(line.size()));
+  }
+  Text Item(int i) const { return list_.item(i); }
+
+ private:
+  List list_{kListNumbers};
+  Dividing splitter_;
+};
+
+class ByteSplitter {
+ public:
+  using Text = std::string;
+  using List = FieldsListMany;
+  static constexpr std::string_view kLimitName = "UPPER_LIMIT_TO_FIELD_NUMBER";
+  static constexpr std::size_t kFieldBufferSize = DividingSJIS::kFieldBufferSize;
+  static Text FromAscii(std::string_view ascii) { return Text(ascii); }
+
+  explicit ByteSplitter(const Setup& setup) : splitter_(kQueueNumbers) {
+    splitter_.ConfigureQuoting(CharacterTable(), kDoubleQuote, setup.separator, setup.drop);
+    splitter_.SetDoubleByte(setup.doubleByte);
+    splitter_.Prepare(&list_, setup.limit);
+  }
+  int Divide(const Text& line) {
+    return splitter_.DivideConverting(line.data(), 1, static_cast<int>(line.size()));
+  }
+  Text Item(int i) const { return list_.item(i); }
+
+ private:
+  List list_{kListNumbers};
+  DividingSJIS splitter_;
+};
+
+// Divides the line and holds the count and the list to the expected fields; the item after
+// them is empty.
+template <class Splitter>
+void ExpectSplit(const Setup& setup, const typename Splitter::Text& line, int expectedCount,
+                 const std::vector<typename Splitter::Text>& expectedFields) {
+  Splitter splitter(setup);
+  EXPECT_EQ(splitter.Divide(line), expectedCount);
+  for (std::size_t i = 0; i < expectedFields.size(); ++i) {
+    EXPECT_EQ(splitter.Item(static_cast<int>(i)), expectedFields[i]) << "field " << i;
+  }
+  EXPECT_EQ(splitter.Item(static_cast<int>(expectedFields.size())), typename Splitter::Text());
+}
+
+template <class Splitter>
+class BothSplitters : public ::testing::Test {};
+using Splitters = ::testing::Types<WideSplitter, ByteSplitter>;
+TYPED_TEST_SUITE(BothSplitters, Splitters);
+
+struct LineCase {
+  const char* name;
+  std::string line;
+  int separator;
+  bool drop;
+  int limit;
+  int expectedCount;
+  std::vector<std::string> expectedFields;
+};
+
+const LineCase kSharedLines[] = {
+    {"Plain", "a,b,c", kComma, true, 256, 3, {"a", "b", "c"}},
+    {"PlainSemicolons", "a;b;c", kSemicolon, true, 256, 3, {"a", "b", "c"}},
+    {"TrailingSeparator", "a,b,", kComma, true, 256, 2, {"a", "b"}},
+    {"EmptyMiddle", "a;;b", kSemicolon, true, 256, 3, {"a", "", "b"}},
+    {"EmptyLine", "", kComma, true, 256, 0, {}},
+    {"KeptInQuotes", "\"x,y\",z", kComma, false, 256, 2, {"\"x,y\"", "z"}},
+    {"DroppedInQuotes", "\"x,y\",z", kComma, true, 256, 2, {"\"xy\"", "z"}},
+    {"QuoteInsideField", "a\"b,c\"d,e", kComma, false, 256, 2, {"a\"b,c\"d", "e"}},
+    {"DoubledQuotesKept", "\"a\"\"b\",c", kComma, true, 256, 2, {"\"a\"\"b\"", "c"}},
+    {"AfterDoubledQuoteKept", "\"a\"\",b\",c", kComma, false, 256, 2, {"\"a\"\",b\"", "c"}},
+    {"AfterDoubledQuoteDropped", "\"a\"\",b\",c", kComma, true, 256, 2, {"\"a\"\"b\"", "c"}},
+    {"UnterminatedQuoteKept", "a,\"b,c,d", kComma, false, 256, 2, {"a", "\"b,c,d"}},
+    {"UnterminatedQuoteDropped", "a;\"b;c", kSemicolon, true, 256, 2, {"a", "\"bc"}},
+    {"LimitStopsReading", "a,b,c", kComma, true, 2, 2, {"a", "b"}},
+    {"LimitAfterQuotedSeparator", "\"a,b\",c", kComma, true, 1, 1, {"\"ab\""}},
+    // With no field to take, the first field is still counted.
+    {"LimitZero", "a,b", kComma, true, 0, 1, {}},
+    {"ZeroEndsField", std::string("ab\0c;d", 6), kSemicolon, true, 256, 2, {"ab", "d"}},
+};
+
+TYPED_TEST(BothSplitters, AgreeOnQuotedLines) {
+  TempDir dir;
+  for (const LineCase& c : kSharedLines) {
+    SCOPED_TRACE(c.name);
+    std::vector<typename TypeParam::Text> fields;
+    for (const std::string& field : c.expectedFields) fields.push_back(TypeParam::FromAscii(field));
+    ExpectSplit<TypeParam>({.separator = c.separator, .drop = c.drop, .limit = c.limit},
+                           TypeParam::FromAscii(c.line), c.expectedCount, fields);
+  }
+  EXPECT_TRUE(TempDir::ErrorLogs().empty());
+}
+
+TYPED_TEST(BothSplitters, FieldLongerThanBufferIsCutNotOverrun) {
+  TempDir dir;
+  TypeParam splitter({.separator = kSemicolon, .drop = false});
+  const std::string line = std::string(TypeParam::kFieldBufferSize + 100, 'x') + ";y";
+  EXPECT_EQ(splitter.Divide(TypeParam::FromAscii(line)), 2);
+  EXPECT_EQ(splitter.Item(0).size(), TypeParam::kFieldBufferSize);
+  EXPECT_EQ(splitter.Item(1), TypeParam::FromAscii("y"));
+}
+
+// One splitter serves every line of a list: each line is divided under the limit it was
+// prepared with, and no field of an earlier line stays in the list.
+TYPED_TEST(BothSplitters, ServeLineAfterLine) {
+  TempDir dir;
+  TypeParam splitter({.separator = kSemicolon, .limit = 4});
+  const std::pair<std::string, std::vector<std::string>> lines[] = {
+      {"a;b", {"a", "b"}},
+      {"c;d;e;f;g", {"c", "d", "e", "f"}},
+      {"h", {"h"}},
+      {"", {}},
+  };
+  for (const auto& [line, fields] : lines) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(splitter.Divide(TypeParam::FromAscii(line)), static_cast<int>(fields.size()));
+    for (int i = 0; i < 5; ++i) {
+      const std::string expected = i < static_cast<int>(fields.size()) ? fields[i] : "";
+      EXPECT_EQ(splitter.Item(i), TypeParam::FromAscii(expected)) << i;
+    }
+  }
+  EXPECT_TRUE(TempDir::ErrorLogs().empty());
+}
+
+TYPED_TEST(BothSplitters, BadListIndexIsReportedAndIgnored) {
+  const std::string limit(TypeParam::kLimitName);
+  const struct {
+    int index;
+    bool store;
+    std::string message;
+  } cases[] = {
+      {-1, false, "item() error-774: i < 0"},        {3071, false, "item() error-775: >= " + limit},
+      {-1, true, "item() error-776: i < 0"},         {-5, true, "item() error-776: i < 0"},
+      {3071, true, "item() error-777: >= " + limit}, {9999, true, "item() error-777: >= " + limit},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    typename TypeParam::List list(kListNumbers);
+    list.item(TypeParam::FromAscii("kept"), 3070);
+    if (c.store) {
+      list.item(TypeParam::FromAscii("x"), c.index);
+      EXPECT_EQ(list.item(0), TypeParam::FromAscii(""));
+    } else {
+      EXPECT_EQ(list.item(c.index), TypeParam::FromAscii(""));
+    }
+    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.message}) << c.message;
+    EXPECT_EQ(list.item(3070), TypeParam::FromAscii("kept"));
+  }
+}
+
+// What only the UTF-16 splitter does: a selection of fields, and surrogates as plain units.
 struct WideCase {
   const char* name;
   std::u16string line;
-  bool drop;
-  int limit;
   std::u16string selection;
   int expectedCount;
   std::vector<std::u16string> expectedFields;
@@ -41,128 +228,26 @@ class WideSplit : public ::testing::TestWithParam<WideCase> {};
 TEST_P(WideSplit, Fields) {
   TempDir dir;
   const WideCase& c = GetParam();
-  FieldsList list(kListNumbers);
-  Dividing splitter;
-  splitter.ConfigureQuoting(34, 44, c.drop);
-  splitter.Prepare(&list, c.limit, c.selection);
-  EXPECT_EQ(splitter.DivideAll(c.line.data(), static_cast<int>(c.line.size())), c.expectedCount);
-  for (std::size_t i = 0; i < c.expectedFields.size(); ++i) {
-    EXPECT_EQ(list.item(static_cast<int>(i)), c.expectedFields[i]) << "field " << i;
-  }
-  EXPECT_EQ(list.item(static_cast<int>(c.expectedFields.size())), u"");
+  ExpectSplit<WideSplitter>({.limit = 7, .selection = c.selection}, c.line, c.expectedCount,
+                            c.expectedFields);
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
-
-const std::u16string kAll = u"1111111";
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, WideSplit,
     ::testing::Values(
-        WideCase{"Plain", u"a,b,c", true, 7, kAll, 3, {u"a", u"b", u"c"}},
-        WideCase{"TrailingSeparator", u"a,b,", true, 7, kAll, 2, {u"a", u"b"}},
-        WideCase{"EmptyMiddle", u"a,,b", true, 7, kAll, 3, {u"a", u"", u"b"}},
-        WideCase{"EmptyLine", u"", true, 7, kAll, 0, {}},
-        WideCase{"KeptInQuotes", u"\"x,y\",z", false, 7, kAll, 2, {u"\"x,y\"", u"z"}},
-        WideCase{"DroppedInQuotes", u"\"x,y\",z", true, 7, kAll, 2, {u"\"xy\"", u"z"}},
-        WideCase{"UnterminatedQuote", u"a,\"b,c,d", false, 7, kAll, 2, {u"a", u"\"b,c,d"}},
-        WideCase{"LimitStopsReading", u"a,b,c", true, 2, kAll, 2, {u"a", u"b"}},
-        WideCase{
-            "ZeroUnitEndsField", std::u16string(u"ab\0c,d", 6), true, 7, kAll, 2, {u"ab", u"d"}},
         // An unselected field still counts but is not kept: list indexes count kept
         // fields only.
-        WideCase{"Selection", u"a,b,c,d", true, 7, u"1011111", 4, {u"a", u"c", u"d"}},
-        WideCase{"UnselectedLastNotCounted", u"a,b", true, 7, u"1011111", 1, {u"a"}},
-        WideCase{
-            "SurrogatesAreUnits", u"\xD842\xDFB7,x", true, 7, kAll, 2, {u"\xD842\xDFB7", u"x"}}),
+        WideCase{"Selection", u"a,b,c,d", u"1011111", 4, {u"a", u"c", u"d"}},
+        WideCase{"UnselectedLastNotCounted", u"a,b", u"1011111", 1, {u"a"}},
+        WideCase{"SurrogatesAreUnits", u"\xD842\xDFB7,x", u"1111111", 2, {u"\xD842\xDFB7", u"x"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(WideSplitter, FieldLongerThanBufferIsCutNotOverrun) {
-  TempDir dir;
-  std::u16string line(Dividing::kFieldBufferSize + 100, u'x');
-  line += u",y";
-  FieldsList list(kListNumbers);
-  Dividing splitter;
-  splitter.ConfigureQuoting(34, 44, false);
-  splitter.Prepare(&list, 7, kAll);
-  EXPECT_EQ(splitter.DivideAll(line.data(), static_cast<int>(line.size())), 2);
-  EXPECT_EQ(list.item(0).size(), Dividing::kFieldBufferSize);
-  EXPECT_EQ(list.item(1), u"y");
-}
-
-// One splitter serves every line of a list: each line is divided under the limit it was
-// prepared with, and no field of an earlier line stays in the list.
-TEST(WideSplitter, ServesLineAfterLine) {
-  TempDir dir;
-  FieldsList list(kListNumbers);
-  Dividing splitter;
-  splitter.ConfigureQuoting(34, 44, true);
-  splitter.Prepare(&list, 4, kAll);
-  const std::pair<std::u16string, std::vector<std::u16string>> lines[] = {
-      {u"a,b", {u"a", u"b"}},
-      {u"c,d,e,f,g", {u"c", u"d", u"e", u"f"}},
-      {u"h", {u"h"}},
-      {u"", {}},
-  };
-  for (const auto& [line, fields] : lines) {
-    SCOPED_TRACE(platform::ToAnsi(line));
-    EXPECT_EQ(splitter.DivideAll(line.data(), static_cast<int>(line.size())),
-              static_cast<int>(fields.size()));
-    for (int i = 0; i < 5; ++i) {
-      const std::u16string expected = i < static_cast<int>(fields.size()) ? fields[i] : u"";
-      EXPECT_EQ(list.item(i), expected) << i;
-    }
-  }
-}
-
-struct IndexCase {
-  int index;
-  bool store;
-  const char* message;
-};
-
-TEST(WideFieldsList, BadIndexIsReportedAndIgnored) {
-  const IndexCase cases[] = {
-      {-1, false, "item() error-774: i < 0"},
-      {3071, false, "item() error-775: >= MAXIMUM_FIELD_COUNT"},
-      {-1, true, "item() error-776: i < 0"},
-      {3071, true, "item() error-777: >= MAXIMUM_FIELD_COUNT"},
-  };
-  for (const IndexCase& c : cases) {
-    TempDir dir;
-    FieldsList list(kListNumbers);
-    if (c.store) {
-      list.item(u"x", c.index);
-      EXPECT_EQ(list.item(0), u"");
-      EXPECT_EQ(list.item(3070), u"");
-    } else {
-      EXPECT_EQ(list.item(c.index), u"");
-    }
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.message}) << c.index;
-  }
-}
-
-TEST(WideFieldsList, LastValidIndexHoldsText) {
-  TempDir dir;
-  FieldsList list(kListNumbers);
-  list.item(u"end", 3070);
-  EXPECT_EQ(list.item(3070), u"end");
-  EXPECT_TRUE(TempDir::ErrorLogs().empty());
-}
-
-// The byte splitter, configured the way the program search configures it, or with an
-// explicit quote, separator and drop flag.
-std::string CharacterTable() {
-  std::string table;
-  for (int k = 1; k <= 126; ++k) table.push_back(static_cast<char>(k));
-  return table;
-}
-
+// What only the byte splitter does: double-byte characters, and a suffix on every field.
 struct ByteCase {
   const char* name;
   std::string line;
   int separator;
-  bool drop;
-  int limit;
   bool doubleByte;
   int expectedCount;
   std::vector<std::string> expectedFields;
@@ -177,73 +262,27 @@ class ByteSplit : public ::testing::TestWithParam<ByteCase> {};
 TEST_P(ByteSplit, Fields) {
   TempDir dir;
   const ByteCase& c = GetParam();
-  FieldsListMany list(kListNumbers);
-  DividingSJIS splitter(kQueueNumbers);
-  splitter.ConfigureQuoting(CharacterTable(), 34, c.separator, c.drop);
-  splitter.SetDoubleByte(c.doubleByte);
-  splitter.Prepare(&list, c.limit);
-  EXPECT_EQ(splitter.DivideConverting(c.line.data(), 1, static_cast<int>(c.line.size())),
-            c.expectedCount);
-  for (std::size_t i = 0; i < c.expectedFields.size(); ++i) {
-    EXPECT_EQ(list.item(static_cast<int>(i)), c.expectedFields[i]) << "field " << i;
-  }
-  EXPECT_EQ(list.item(static_cast<int>(c.expectedFields.size())), "");
+  ExpectSplit<ByteSplitter>({.separator = c.separator, .doubleByte = c.doubleByte}, c.line,
+                            c.expectedCount, c.expectedFields);
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
-
-constexpr int kSemicolon = 59;
-constexpr int kComma = 44;
-constexpr int kBackslash = 92;
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ByteSplit,
     ::testing::Values(
-        ByteCase{"Plain", "a;b;c", kSemicolon, true, 256, true, 3, {"a", "b", "c"}},
-        ByteCase{"TrailingSeparator", "a;b;", kSemicolon, true, 256, true, 2, {"a", "b"}},
-        ByteCase{"EmptyMiddle", "a;;b", kSemicolon, true, 256, true, 3, {"a", "", "b"}},
-        ByteCase{"EmptyLine", "", kSemicolon, true, 256, true, 0, {}},
-        ByteCase{"KeptInQuotes", "\"x,y\",z", kComma, false, 256, true, 2, {"\"x,y\"", "z"}},
-        ByteCase{"DroppedInQuotes", "\"x,y\",z", kComma, true, 256, true, 2, {"\"xy\"", "z"}},
-        ByteCase{"UnterminatedQuote", "a;\"b;c", kSemicolon, true, 256, true, 2, {"a", "\"bc"}},
-        ByteCase{"LimitStopsReading", "a;b;c", kSemicolon, true, 2, true, 2, {"a", "b"}},
-        ByteCase{"ZeroByteEndsField",
-                 std::string("ab\0c;d", 6),
-                 kSemicolon,
-                 true,
-                 256,
-                 true,
-                 2,
-                 {"ab", "d"}},
         // Second bytes that look like a backslash, a separator or a quote.
-        ByteCase{
-            "SecondByteBackslash", "\x95\x5C;x", kSemicolon, true, 256, true, 2, {"\x95\x5C", "x"}},
-        ByteCase{"SecondByteIsSeparator",
-                 "\x95\x5C\\x",
-                 kBackslash,
-                 true,
-                 256,
-                 true,
-                 2,
-                 {"\x95\x5C", "x"}},
-        ByteCase{
-            "SecondByteSemicolon", "\x81\x3B;x", kSemicolon, true, 256, true, 2, {"\x81;", "x"}},
-        ByteCase{"SecondByteQuote", "\xE0\x22;x", kSemicolon, true, 256, true, 2, {"\xE0\"", "x"}},
-        ByteCase{"LeadByteA0", "\xA0;x", kSemicolon, true, 256, true, 1, {"\xA0;x"}},
-        ByteCase{
-            "SingleByteKatakana", "\xB1;\xDF", kSemicolon, true, 256, true, 2, {"\xB1", "\xDF"}},
-        ByteCase{"TrailingLeadByteDropped", "ab\x82", kSemicolon, true, 256, true, 1, {"ab"}},
-        ByteCase{"LoneTrailingLeadByteIsNoField", "a;\x82", kSemicolon, true, 256, true, 1, {"a"}},
+        ByteCase{"SecondByteBackslash", "\x95\x5C;x", kSemicolon, true, 2, {"\x95\x5C", "x"}},
+        ByteCase{"SecondByteIsSeparator", "\x95\x5C\\x", kBackslash, true, 2, {"\x95\x5C", "x"}},
+        ByteCase{"SecondByteSemicolon", "\x81\x3B;x", kSemicolon, true, 2, {"\x81;", "x"}},
+        ByteCase{"SecondByteQuote", "\xE0\x22;x", kSemicolon, true, 2, {"\xE0\"", "x"}},
+        ByteCase{"LeadByteA0", "\xA0;x", kSemicolon, true, 1, {"\xA0;x"}},
+        ByteCase{"SingleByteKatakana", "\xB1;\xDF", kSemicolon, true, 2, {"\xB1", "\xDF"}},
+        ByteCase{"TrailingLeadByteDropped", "ab\x82", kSemicolon, true, 1, {"ab"}},
+        ByteCase{"LoneTrailingLeadByteIsNoField", "a;\x82", kSemicolon, true, 1, {"a"}},
         // Bytes that are not Shift_JIS: every byte stands alone.
-        ByteCase{"Utf8NameBeforeSeparator",
-                 "\xE3\x81\x82:x",
-                 58,
-                 true,
-                 256,
-                 false,
-                 2,
-                 {"\xE3\x81\x82", "x"}},
         ByteCase{
-            "Utf8ReadAsShiftJis", "\xE3\x81\x82:x", 58, true, 256, true, 1, {"\xE3\x81\x82:x"}}),
+            "Utf8NameBeforeSeparator", "\xE3\x81\x82:x", kColon, false, 2, {"\xE3\x81\x82", "x"}},
+        ByteCase{"Utf8ReadAsShiftJis", "\xE3\x81\x82:x", kColon, true, 1, {"\xE3\x81\x82:x"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ByteSplitter, AppendsSeparatorAndSuffixToEveryField) {
@@ -261,29 +300,6 @@ TEST(ByteSplitter, AppendsSeparatorAndSuffixToEveryField) {
   EXPECT_EQ(list.item(3), "");
 }
 
-TEST(ByteSplitter, ServesLineAfterLine) {
-  TempDir dir;
-  FieldsListMany list(kListNumbers);
-  DividingSJIS splitter(kQueueNumbers);
-  splitter.Configure(CharacterTable(), kSemicolon);
-  splitter.Prepare(&list, 4);
-  const std::pair<std::string, std::vector<std::string>> lines[] = {
-      {"a;b", {"a", "b"}},
-      {"c;d;e;f;g", {"c", "d", "e", "f"}},
-      {"h", {"h"}},
-      {"", {}},
-  };
-  for (const auto& [line, fields] : lines) {
-    SCOPED_TRACE(line);
-    EXPECT_EQ(splitter.DivideConverting(line.data(), 1, static_cast<int>(line.size())),
-              static_cast<int>(fields.size()));
-    for (int i = 0; i < 5; ++i) {
-      EXPECT_EQ(list.item(i), i < static_cast<int>(fields.size()) ? fields[i] : "") << i;
-    }
-  }
-  EXPECT_TRUE(TempDir::ErrorLogs().empty());
-}
-
 TEST(ByteSplitter, FieldsBeyondTheQueueAreLost) {
   TempDir dir;
   std::string line;
@@ -296,40 +312,6 @@ TEST(ByteSplitter, FieldsBeyondTheQueueAreLost) {
   EXPECT_EQ(list.item(3068), "3068");
   EXPECT_EQ(list.item(3069), "");
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
-}
-
-TEST(ByteSplitter, FieldLongerThanBufferIsCutNotOverrun) {
-  TempDir dir;
-  std::string line(DividingSJIS::kFieldBufferSize + 100, 'x');
-  line += ";y";
-  FieldsListMany list(kListNumbers);
-  DividingSJIS splitter(kQueueNumbers);
-  splitter.Configure(CharacterTable(), kSemicolon);
-  splitter.Prepare(&list, 256);
-  EXPECT_EQ(splitter.DivideConverting(line.data(), 1, static_cast<int>(line.size())), 2);
-  EXPECT_EQ(list.item(0).size(), DividingSJIS::kFieldBufferSize);
-  EXPECT_EQ(list.item(1), "y");
-}
-
-TEST(ByteFieldsList, BadIndexIsReportedAndIgnored) {
-  const IndexCase cases[] = {
-      {-1, false, "item() error-774: i < 0"},
-      {3071, false, "item() error-775: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
-      {-5, true, "item() error-776: i < 0"},
-      {9999, true, "item() error-777: >= UPPER_LIMIT_TO_FIELD_NUMBER"},
-  };
-  for (const IndexCase& c : cases) {
-    TempDir dir;
-    FieldsListMany list(kListNumbers);
-    list.item("kept", 3070);
-    if (c.store) {
-      list.item("x", c.index);
-    } else {
-      EXPECT_EQ(list.item(c.index), "");
-    }
-    EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.message}) << c.message;
-    EXPECT_EQ(list.item(3070), "kept");
-  }
 }
 
 }  // namespace
