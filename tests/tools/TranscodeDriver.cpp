@@ -2,6 +2,10 @@
 // input to standard output through the streaming pump, the counts on standard error.
 //   kelvo_transcode FROM TO [EOL [BOM]]     EOL: keep, lf, crlf; BOM: keep, add, remove
 #include <cstdio>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <limits>
 #include <string_view>
 
@@ -28,8 +32,11 @@ int main(int argc, char** argv) {
              : bom == "remove" ? Bom::Remove
                                : Bom::Keep,
   };
-  std::freopen(nullptr, "rb", stdin);
-  std::freopen(nullptr, "wb", stdout);
+#ifdef _WIN32
+  // Bytes as they are, without the text mode's line-end translation.
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   constexpr std::int64_t kBlock = 1 << 17;
   StreamPump pump;
   if (!pump.AllocateInput(kBlock, Transcoder::kCarriedBytes) ||
