@@ -76,12 +76,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t* const text = input.Rest();
   const std::size_t length = input.RestSize();
   const Result oracle = Convert(options, Transcoder::Steps::CharByChar, text, length, 0);
-  for (const auto steps : {Transcoder::Steps::Fast, Transcoder::Steps::Baseline}) {
+  for (const auto steps : {Transcoder::Steps::Eager, Transcoder::Steps::Baseline}) {
     const Result whole = Convert(options, steps, text, length, 0);
     fuzz::Check(whole.bytes == oracle.bytes, "the fast steps differ from the oracle");
     fuzz::Check(SameCounts(whole.counts, oracle.counts), "the fast steps count otherwise");
   }
-  const Result blocks = Convert(options, Transcoder::Steps::Fast, text, length, step % 16 + 1);
+  const Result blocks = Convert(options, Transcoder::Steps::Eager, text, length, step % 16 + 1);
   fuzz::Check(blocks.bytes == oracle.bytes, "blocks differ from the whole input");
   fuzz::Check(SameCounts(blocks.counts, oracle.counts), "blocks count otherwise");
   return 0;

@@ -454,7 +454,8 @@ constexpr bool kUnitSteps = F == E::Utf16LE && (T == E::EucJp || T == E::ShiftJi
 template <Encoding F, Encoding T>
 void PrepareAvx2(Context& s) {
   s.avx2Tried = true;
-  if (s.steps != Transcoder::Steps::Fast || !ascii::Avx2Usable()) return;
+  const bool all = s.steps == Transcoder::Steps::Fast || s.steps == Transcoder::Steps::Eager;
+  if (!all || !ascii::Avx2Usable()) return;
   const Eol eol = s.options.eol;
   if constexpr (kPairSteps<F, T>) {
     // The output of every two-byte key (second byte times 256 plus first) that gives two
@@ -520,7 +521,9 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
                  std::uint8_t* out, const std::uint8_t*& stopped) {
   const bool fast = s.steps != Transcoder::Steps::CharByChar;
   if constexpr (kPairSteps<F, T> || kUnitSteps<F, T>) {
-    if (!s.avx2Tried && end - in >= kAvx2Block) PrepareAvx2<F, T>(s);
+    if (!s.avx2Tried && (end - in >= kAvx2Block || s.steps == Transcoder::Steps::Eager)) {
+      PrepareAvx2<F, T>(s);
+    }
   }
   const bool avx2 = s.avx2;
   // A block whose line ends are already those asked for keeps them as they stand, so that

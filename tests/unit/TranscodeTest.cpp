@@ -332,7 +332,8 @@ TEST(TranscodeTest, FastStepsAgreeWithCharacterByCharacter) {
         const Bytes oracle = InBlocks(options, input, {input.size() / 3}, oracleCounts,
                                       Transcoder::Steps::CharByChar);
         EXPECT_LE(oracle.size(), 4 * input.size() + 3);
-        for (const auto steps : {Transcoder::Steps::Fast, Transcoder::Steps::Baseline}) {
+        for (const auto steps :
+             {Transcoder::Steps::Fast, Transcoder::Steps::Eager, Transcoder::Steps::Baseline}) {
           TranscodeCounts counts;
           const Bytes out = InBlocks(options, input, {input.size() / 3}, counts, steps);
           const std::string what = std::string(EncodingName(from)) + " to " +
