@@ -290,15 +290,16 @@ LineEnds CountLineEndsSse2(const std::uint8_t* p, const std::uint8_t* end) {
     counts.feeds += Bits(feeds);
     counts.pairs += Bits(returns & equal(next, lf));
   };
-  // Thirty-two bytes that hold no byte 0Dh or 0Ah are passed over at once: most of them.
-  const __m128i crByte = _mm_set1_epi8(0x0D), lfByte = _mm_set1_epi8(0x0A);
+  // Thirty-two bytes that hold no CR or LF are passed over at once: most of them.
+  const auto lineEnd = [&](__m128i v) {
+    return wide ? _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf))
+                : _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+  };
   const std::uint8_t* at = p;
   while (end - at >= 32 + kUnit) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16));
-    const __m128i any =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(a, crByte), _mm_cmpeq_epi8(a, lfByte)),
-                     _mm_or_si128(_mm_cmpeq_epi8(b, crByte), _mm_cmpeq_epi8(b, lfByte)));
+    const __m128i any = _mm_or_si128(lineEnd(a), lineEnd(b));
     if (_mm_movemask_epi8(any) != 0) {
       count(at);
       count(at + 16);
