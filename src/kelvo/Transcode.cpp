@@ -2,9 +2,9 @@
 // loop made for each pair of encodings; runs of printable ASCII, and where the processor has
 // AVX2 the runs the three converters' kernels take at a step, skip the code point.
 //
-// The places of replaced characters are not followed character by character: a block is
-// looked at again for its line feeds and characters only when a place is wanted, which
-// stops after the first ten.
+// The places of replaced characters are not followed character by character: while places
+// are still wanted (the first ten), each block's line ends are counted sixteen bytes at a
+// step and its characters only back to its last line feed.
 #include "kelvo/Transcode.h"
 
 #include <algorithm>
