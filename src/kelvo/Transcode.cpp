@@ -271,12 +271,14 @@ inline unsigned Bits(unsigned mask) {
 template <Encoding F>
 LineEnds CountLineEndsSse2(const std::uint8_t* p, const std::uint8_t* end) {
   constexpr std::int64_t kUnit = kUnitBytes<F>;
-  const bool wide = kUnit == 2;
-  const __m128i cr = wide ? _mm_set1_epi16(F == E::Utf16BE ? 0x0D00 : 0x000D) : _mm_set1_epi8(0x0D);
-  const __m128i lf = wide ? _mm_set1_epi16(F == E::Utf16BE ? 0x0A00 : 0x000A) : _mm_set1_epi8(0x0A);
-  const auto equal = [wide](__m128i a, __m128i b) {
+  constexpr bool kWide = kUnit == 2;
+  const __m128i cr =
+      kWide ? _mm_set1_epi16(F == E::Utf16BE ? 0x0D00 : 0x000D) : _mm_set1_epi8(0x0D);
+  const __m128i lf =
+      kWide ? _mm_set1_epi16(F == E::Utf16BE ? 0x0A00 : 0x000A) : _mm_set1_epi8(0x0A);
+  const auto equal = [](__m128i a, __m128i b) {
     return static_cast<unsigned>(
-        _mm_movemask_epi8(wide ? _mm_cmpeq_epi16(a, b) : _mm_cmpeq_epi8(a, b)));
+        _mm_movemask_epi8(kWide ? _mm_cmpeq_epi16(a, b) : _mm_cmpeq_epi8(a, b)));
   };
   LineEnds counts;
   // Sixteen bytes, with sixteen more after the first unit.
@@ -292,8 +294,8 @@ LineEnds CountLineEndsSse2(const std::uint8_t* p, const std::uint8_t* end) {
   };
   // Thirty-two bytes that hold no CR or LF are passed over at once: most of them.
   const auto lineEnd = [&](__m128i v) {
-    return wide ? _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf))
-                : _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+    return kWide ? _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf))
+                 : _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
   };
   const std::uint8_t* at = p;
   while (end - at >= 32 + kUnit) {
