@@ -416,8 +416,7 @@ struct Context {
   bool avx2 = false;
   bool avx2Tried = false;
   std::unique_ptr<std::uint8_t[]> pairOutput;
-  ascii::EucStepRules pairRules{};        // line ends as the option asks
-  ascii::EucStepRules pairRulesAsRead{};  // line ends as they stand
+  ascii::EucStepRules pairRules{};
   std::unique_ptr<std::uint32_t[]> unitLookup;
   std::uint32_t lineEndsAsRead[2] = {};  // the lookup's CR and LF, as they stand
   std::uint32_t lineEndsTurned[2] = {};  // and as the option asks
@@ -493,8 +492,6 @@ void PrepareAvx2(Context& s) {
                                       .lineFeeds = eol != Eol::CrLf,
                                       .returns = eol == Eol::Keep,
                                       .returnFeeds = eol != Eol::Lf};
-    s.pairRulesAsRead = s.pairRules;
-    s.pairRulesAsRead.lineFeeds = s.pairRulesAsRead.returns = s.pairRulesAsRead.returnFeeds = true;
     s.avx2 = true;
   } else if constexpr (kUnitSteps<F, T>) {
     // Every unit that gives one or two bytes without looking at the next one.
@@ -529,18 +526,22 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
     }
   }
   const bool avx2 = s.avx2;
-  // A block whose line ends are already those asked for keeps them as they stand, so that
-  // the steps need not stop at every line end.
-  const bool counted = s.PlacesWanted() || (avx2 && s.options.eol != Eol::Keep);
-  const LineEnds lineEnds = counted ? CountLineEnds<F>(in, end) : LineEnds{};
-  const bool asRead = avx2 && (s.options.eol == Eol::Keep || AsAsked(lineEnds, s.options.eol));
+  // The unit steps take line ends through their lookup, which cannot pair CR with LF: a
+  // block whose line ends are already those asked for keeps them as they stand, so that
+  // the steps need not stop at every line end, and the block is counted beforehand. Every
+  // other loop counts the line feeds it takes.
+  constexpr bool kScansBlock = kUnitSteps<F, T>;
+  const bool scanned = kScansBlock && (s.PlacesWanted() || (avx2 && s.options.eol != Eol::Keep));
+  const LineEnds lineEnds = scanned ? CountLineEnds<F>(in, end) : LineEnds{};
+  const bool asRead =
+      kScansBlock && avx2 && (s.options.eol == Eol::Keep || AsAsked(lineEnds, s.options.eol));
   const Eol eol = asRead ? Eol::Keep : s.options.eol;
-  const ascii::EucStepRules& pairRules = asRead ? s.pairRulesAsRead : s.pairRules;
   if (avx2 && s.unitLookup) {
     const std::uint32_t* const entries = asRead ? s.lineEndsAsRead : s.lineEndsTurned;
     s.unitLookup['\r'] = entries[0];
     s.unitLookup['\n'] = entries[1];
   }
+  std::uint64_t feeds = 0;
   const std::uint8_t* p = in;
   std::uint8_t* o = out;
   // Where the AVX2 steps may be tried again after they left the bytes at a place.
@@ -549,8 +550,9 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
     if constexpr (kPairSteps<F, T>) {
       if (avx2 && p >= retry && end - p >= kAvx2Reach) {
         const std::uint8_t* const from = p;
-        std::int64_t feeds = 0;
-        p = ascii::DecodeSequencesAvx2(p, end, pairRules, o, feeds);
+        std::int64_t taken = 0;
+        p = ascii::DecodeSequencesAvx2(p, end, s.pairRules, o, taken);
+        feeds += static_cast<std::uint64_t>(taken);
         if (p != from) continue;
         retry = p + 16;
       }
@@ -595,6 +597,7 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
     const std::uint8_t* next = p + d.length;
     const char32_t c = d.c;
     if (c < 0x80) {
+      feeds += c == '\n';
       if (eol != Eol::Keep && (c == '\r' || c == '\n')) {
         // Every line end (CR LF, LF, CR alone) becomes the one asked for.
         if (c == '\r') {
@@ -602,6 +605,7 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
             if (!final) break;  // whether LF follows, the next block says
           } else if (IsLineFeed<F>(next)) {
             next += kUnitBytes<F>;
+            ++feeds;
           }
         }
         if (eol == Eol::CrLf) o += EncodeOne<T>('\r', o);
@@ -657,7 +661,8 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
     p = next;
   }
   stopped = p;
-  if (counted) s.Advance<F>(in, p, lineEnds.feeds - CountLineEnds<F>(p, end).feeds);
+  if (scanned) feeds = lineEnds.feeds - CountLineEnds<F>(p, end).feeds;
+  s.Advance<F>(in, p, feeds);
   return o - out;
 }
 
