@@ -180,7 +180,10 @@ PumpOutcome StreamPump::PumpAlone(const PumpEnds& ends, BlockKernel& kernel, std
 
 int StreamPump::PartCount(unsigned processors) const {
   if (!parts_.kernel || parts_.cut == nullptr) return 1;
-  return static_cast<int>(std::clamp<unsigned>(processors, 1, std::max(1, threads_.mostParts)));
+  // The reader and the writer spend their time in the system copying pages: about one
+  // processor's worth at the speed of the disk. The others convert.
+  return static_cast<int>(std::clamp<unsigned>(
+      processors - 1, 1, static_cast<unsigned>(std::max(1, threads_.mostParts))));
 }
 
 #if KELVO_PUMP_THREADS

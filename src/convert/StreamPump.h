@@ -111,6 +111,8 @@ std::int64_t CutBeforeLeadingUnit(const std::uint8_t* in, std::int64_t at);
 // the converting thread, a ring of blocks between them; a large block may be cut into parts
 // that convert at once. With one processor, a ring of fewer than two blocks, an input of one
 // block, or where threads cannot be had, one thread reads, converts and writes in turn.
+// With more than two processors, a block is cut into parts, one for each processor but the
+// one that the reader's and the writer's copying keeps busy.
 struct PumpThreads {
   unsigned processors = 0;  // 0: as many as the system has
   int ring = 3;             // blocks between the reader, the converting thread and the writer

@@ -187,7 +187,7 @@ TEST_F(PumpTest, ThreadsGiveTheBytesAndWritesOfOneThread) {
        Kind::ToShiftJis,
        true,
        40,
-       {.processors = 2, .ring = 4, .smallestPart = 1},
+       {.processors = 3, .ring = 4, .smallestPart = 1},
        true},
       {"field selection, file", Kind::Fields, false, 6, {.processors = 2, .ring = 2}, false},
       {"field selection, large ring", Kind::Fields, true, 30, {.processors = 8, .ring = 9}, false},
@@ -227,7 +227,7 @@ TEST_F(PumpTest, FailuresEndTheRunAsOnOneThread) {
     for (const bool parts : {false, true}) {
       // Parts make more writes: which of two failures comes first then differs.
       if (parts && c.failRead >= 0 && c.failWrite >= 0) continue;
-      const PumpThreads threads{.processors = 2, .ring = 2, .smallestPart = 8};
+      const PumpThreads threads{.processors = 3, .ring = 2, .smallestPart = 8};
       const Result alone =
           Run(Kind::ToUtf16, input, false, 50, kAlone, false, c.failRead, c.failWrite);
       const Result threaded =
