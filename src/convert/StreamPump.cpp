@@ -324,10 +324,13 @@ PumpOutcome StreamPump::Pump(const PumpEnds& ends, BlockKernel& kernel, std::int
                              std::int64_t remaining, std::int64_t skip, std::string_view prefix,
                              std::int64_t carry) {
 #if KELVO_PUMP_THREADS
-  const unsigned processors =
-      threads_.processors != 0 ? threads_.processors : std::thread::hardware_concurrency();
-  // An input that fits one block gains nothing from threads.
-  if (processors > 1 && threads_.ring >= 2 && remaining > block_ - carry) {
+  // An input that fits one block gains nothing from threads; nor does it ask the system
+  // how many processors it has.
+  const bool large = threads_.ring >= 2 && remaining > block_ - carry;
+  const unsigned processors = !large                     ? 1
+                              : threads_.processors != 0 ? threads_.processors
+                                                         : std::thread::hardware_concurrency();
+  if (processors > 1) {
     Ring ring(threads_.ring);
     const auto prefixBytes = static_cast<std::int64_t>(prefix.size());
     const std::int64_t outputRoom =
@@ -338,14 +341,15 @@ PumpOutcome StreamPump::Pump(const PumpEnds& ends, BlockKernel& kernel, std::int
                   slot.output.Allocate(outputRoom);
     }
     if (allocated) {
-      return PumpThreaded(ring, ends, kernel, unit, remaining, skip, prefix, carry);
+      return PumpThreaded(ring, processors, ends, kernel, unit, remaining, skip, prefix, carry);
     }
   }
 #endif
   return PumpAlone(ends, kernel, unit, remaining, skip, prefix, carry);
 }
 
-PumpOutcome StreamPump::PumpThreaded([[maybe_unused]] Ring& ring, const PumpEnds& ends,
+PumpOutcome StreamPump::PumpThreaded([[maybe_unused]] Ring& ring,
+                                     [[maybe_unused]] unsigned processors, const PumpEnds& ends,
                                      BlockKernel& kernel, std::int64_t unit, std::int64_t remaining,
                                      std::int64_t skip, std::string_view prefix,
                                      std::int64_t carry) {
@@ -425,8 +429,6 @@ PumpOutcome StreamPump::PumpThreaded([[maybe_unused]] Ring& ring, const PumpEnds
 
   try {
     // Every part's kernel, asked for here, on the converting thread.
-    const unsigned processors =
-        threads_.processors != 0 ? threads_.processors : std::thread::hardware_concurrency();
     std::vector<BlockKernel*> kernels{&kernel};
     std::unique_ptr<PartCrew> crew;
     if (const int parts = PartCount(processors); parts > 1) {

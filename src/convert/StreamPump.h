@@ -167,9 +167,9 @@ class StreamPump {
   PumpOutcome PumpAlone(const PumpEnds& ends, BlockKernel& kernel, std::int64_t unitBytes,
                         std::int64_t remaining, std::int64_t skip, std::string_view prefix,
                         std::int64_t carried);
-  PumpOutcome PumpThreaded(Ring& ring, const PumpEnds& ends, BlockKernel& kernel,
-                           std::int64_t unitBytes, std::int64_t remaining, std::int64_t skip,
-                           std::string_view prefix, std::int64_t carried);
+  PumpOutcome PumpThreaded(Ring& ring, unsigned processors, const PumpEnds& ends,
+                           BlockKernel& kernel, std::int64_t unitBytes, std::int64_t remaining,
+                           std::int64_t skip, std::string_view prefix, std::int64_t carried);
   // The number of threads that convert a block, 1 when blocks are not cut.
   int PartCount(unsigned processors) const;
 
