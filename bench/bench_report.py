@@ -3,6 +3,10 @@
 
     bench_report.py check  --plan PLAN --direction D --out CHECK.json
     bench_report.py report --plan PLAN --work DIR --mode MODE [--results FILE]
+                           [--summary FILE.json] [--sweep SIZES]
+    bench_report.py alternate --runs N --warmup N --name NAME --command COMMAND
+                           --output FILE --json FILE --ours-name NAME
+                           --ours-command COMMAND --ours-output FILE --json-ours FILE
 
 PLAN is a tab-separated file that run.sh writes, one command a line:
 
@@ -15,6 +19,13 @@ run.sh leaves, for each direction D, in WORK:
     mem/D-KEY.txt                        /usr/bin/time -v report
     skip/D-KEY.txt                       why a command was not measured
     json/D-check.json                    written by "check"
+    json/D-big-io.json, json/D-big-ours-alt.json
+                                         the I/O floor and ours, timed in turn by "alternate"
+    json/sweep-D-SIZE-KEY.json           hyperfine, time against input size
+
+"alternate" times ours and another command in turn, ours first in one round and second in
+the next, each output file removed (untimed) before its run, and writes each one's times
+as hyperfine does. The summary is the figures the charts (charts.py) are drawn from.
 """
 
 import argparse
@@ -22,6 +33,7 @@ import json
 import os
 import platform
 import re
+import shlex
 import subprocess
 import sys
 import time
@@ -33,8 +45,9 @@ PLAN_FIELDS = ("direction", "key", "role", "name", "input", "output",
                "small_input", "small_output", "command")
 
 # What the converters must reach, on the 100 MB files.
-TARGET_ICONV_SPEEDUP = 2.0
+TARGET_ICONV_SPEEDUP = 4.0
 TARGET_CP_SLOWDOWN = 3.0
+TARGET_FLOOR_SLOWDOWN = 1.25
 TARGET_MEMORY_SLACK = 16 * 2**20
 
 
@@ -350,7 +363,7 @@ def direction_section(plan, direction, work, mode):
         lines.extend(notes)
     if ours and me and not me["skip"]:
         lines.append("")
-        lines.extend(targets(rows, fig, ours, in_bytes, mode))
+        lines.extend(targets(rows, fig, ours, in_bytes, mode, work))
     lines.append("")
     return lines
 
@@ -375,7 +388,17 @@ def short_status(c):
     return "**no output**"
 
 
-def targets(rows, fig, ours, in_bytes, mode):
+def floor_ratio(work, direction):
+    """Our median time over the I/O floor's, both from the run that timed them in turn."""
+    ours = load_hyperfine(os.path.join(work, "json", direction + "-big-ours-alt.json"))
+    floor = load_hyperfine(os.path.join(work, "json", direction + "-big-io.json"))
+    if not ours or not floor:
+        return None
+    t_ours, t_floor = next(iter(ours.values()))[0], next(iter(floor.values()))[0]
+    return t_ours / t_floor if t_ours and t_floor else None
+
+
+def targets(rows, fig, ours, in_bytes, mode, work):
     me = fig[ours["key"]]
     by_key = {r["key"]: r for r in rows}
     out = ["Targets%s:" % (" (quick run, indicative only)" if mode == "quick" else "")]
@@ -393,6 +416,10 @@ def targets(rows, fig, ours, in_bytes, mode):
         x = me["time"] / cp_t
         out.append("- time within %.0f× cp: %s (%.2f×)"
                    % (TARGET_CP_SLOWDOWN, met(x <= TARGET_CP_SLOWDOWN), x))
+    floor = floor_ratio(work, ours["direction"])
+    if floor is not None:
+        out.append("- time at most %.2f× the I/O floor (timed in turn): %s (%.2f×)"
+                   % (TARGET_FLOOR_SLOWDOWN, met(floor <= TARGET_FLOOR_SLOWDOWN), floor))
     nkf = fig.get("nkf")
     if me["latency"] is not None and nkf and nkf["latency"] is not None and not nkf["skip"]:
         out.append("- 1 KB latency no worse than nkf: %s (%.2f ms vs %.2f ms)"
@@ -408,6 +435,36 @@ def targets(rows, fig, ours, in_bytes, mode):
 
 def met(ok):
     return "met" if ok else "**not met**"
+
+
+def summary(plan, work, sweep_sizes):
+    """The figures of the charts: each command's throughput on the big file, and each
+    command's median time at each size of the sweep."""
+    out = {"directions": []}
+    for direction in dict.fromkeys(r["direction"] for r in plan):
+        rows = [r for r in plan if r["direction"] == direction]
+        ours = next(r for r in rows if r["role"] == "ours")
+        in_bytes = os.path.getsize(rows[0]["input"]) if os.path.exists(rows[0]["input"]) else None
+        throughput = {}
+        for r in rows:
+            timed = load_hyperfine(os.path.join(work, "json", "%s-big-%s.json"
+                                                % (direction, r["key"])))
+            t = timed.get(r["name"], (None,))[0]
+            if t and in_bytes:
+                throughput[r["name"]] = in_bytes / t / MB
+        times = {}
+        for size in sweep_sizes:
+            for key in ("ours", "iconv", "nkf", "cp", "io"):
+                timed = load_hyperfine(os.path.join(work, "json", "sweep-%s-%s-%s.json"
+                                                    % (direction, size, key)))
+                if timed:
+                    times.setdefault(key, {})[size] = next(iter(timed.values()))[0]
+        out["directions"].append({
+            "direction": direction, "ours": ours["name"],
+            "from": ext_name(rows[0]["input"]), "to": ext_name(rows[0]["output"]),
+            "throughput": throughput, "floor_ratio": floor_ratio(work, direction),
+            "sweep": times})
+    return out
 
 
 def report(plan, work, mode):
@@ -441,6 +498,34 @@ def nkf_version():
     return m.group(1) if m else line
 
 
+def alternate(args):
+    """Times ours and the other command in turn; writes both as hyperfine exports."""
+    contenders = [(args.ours_name, shlex.split(args.ours_command), args.ours_output,
+                   args.json_ours),
+                  (args.name, shlex.split(args.command), args.output, args.json)]
+    times = {name: [] for name, *_ in contenders}
+    codes = {name: [] for name, *_ in contenders}
+    for n in range(args.warmup + args.runs):
+        for name, command, output, _ in (contenders if n % 2 == 0 else contenders[::-1]):
+            try:
+                os.remove(output)
+            except FileNotFoundError:
+                pass
+            start = time.perf_counter()
+            code = subprocess.call(command, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            took = time.perf_counter() - start
+            if n >= args.warmup:
+                times[name].append(took)
+                codes[name].append(code)
+    for name, _, _, path in contenders:
+        with open(path, "w") as f:
+            json.dump({"results": [{"command": name, "times": times[name],
+                                    "median": median(times[name]),
+                                    "exit_codes": codes[name]}]}, f)
+    return 0
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description="benchmark output checks and figures")
     sub = ap.add_subparsers(dest="cmd", required=True)
@@ -453,7 +538,17 @@ def main(argv=None):
     r.add_argument("--work", required=True)
     r.add_argument("--mode", default="full")
     r.add_argument("--results", help="also write the table to this file")
+    r.add_argument("--summary", help="also write the figures of the charts to this JSON file")
+    r.add_argument("--sweep", default="", help="the sizes of the sweep, comma-separated")
+    a = sub.add_parser("alternate")
+    for name in ("--name", "--command", "--output", "--json", "--ours-name",
+                 "--ours-command", "--ours-output", "--json-ours"):
+        a.add_argument(name, required=True)
+    a.add_argument("--runs", type=int, default=5)
+    a.add_argument("--warmup", type=int, default=1)
     args = ap.parse_args(argv)
+    if args.cmd == "alternate":
+        return alternate(args)
 
     plan = read_plan(args.plan)
     if args.cmd == "check":
@@ -472,6 +567,10 @@ def main(argv=None):
         return 0
     text = report(plan, args.work, args.mode)
     print(text)
+    if args.summary:
+        sizes = [x for x in args.sweep.split(",") if x]
+        with open(args.summary, "w", encoding="utf-8") as f:
+            json.dump(summary(plan, args.work, sizes), f, indent=1)
     if args.results:
         tmp = args.results + ".tmp"
         with open(tmp, "w", encoding="utf-8") as f:

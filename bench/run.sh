@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Benchmark tamorlek, brenodax and quilvar against iconv, nkf, cp and cat.
+# Benchmark tamorlek, brenodax and quilvar against iconv, nkf, cp, cat and the I/O floor.
 #
-#   bench/run.sh [--quick] [--size SIZE] BUILD_BIN_DIR
+#   bench/run.sh [--quick] [--size SIZE] [--sweep SIZES] BUILD_BIN_DIR
 #
 # See bench/README.md.  Environment:
 #   KELVO_BENCH_DIR     corpus and results directory (default /tmp/kelvo-bench)
@@ -9,6 +9,7 @@
 #                       are copied next to the programs' working directory
 #   BENCH_RUNS          timed runs on the big file (default 5; quick: 1)
 #   BENCH_LATENCY_RUNS  timed runs on the 1 KB file (default 100; quick: 1)
+#   BENCH_SWEEP_RUNS    timed runs at each size of the sweep (default 3)
 #   BENCH_KEEP=1        keep the working directory (outputs, logs, JSON)
 #   PYTHON              Python 3 to use (default /usr/bin/python3)
 set -euo pipefail
@@ -25,12 +26,15 @@ say() { echo "bench: $*" >&2; }
 
 quick=0
 size=
+sweep=-
 bin_dir=
 while (($#)); do
   case $1 in
     --quick) quick=1 ;;
     --size) (($# > 1)) || die "--size needs a value"; size=$2; shift ;;
     --size=*) size=${1#--size=} ;;
+    --sweep) (($# > 1)) || die "--sweep needs a value"; sweep=$2; shift ;;
+    --sweep=*) sweep=${1#--sweep=} ;;
     -h|--help) usage; exit 0 ;;
     --) shift; (($#)) && { bin_dir=$1; shift; }; (($# == 0)) || die "too many arguments"; break ;;
     -*) usage >&2; die "unknown option $1" ;;
@@ -53,6 +57,16 @@ else
   runs=${BENCH_RUNS:-5}; warmup=1
   lat_runs=${BENCH_LATENCY_RUNS:-100}; lat_warmup=10
 fi
+# The sizes of the time-against-size sweep: none in a quick run, 1 KB to 1 GB in a full one.
+if [[ $sweep == - ]]; then
+  ((quick)) && sweep= || sweep=1k,10k,100k,1m,10m,100m,1g
+fi
+sweep=${sweep,,}
+IFS=, read -r -a sweep_sizes <<<"$sweep"
+for s in "${sweep_sizes[@]}"; do
+  [[ $s =~ ^[0-9]+[kmg]?$ ]] || die "bad sweep size $s"
+done
+sweep_runs=${BENCH_SWEEP_RUNS:-3}
 [[ $size =~ ^[0-9]+[kmgKMG]?$ ]] || die "bad size $size (use e.g. 1m, 100m)"
 size=${size,,}
 
@@ -73,14 +87,17 @@ corpus=${KELVO_BENCH_DIR:-/tmp/kelvo-bench}
 mkdir -p "$corpus"
 corpus=$(cd "$corpus" && pwd)
 need_corpus=0
-for s in 1k "$size"; do
+corpus_sizes=1k,$size
+for s in "${sweep_sizes[@]}"; do corpus_sizes+=,$s; done
+IFS=, read -r -a all_sizes <<<"$corpus_sizes"
+for s in "${all_sizes[@]}"; do
   for e in utf16 euc sjis; do
     [[ -s $corpus/ja-$s.$e ]] || need_corpus=1
   done
 done
 if ((need_corpus)); then
   say "making the corpus in $corpus"
-  "$PY" "$here/make_corpus.py" --dir "$corpus" --sizes "1k,$size"
+  "$PY" "$here/make_corpus.py" --dir "$corpus" --sizes "$corpus_sizes"
 fi
 
 # ------------------------------------------------------------ work dir
@@ -93,10 +110,12 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
-mkdir -p "$work"/{out,json,mem,skip,log}
+mkdir -p "$work"/{out,json,mem,skip,log,ref}
 # The programs run here: they find their tables in the current directory
-# and leave their error-log files (err*.txt) here.
+# and leave their error-log files (err*.txt) here. Empty settings files, as
+# a user's directory holds them, so that no run writes a report for want of one.
 cd "$work"
+touch set_tamorlek.txt set_brenodax.txt set_quilvar.txt
 
 q() { # quote one word for sh
   printf "'%s'" "${1//\'/\'\\\'\'}"
@@ -183,6 +202,9 @@ contender() {
     e2s-nkf)        direct="nkf --ic=eucJP-ms --oc=CP932 -Lw $in" ;;
     *-cp)           direct="cp $in $out"; stdout= ;;
     *-cat)          direct="cat $in" ;;
+    # The I/O floor: read the input and write a new file of our output's size (ref, a copy
+    # of our output), nothing else.
+    *-io)           direct="sh -c $(q "cat $in > /dev/null && cat $(q "$ref") > $out")"; stdout= ;;
     *) die "no command for $kind" ;;
   esac
   if [[ -n $direct ]]; then
@@ -200,7 +222,7 @@ declare -A dir_prog=([u2e]=tamorlek [e2u]=brenodax [e2s]=quilvar)
 declare -A small_direct=() small_stdout=() small_shell=() big_direct=() big_stdout=()
 # key:role:name
 contenders=("ours:ours:" "iconv:peer:iconv" "iconv-crlf:peer:iconv + CR LF step"
-            "nkf:peer:nkf -Lw" "cp:floor:cp" "cat:floor:cat")
+            "nkf:peer:nkf -Lw" "cp:floor:cp" "cat:floor:cat" "io:floor:I/O floor")
 for d in "${directions[@]}"; do
   p=${dir_prog[$d]}
   ie=${prog_in[$p]} oe=${prog_out[$p]}
@@ -209,10 +231,12 @@ for d in "${directions[@]}"; do
     if [[ $role == ours ]]; then kind=$p name=$p; else kind=$d-$key; fi
     in=$corpus/ja-$size.$ie small_in=$corpus/ja-1k.$ie
     # cp and cat copy their input, so their output has the input's encoding.
-    [[ $role == floor ]] && ext=$ie || ext=$oe
+    [[ $role == floor && $key != io ]] && ext=$ie || ext=$oe
     out=$work/out/$d-$key.$ext small_out=$work/out/$d-$key-1k.$ext
+    ref=$work/ref/$d-1k.$oe
     contender "$kind" "$small_in" "$small_out"
     small_direct[$d-$key]=$direct small_stdout[$d-$key]=$stdout small_shell[$d-$key]=$shell
+    ref=$work/ref/$d-$size.$oe
     contender "$kind" "$in" "$out"
     big_direct[$d-$key]=$direct big_stdout[$d-$key]=$stdout
     printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$d" "$key" "$role" "$name" \
@@ -257,11 +281,29 @@ measure() { # D KEY NAME SIZE(big|small) SHELL_COMMAND
   hyperfine "${args[@]}" >&2 || say "hyperfine failed for $3 ($4 file)"
 }
 
+# ref_for D SIZE OURS_OUT: the floor's file of our output's size, copied from our output.
+ref_for() {
+  cp -- "$3" "$work/ref/$1-$2.${prog_out[${dir_prog[$1]}]}"
+}
+
 for d in "${directions[@]}"; do
   say "== $d: ${dir_prog[$d]} and its peers on ja-$size and ja-1k"
   while IFS=$'\t' read -r dd key role name in out small_in small_out cmd; do
     [[ $dd == "$d" ]] || continue
     [[ -e $work/skip/$d-$key.txt ]] && continue
+    if [[ $key == io ]]; then
+      # Timed below, runs alternating with ours'.
+      [[ -e $work/skip/$d-ours.txt ]] && continue
+      ref_for "$d" 1k "$work/out/$d-ours-1k.${prog_out[${dir_prog[$d]}]}"
+      ref_for "$d" "$size" "$work/out/$d-ours.${prog_out[${dir_prog[$d]}]}"
+      "$PY" "$here/bench_report.py" alternate --runs "$runs" --warmup "$warmup" \
+        --json "$work/json/$d-big-io.json" --json-ours "$work/json/$d-big-ours-alt.json" \
+        --name "$name" --command "$cmd" --output "$out" \
+        --ours-name "${dir_prog[$d]}" --ours-command "${big_direct[$d-ours]}" \
+        --ours-output "$work/out/$d-ours.${prog_out[${dir_prog[$d]}]}" </dev/null ||
+        say "alternating run failed for $d"
+      continue
+    fi
     # One run under GNU time for the peak memory; it also checks that the
     # command works at all.
     rc=0
@@ -284,8 +326,39 @@ for d in "${directions[@]}"; do
   done
 done
 
+# ------------------------------------------------------------ sweep
+# Time against input size: ours, the peers, cp and the I/O floor at each size of the sweep.
+for s in "${sweep_sizes[@]}"; do
+  for d in "${directions[@]}"; do
+    p=${dir_prog[$d]}
+    [[ -e $work/skip/$d-ours.txt ]] && continue
+    say "== sweep: $d on ja-$s"
+    ie=${prog_in[$p]} oe=${prog_out[$p]}
+    for key in ours iconv nkf cp io; do
+      [[ $key == ours ]] && kind=$p || kind=$d-$key
+      [[ $key == cp ]] && ext=$ie || ext=$oe
+      in=$corpus/ja-$s.$ie out=$work/out/sweep-$d-$key.$ext
+      ref=$work/ref/sweep-$d.$oe
+      contender "$kind" "$in" "$out"
+      args=(--ignore-failure --runs "$sweep_runs" --warmup 1 -n "$key"
+            --export-json "$work/json/sweep-$d-$s-$key.json" --prepare "rm -f $(q "$out")")
+      if [[ -n $direct ]]; then
+        args+=(-N)
+        [[ -z $stdout ]] || args+=(--output "$stdout")
+        args+=("$direct")
+      else
+        args+=("$shell")
+      fi
+      hyperfine "${args[@]}" >/dev/null 2>&1 </dev/null || say "hyperfine failed for $key ($d, $s)"
+      [[ $key == ours ]] && cp -- "$out" "$ref"
+      rm -f -- "$out"
+    done
+    rm -f -- "$work/ref/sweep-$d.$oe"
+  done
+done
+
 results=$corpus/results.md
 ((quick)) && results=$corpus/results-quick.md
 "$PY" "$here/bench_report.py" report --plan "$plan" --work "$work" --mode "$mode" \
-  --results "$results"
+  --results "$results" --summary "${results%.md}.json" --sweep "$sweep"
 say "table written to $results"

@@ -196,6 +196,9 @@ class Report(unittest.TestCase):
                        "nkf": {"big": {"status": "differs", "line": 3, "column": 1, "offset": 9,
                                        "raw_offset": 9, "ours_hex": "41", "peer_hex": "61"},
                                "small": {"status": "identical"}}}, g)
+        for key, t in (("io", 0.006), ("ours-alt", 0.009)):
+            with open(os.path.join(work, "json", "e2s-big-%s.json" % key), "w") as g:
+                json.dump({"results": [{"command": key, "times": [t], "exit_codes": [0]}]}, g)
         text = bench_report.report(bench_report.read_plan(plan), work, "full")
         lines = text.splitlines()
 
@@ -206,8 +209,10 @@ class Report(unittest.TestCase):
         self.assertEqual(row("iconv"), ["iconv", "50.0", "40.0", "4.00×", "1.00", "1.0", "identical"])
         self.assertEqual(row("nkf -Lw")[6], "**DIFFERS**")
         self.assertEqual(row("cp")[3], "0.20×")
-        self.assertIn("- throughput at least 2× plain iconv: met (4.00×)", lines)
+        self.assertIn("- throughput at least 4× plain iconv: met (4.00×)", lines)
         self.assertIn("- time within 3× cp: **not met** (5.00×)", lines)
+        self.assertIn("- time at most 1.25× the I/O floor (timed in turn): **not met** (1.50×)",
+                      lines)
         self.assertIn("- 1 KB latency no worse than nkf: **not met** (0.50 ms vs 0.40 ms)", lines)
         self.assertTrue(any(l.startswith("- peak memory at most input + output + 16 MB: met")
                             for l in lines))

@@ -4,15 +4,16 @@
 #   tools/install-deps.sh [GROUP...]
 #
 # Groups: build (the default: build and run the programs and their tests), package (make the
-# Debian package and the Windows zip), fuzz (clang and libFuzzer for the fuzz targets), ci (what
-# .ci/run needs besides: the sanitizer run, the Windows cross-build, the benchmark and the fuzz
-# targets). Runs apt-get as root, through sudo otherwise.
+# Debian package and the Windows zip), fuzz (clang and libFuzzer for the fuzz targets), bench
+# (the benchmark, its corpus and its charts), ci (what .ci/run needs besides: the sanitizer
+# run, the Windows cross-build, the benchmark and the fuzz targets). Runs apt-get as root, through sudo otherwise.
 set -euo pipefail
 
 build=(cmake ninja-build g++ libgtest-dev python3 groff-base gzip)
 package=(mingw-w64 dpkg-dev file lintian)
 fuzz=(clang libclang-rt-14-dev)
-ci=(mingw-w64 hyperfine nkf time manpages-ja manpages-ja-dev "${fuzz[@]}")
+bench=(hyperfine nkf time manpages-ja manpages-ja-dev python3-matplotlib)
+ci=(mingw-w64 "${bench[@]}" "${fuzz[@]}")
 
 groups=("$@")
 [ ${#groups[@]} -gt 0 ] || groups=(build)
@@ -22,8 +23,9 @@ for group in "${groups[@]}"; do
     build) wanted+=("${build[@]}") ;;
     package) wanted+=("${build[@]}" "${package[@]}") ;;
     fuzz) wanted+=("${build[@]}" "${fuzz[@]}") ;;
+    bench) wanted+=(python3 "${bench[@]}") ;;
     ci) wanted+=("${build[@]}" "${package[@]}" "${ci[@]}") ;;
-    *) echo "install-deps.sh: unknown group '$group' (build, package, fuzz, ci)" >&2; exit 2 ;;
+    *) echo "install-deps.sh: unknown group '$group' (build, package, fuzz, bench, ci)" >&2; exit 2 ;;
   esac
 done
 

@@ -55,7 +55,25 @@ void EucEngine::AllocateArrays() {
 
 BlockKernel& EucEngine::PrepareKernel(LineEndMode mode, Controls controls) {
   decoder_ = std::make_unique<EucDecoder>(*table_, form_, mode, controls);
+  // A large input's blocks may be decoded in parts, each by a decoder of its own.
+  partDecoders_.clear();
+  const std::int64_t fixed = EucDecoder::Capacity(form_, 0);
+  pump_.SetParts({.kernel =
+                      [this, mode, controls](int) {
+                        partDecoders_.push_back(
+                            std::make_unique<EucDecoder>(*table_, form_, mode, controls));
+                        return partDecoders_.back().get();
+                      },
+                  .cut = CutAfterSingleByte,
+                  .perByte = EucDecoder::Capacity(form_, 1) - fixed,
+                  .fixed = fixed});
   return *decoder_;
+}
+
+std::int64_t EucEngine::LineEnds() const {
+  std::int64_t lineEnds = decoder_ ? decoder_->LineEnds() : 0;
+  for (const auto& part : partDecoders_) lineEnds += part->LineEnds();
+  return lineEnds;
 }
 
 std::string_view EucEngine::OutputPrefix() const {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "convert/Engine.h"
 #include "convert/EucCodeTable.h"
@@ -28,7 +29,7 @@ class EucEngine : public ConversionEngine {
   BlockKernel& PrepareKernel(LineEndMode mode, Controls controls) override;
   std::string_view OutputPrefix() const override;
   // The LF line ends met by the last conversion.
-  std::int64_t LineEnds() const { return decoder_ ? decoder_->LineEnds() : 0; }
+  std::int64_t LineEnds() const;
 
  private:
   // Sizes the input and output block buffers. An input that could not be measured has
@@ -40,6 +41,7 @@ class EucEngine : public ConversionEngine {
   CodeTableRecord tableRecord_;
   std::unique_ptr<EucCodeTable> table_;
   std::unique_ptr<EucDecoder> decoder_;
+  std::vector<std::unique_ptr<EucDecoder>> partDecoders_;
 };
 
 }  // namespace kelvo

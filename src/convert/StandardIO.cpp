@@ -1,6 +1,7 @@
 #include "convert/StandardIO.h"
 
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "convert/RuralUTF16.h"
@@ -27,6 +28,47 @@ EngineRecord StandardInputRecord(const EngineRecord& record, const StandardInput
   return own;
 }
 
+// Gives every line CR LF: an LF without its CR gains one, a CR standing alone stays in its
+// line, and a last line without any line end gets both. The bytes between line feeds are
+// copied as they stand.
+class LineEndSpool : public BlockKernel {
+ public:
+  std::int64_t Convert(const std::uint8_t* in, std::int64_t size, bool final, std::uint8_t* out,
+                       std::int64_t& consumed) override {
+    std::uint8_t* o = out;
+    const std::uint8_t* p = in;
+    const std::uint8_t* const end = in + size;
+    while (p < end) {
+      const auto* lineFeed =
+          static_cast<const std::uint8_t*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      const std::uint8_t* const stop = lineFeed != nullptr ? lineFeed : end;
+      if (stop > p) {
+        std::memcpy(o, p, static_cast<std::size_t>(stop - p));
+        o += stop - p;
+        afterCr_ = stop[-1] == '\r';
+        lineOpen_ = true;
+      }
+      if (lineFeed == nullptr) break;
+      if (!afterCr_) *o++ = '\r';
+      *o++ = '\n';
+      afterCr_ = false;
+      lineOpen_ = false;
+      p = lineFeed + 1;
+    }
+    if (final && lineOpen_) {
+      *o++ = '\r';
+      *o++ = '\n';
+      lineOpen_ = false;
+    }
+    consumed = size;
+    return o - out;
+  }
+
+ private:
+  bool afterCr_ = false;   // the last byte taken was a CR
+  bool lineOpen_ = false;  // bytes of a line have been taken since its start
+};
+
 }  // namespace
 
 StandardInput::StandardInput(const EngineRecord& record, const StandardInputNumbers& numbers)
@@ -45,48 +87,31 @@ std::int64_t StandardInput::CaptureStandardInput() {
   platform::InputFile input;
   platform::OutputFile out;
   if (!input.Open(u"", platform::ReadMode::Raw) || !out.Create(kSpoolFile)) spoolingFailed();
-  // Every line gets CR LF: an LF without its CR gains one, a CR standing alone stays in its
-  // line, and a last line without any line end gets both. The bytes between line feeds are
-  // copied as they stand; neither buffer is cleared, each is filled before it is read.
+  // Standard input is read, its line ends mended and text.tmp written a block at a time by
+  // the pump, on threads of its own where it has them. A block gives at most twice its
+  // bytes, and the CR LF of a last line without a line end.
   constexpr std::int64_t kChunk = std::int64_t{1} << 18;
-  platform::LargeBuffer block;
-  platform::LargeBuffer spool;
-  if (!block.Allocate(kChunk) || !spool.Allocate(2 * kChunk + 4)) StopForWantOfMemory();
-  const std::uint8_t* const in = block.Data();
-  bool afterCr = false;   // the last byte taken was a CR
-  bool lineOpen = false;  // bytes of a line have been taken since its start
-  std::int64_t written = 0;
-  for (;;) {
-    const std::int64_t got = input.Read(block.Data(), kChunk);
-    if (got < 0) spoolingFailed();
-    if (got == 0) break;
-    std::uint8_t* o = spool.Data();
-    const std::uint8_t* p = in;
-    const std::uint8_t* const end = in + got;
-    while (p < end) {
-      const auto* lineFeed =
-          static_cast<const std::uint8_t*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-      const std::uint8_t* const stop = lineFeed != nullptr ? lineFeed : end;
-      if (stop > p) {
-        std::memcpy(o, p, static_cast<std::size_t>(stop - p));
-        o += stop - p;
-        afterCr = stop[-1] == '\r';
-        lineOpen = true;
-      }
-      if (lineFeed == nullptr) break;
-      if (!afterCr) *o++ = '\r';
-      *o++ = '\n';
-      afterCr = false;
-      lineOpen = false;
-      p = lineFeed + 1;
-    }
-    const std::int64_t size = o - spool.Data();
-    if (!out.Write(spool.Data(), size)) spoolingFailed();
-    written += size;
+  StreamPump pump;
+  if (!pump.AllocateInput(kChunk, 0) || !pump.AllocateOutput(2 * kChunk + 4)) {
+    StopForWantOfMemory();
   }
-  if (lineOpen && !out.Write("\r\n", 2)) spoolingFailed();
-  if (!out.Close()) spoolingFailed();
-  return written + (lineOpen ? 2 : 0);
+  LineEndSpool spool;
+  std::int64_t written = 0;
+  const PumpEnds ends{
+      .read = [&](std::uint8_t* buffer,
+                  std::int64_t count) { return input.ReadFully(buffer, count); },
+      .write =
+          [&](const std::uint8_t* bytes, std::int64_t count) {
+            written += count;
+            return out.Write(bytes, count);
+          },
+  };
+  if (pump.Pump(ends, spool, 1, std::numeric_limits<std::int64_t>::max(), 0, {}) !=
+          PumpOutcome::Written ||
+      !out.Close()) {
+    spoolingFailed();
+  }
+  return written;
 }
 
 void StandardInput::Open(const SearchTable& search, const std::u16string& outputName) {

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/Platform.h"
 
@@ -84,8 +86,50 @@ struct PumpEnds {
   std::function<bool(const std::uint8_t* bytes, std::int64_t count)> write;
 };
 
+// How a block may be cut into parts that convert apart, each on its own thread, and give
+// together the bytes the block gives whole.
+struct KernelParts {
+  // The kernel of part 1, 2, ... (part 0 is the pump's own kernel), fresh for a conversion:
+  // it keeps nothing from bytes before its part. Asked for on the converting thread, before
+  // the parts are converted; each part's kernel serves one thread at a time. Null when it
+  // cannot be had: the blocks are then cut into fewer parts.
+  std::function<BlockKernel*(int part)> kernel;
+  // The last place at or before at (a byte count from in, above 0) after which the bytes of
+  // a part may be cut; 0 when there is none.
+  std::int64_t (*cut)(const std::uint8_t* in, std::int64_t at) = nullptr;
+  // The output room of a part of n input bytes: fixed + perByte * n.
+  std::int64_t perByte = 0;
+  std::int64_t fixed = 0;
+};
+
+// EUC-JP bytes may be cut after any byte below 80h: no sequence goes on past one.
+std::int64_t CutAfterSingleByte(const std::uint8_t* in, std::int64_t at);
+// UTF-16 units may be cut before any unit that is not a low surrogate.
+std::int64_t CutBeforeLeadingUnit(const std::uint8_t* in, std::int64_t at);
+
+// How the pump places its work on threads. With threads, a reader and a writer run beside
+// the converting thread, a ring of blocks between them; a large block may be cut into parts
+// that convert at once. With one processor, a ring of fewer than two blocks, an input of one
+// block, or where threads cannot be had, one thread reads, converts and writes in turn.
+// With more than two processors, a block is cut into parts, one for each processor but the
+// one that the reader's and the writer's copying keeps busy.
+struct PumpThreads {
+  unsigned processors = 0;  // 0: as many as the system has
+  int ring = 3;             // blocks between the reader, the converting thread and the writer
+  std::int64_t block = 0;   // bytes read at a time; 0: the input block's size
+  // A block is cut into parts only when each part has at least this many bytes.
+  std::int64_t smallestPart = std::int64_t{1} << 16;
+  int mostParts = 8;
+};
+
 class StreamPump {
  public:
+  // Replaces the threads' settings.
+  void SetThreads(const PumpThreads& threads) { threads_ = threads; }
+  // How blocks may be cut into parts; none (the default) converts every block whole, on one
+  // thread. Kept for the conversions that follow.
+  void SetParts(KernelParts parts) { parts_ = std::move(parts); }
+
   // The input block, with room before it for the bytes a kernel carries over; false when
   // the memory cannot be had.
   [[nodiscard]] bool AllocateInput(std::int64_t block, std::int64_t carried);
@@ -118,9 +162,24 @@ class StreamPump {
                    std::int64_t carried = 0);
 
  private:
+  struct Ring;
+  // The block loop on one thread, and on several.
+  PumpOutcome PumpAlone(const PumpEnds& ends, BlockKernel& kernel, std::int64_t unitBytes,
+                        std::int64_t remaining, std::int64_t skip, std::string_view prefix,
+                        std::int64_t carried);
+  PumpOutcome PumpThreaded(Ring& ring, unsigned processors, const PumpEnds& ends,
+                           BlockKernel& kernel, std::int64_t unitBytes, std::int64_t remaining,
+                           std::int64_t skip, std::string_view prefix, std::int64_t carried);
+  // The number of threads that convert a block, 1 when blocks are not cut.
+  int PartCount(unsigned processors) const;
+
   platform::LargeBuffer input_;
   std::int64_t block_ = 0;
+  std::int64_t carriedRoom_ = 0;
   platform::LargeBuffer output_;
+  std::int64_t outputBytes_ = 0;
+  PumpThreads threads_;
+  KernelParts parts_;
 };
 
 }  // namespace kelvo

@@ -40,7 +40,20 @@ void ConvertUtf16intoEUC::AllocateArrays() {
 }
 
 BlockKernel& ConvertUtf16intoEUC::PrepareKernel(LineEndMode mode, Controls controls) {
-  if (!encoder_.Build(*table_, {.lineEnds = mode, .controls = controls})) StopForWantOfMemory();
+  const EncoderRules rules{.lineEnds = mode, .controls = controls};
+  if (!encoder_.Build(*table_, rules)) StopForWantOfMemory();
+  // A large input's blocks may be encoded in parts, each by an encoder of its own: the
+  // lookup fills as units are met.
+  partEncoders_.clear();
+  pump_.SetParts({.kernel = [this, rules](int) -> BlockKernel* {
+                    auto encoder = std::make_unique<Utf16Encoder>();
+                    if (!encoder->Build(*table_, rules)) return nullptr;
+                    partEncoders_.push_back(std::move(encoder));
+                    return partEncoders_.back().get();
+                  },
+                  .cut = CutBeforeLeadingUnit,
+                  .perByte = 1,
+                  .fixed = 2});
   return encoder_;
 }
 

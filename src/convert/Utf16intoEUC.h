@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "convert/Engine.h"
 #include "convert/PastoralUTF16.h"
@@ -40,6 +41,7 @@ class ConvertUtf16intoEUC : public ConversionEngine {
   SurrogateListNumbers lists_;
   std::unique_ptr<PastoralSceneUTF16> table_;
   Utf16Encoder encoder_;
+  std::vector<std::unique_ptr<Utf16Encoder>> partEncoders_;
 };
 
 }  // namespace kelvo
