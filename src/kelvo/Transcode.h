@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -58,7 +59,11 @@ struct TranscodeCounts {
 // in a legacy one. Line ends and the byte-order mark follow options.eol and options.bom.
 class Transcoder : public BlockKernel {
  public:
-  explicit Transcoder(const TranscodeOptions& options);
+  // Which steps run: all of them; all but those of an instruction set that the build does
+  // not assume (AVX2); or only the character-by-character ones, the oracle of the others.
+  enum class Steps : std::uint8_t { Fast, Baseline, CharByChar };
+
+  explicit Transcoder(const TranscodeOptions& options, Steps steps = Steps::Fast);
   ~Transcoder() override;
   Transcoder(const Transcoder&) = delete;
   Transcoder& operator=(const Transcoder&) = delete;
@@ -78,5 +83,11 @@ class Transcoder : public BlockKernel {
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// Converts bytes held whole, as one final block; counts, when given, receives the counts.
+std::vector<std::uint8_t> TranscodeAll(const TranscodeOptions& options,
+                                       std::span<const std::uint8_t> input,
+                                       TranscodeCounts* counts = nullptr,
+                                       Transcoder::Steps steps = Transcoder::Steps::Fast);
 
 }  // namespace kelvo::transcode
