@@ -113,7 +113,7 @@ class EucJpReading : public Reading {
       case State::HalfKana:
         if (b >= 0xA1 && b <= 0xDF) {
           // Two bytes per kana: a run of them is firmer evidence than one byte each.
-          AddHalfKana(b, 10);
+          AddHalfKana(b, 15);
         } else {
           valid = false;
         }

@@ -38,7 +38,8 @@ Kind KindOfRow(int row) {
   if (row == 3) return Kind::Alphanumeric;
   if (row == 4) return Kind::Hiragana;
   if (row == 5) return Kind::Katakana;
-  if (row <= 8) return Kind::Foreign;
+  if (row <= 7) return Kind::Foreign;
+  if (row == 8) return Kind::BoxDrawing;
   if (row == 13) return Kind::NecSpecial;
   if (row >= 16 && row <= 47) return Kind::Kanji1;
   if (row >= 48 && row <= 84) return Kind::Kanji2;
@@ -113,6 +114,8 @@ int ScoreOfKind(Kind kind) {
       return 25;
     case Kind::Foreign:
       return -5;
+    case Kind::BoxDrawing:
+      return 10;
     case Kind::NecSpecial:
       return -15;
     case Kind::Kanji1:
@@ -131,8 +134,10 @@ int ScoreOfKind(Kind kind) {
 
 int ScoreOfHalfKana(std::uint8_t code, std::uint8_t previous) {
   const bool inWord = previous >= 0xA6 && previous <= 0xDF;
-  if (code >= 0xA1 && code <= 0xA5) {  // the half-width punctuation
-    return 0;
+  if (code >= 0xA1 && code <= 0xA5) {
+    // Half-width punctuation is rare even in half-width text; the comma and the middle dot
+    // are what the lead bytes of EUC-JP kana look like in Shift_JIS.
+    return code >= 0xA4 ? -10 : -5;
   }
   if (code == 0xDE) {  // the voiced sound mark, after u, the k, s, t and h rows
     const bool takes = previous == 0xB3 || (previous >= 0xB6 && previous <= 0xC4) ||
@@ -150,13 +155,18 @@ int ScoreOfHalfKana(std::uint8_t code, std::uint8_t previous) {
 }
 
 int ScoreOfCodePoint(char32_t code) {
-  if (code < 0x80) return 20;  // only in UTF-16, where it carries a zero byte
+  if (code < 0x80) {  // only in UTF-16, where it carries a zero byte
+    const bool word = (code >= U'0' && code <= U'9') || (code >= U'A' && code <= U'Z') ||
+                      (code >= U'a' && code <= U'z') || code == U' ' || code == U'\t' ||
+                      code == U'\n' || code == U'\r';
+    return word ? 20 : 5;
+  }
   if (code < 0xA0) return -100;
   if (code < 0x250) return -10;
   if (code >= 0x370 && code < 0x500) return -5;
-  if (code < 0x2000) return -20;
+  if (code < 0x2010) return -20;  // up to the typographic spaces and format characters
   if (code < 0x2070) return 0;
-  if (code >= 0x2500 && code < 0x2580) return 0;
+  if (code >= 0x2500 && code < 0x2580) return 10;
   if (code < 0x3000) return -5;
   if (code < 0x3040) return 20;
   if (code < 0x30A0) return 30;

@@ -16,7 +16,8 @@ enum class Kind : std::uint8_t {
   Alphanumeric,
   Hiragana,
   Katakana,
-  Foreign,  // Greek, Cyrillic, box drawing
+  Foreign,  // Greek, Cyrillic
+  BoxDrawing,
   NecSpecial,
   Kanji1,          // the common level (rows 16-47)
   Kanji2,          // the rarer level (rows 48-84)
