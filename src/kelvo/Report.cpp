@@ -34,22 +34,6 @@ std::string Path(const std::u16string& path) {
   return platform::ToAnsi(path);
 }
 
-const char* LineEndsName(detect::LineEnds ends) {
-  switch (ends) {
-    case detect::LineEnds::None:
-      return "no line ends";
-    case detect::LineEnds::Lf:
-      return "LF";
-    case detect::LineEnds::CrLf:
-      return "CRLF";
-    case detect::LineEnds::Cr:
-      return "CR";
-    case detect::LineEnds::Mixed:
-      return "mixed line ends";
-  }
-  return "";
-}
-
 const char* StatusName(FileStatus status) {
   switch (status) {
     case FileStatus::Converted:
@@ -185,24 +169,11 @@ std::string ReplacementMessages(const FileResult& result) {
 }
 
 std::string DetectLine(const FileResult& result) {
-  std::string line = Path(result.path) + ": ";
-  const auto& d = result.detection;
-  switch (result.status) {
-    case FileStatus::Detected:
-      line += d.ascii ? "ascii" : std::string(transcode::EncodingName(d.encoding));
-      line += std::string(", ") + LineEndsName(d.lineEnds);
-      if (d.bom) line += ", BOM";
-      break;
-    case FileStatus::Binary:
-      line += "binary";
-      break;
-    case FileStatus::Undecided:
-      line += "undecided (" + Candidates(d) + "): " + d.reason;
-      break;
-    default:
-      return "";
+  if (result.status != FileStatus::Detected && result.status != FileStatus::Binary &&
+      result.status != FileStatus::Undecided) {
+    return "";
   }
-  return line + "\n";
+  return Path(result.path) + ": " + detect::Describe(result.detection) + "\n";
 }
 
 std::string JsonString(std::u16string_view text) {
@@ -237,7 +208,7 @@ std::string JsonFile(const FileResult& result, const transcode::Encoding* to, bo
   if (result.status == FileStatus::Detected) {
     json += std::string(",\"ascii\":") + (d.ascii ? "true" : "false");
     json += std::string(",\"bom\":") + (d.bom ? "true" : "false");
-    json += ",\"line_ends\":" + JsonText(LineEndsName(d.lineEnds));
+    json += ",\"line_ends\":" + JsonText(detect::LineEndsName(d.lineEnds));
   }
   if (result.status == FileStatus::Undecided) {
     json += ",\"candidates\":[";

@@ -247,7 +247,7 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
     const std::string total = JsonTotal(totals, Since(start), job.dryRun);
     (void)platform::WriteStandardOutput(total.data(), total.size());
   } else if (!s.quiet) {
-    platform::WriteStandardError(Summary(totals, Since(start), job.dryRun, s.detectOnly));
+    platform::WriteStandardError(Summary(totals, Since(start), job.dryRun && !s.detectOnly, s.detectOnly));
   }
   return ExitStatus(totals, s.check);
 }

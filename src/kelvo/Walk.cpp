@@ -72,8 +72,9 @@ void Walker::Directory(const std::u16string& path, const std::u16string& relativ
     notices_.push_back({.kind = WalkNotice::Kind::Loop, .path = path, .error = 0, .what = {}});
     return;
   }
-  // A directory reached again by another link is walked once.
-  if (!walked_.insert(identity).second) return;
+  // Where each file is to be taken once, a directory reached again by another link is walked
+  // once.
+  if (settings_.distinctFiles && !walked_.insert(identity).second) return;
   std::vector<std::u16string> names;
   int error = 0;
   if (!platform::ListDirectory(path, names, error)) {

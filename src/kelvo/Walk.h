@@ -68,7 +68,7 @@ class Walker {
   std::vector<FoundFile> files_;
   std::vector<WalkNotice> notices_;
   std::set<Identity> walking_;  // the directories on the way down
-  std::set<Identity> walked_;   // every directory walked
+  std::set<Identity> walked_;   // every directory walked, when files are to be distinct
   std::set<Identity> taken_;    // every file taken, when files are to be distinct
 };
 
