@@ -84,15 +84,18 @@ class Output {
   bool Begin() {
     differs_ = true;
     if (dryRun_) return true;
-    int error = 0;
-    if (!platform::MakeDirectories(platform::ParentOf(target_), error)) {
-      error_ = error;
-      what_ = "cannot make the directory";
-      return false;
-    }
+    // The directory is made only when it is missing: most files of a tree share theirs.
     if (!file_.Create(target_, error_)) {
-      what_ = "cannot create a temporary file";
-      return false;
+      int error = 0;
+      if (!platform::MakeDirectories(platform::ParentOf(target_), error)) {
+        error_ = error;
+        what_ = "cannot make the directory";
+        return false;
+      }
+      if (!file_.Create(target_, error_)) {
+        what_ = "cannot create a temporary file";
+        return false;
+      }
     }
     for (std::int64_t at = 0; at < matched_;) {
       const std::int64_t step = std::min<std::int64_t>(matched_ - at, compare_.size());

@@ -105,7 +105,8 @@ struct CommitSettings {
 };
 
 // A new file written under a temporary name beside its target and renamed over it only when
-// complete, flushed and given its attributes; a replacement that is given up leaves no file.
+// complete and given its attributes, flushed to disk first when it replaces a file; a
+// replacement that is given up leaves no file.
 class ReplacementFile {
  public:
   ReplacementFile() = default;
