@@ -35,41 +35,42 @@ bool Walker::Chosen(const std::u16string& relative, bool directory) const {
 
 void Walker::Take(const std::u16string& path, const std::u16string& relative,
                   const platform::FileFacts& facts, bool named) {
-  if (settings_.distinctFiles && !taken_.insert({facts.device, facts.inode}).second) return;
-  files_.push_back(
-      FoundFile{.path = path, .relative = relative, .size = facts.size, .named = named});
+  switch (facts.kind) {
+    case platform::FileKind::Regular:
+      if (settings_.distinctFiles && !taken_.insert({facts.device, facts.inode}).second) return;
+      files_.push_back(
+          FoundFile{.path = path, .relative = relative, .size = facts.size, .named = named});
+      break;
+    case platform::FileKind::Directory:
+      Directory(path, relative, {facts.device, facts.inode});
+      break;
+    default:
+      Notice(WalkNotice::Kind::Special, path, 0, {}, facts.kind);
+  }
+}
+
+void Walker::Notice(WalkNotice::Kind kind, const std::u16string& path, int error, std::string what,
+                    platform::FileKind fileKind) {
+  notices_.push_back(
+      {.kind = kind, .path = path, .fileKind = fileKind, .error = error, .what = std::move(what)});
 }
 
 void Walker::Add(const std::u16string& path, bool keepPath) {
   platform::FileFacts facts;
   int error = 0;
   if (!platform::Examine(path, true, facts, error)) {
-    notices_.push_back(
-        {.kind = WalkNotice::Kind::Failed, .path = path, .error = error, .what = "cannot examine"});
+    Notice(WalkNotice::Kind::Failed, path, error, "cannot examine");
     return;
   }
   const std::u16string root = keepPath ? MirrorPath(path) : MirrorRoot(path);
-  switch (facts.kind) {
-    case platform::FileKind::Regular:
-      Take(path, root, facts, true);
-      break;
-    case platform::FileKind::Directory:
-      Directory(path, root, {facts.device, facts.inode});
-      break;
-    default:
-      notices_.push_back({.kind = WalkNotice::Kind::Special,
-                          .path = path,
-                          .fileKind = facts.kind,
-                          .error = 0,
-                          .what = {}});
-  }
+  Take(path, root, facts, true);
 }
 
 void Walker::Directory(const std::u16string& path, const std::u16string& relative,
                        Identity identity) {
   if (avoidKnown_ && identity == avoid_) return;
   if (walking_.count(identity) > 0) {
-    notices_.push_back({.kind = WalkNotice::Kind::Loop, .path = path, .error = 0, .what = {}});
+    Notice(WalkNotice::Kind::Loop, path, 0, {});
     return;
   }
   // Where each file is to be taken once, a directory reached again by another link is walked
@@ -78,10 +79,7 @@ void Walker::Directory(const std::u16string& path, const std::u16string& relativ
   std::vector<std::u16string> names;
   int error = 0;
   if (!platform::ListDirectory(path, names, error)) {
-    notices_.push_back({.kind = WalkNotice::Kind::Failed,
-                        .path = path,
-                        .error = error,
-                        .what = "cannot read the directory"});
+    Notice(WalkNotice::Kind::Failed, path, error, "cannot read the directory");
     return;
   }
   std::sort(names.begin(), names.end());
@@ -97,36 +95,19 @@ void Walker::Entry(const std::u16string& path, const std::u16string& relative) {
   platform::FileFacts facts;
   int error = 0;
   if (!platform::Examine(path, false, facts, error)) {
-    notices_.push_back(
-        {.kind = WalkNotice::Kind::Failed, .path = path, .error = error, .what = "cannot examine"});
+    Notice(WalkNotice::Kind::Failed, path, error, "cannot examine");
     return;
   }
   if (facts.kind == platform::FileKind::Link) {
     if (!settings_.follow) return;
     if (!platform::Examine(path, true, facts, error)) {
-      notices_.push_back({.kind = WalkNotice::Kind::Failed,
-                          .path = path,
-                          .error = error,
-                          .what = "cannot follow the link"});
+      Notice(WalkNotice::Kind::Failed, path, error, "cannot follow the link");
       return;
     }
   }
   const bool directory = facts.kind == platform::FileKind::Directory;
   if (!Chosen(relative, directory)) return;
-  switch (facts.kind) {
-    case platform::FileKind::Regular:
-      Take(path, relative, facts, false);
-      break;
-    case platform::FileKind::Directory:
-      Directory(path, relative, {facts.device, facts.inode});
-      break;
-    default:
-      notices_.push_back({.kind = WalkNotice::Kind::Special,
-                          .path = path,
-                          .fileKind = facts.kind,
-                          .error = 0,
-                          .what = {}});
-  }
+  Take(path, relative, facts, false);
 }
 
 std::vector<std::string> SplitList(std::string_view bytes, bool nulSeparated) {

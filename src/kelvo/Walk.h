@@ -58,8 +58,11 @@ class Walker {
   using Identity = std::pair<std::uint64_t, std::uint64_t>;
   void Directory(const std::u16string& path, const std::u16string& relative, Identity identity);
   void Entry(const std::u16string& path, const std::u16string& relative);
+  // Takes a regular file, walks a directory, and tells of anything else.
   void Take(const std::u16string& path, const std::u16string& relative,
             const platform::FileFacts& facts, bool named);
+  void Notice(WalkNotice::Kind kind, const std::u16string& path, int error, std::string what,
+              platform::FileKind fileKind = platform::FileKind::Other);
   bool Chosen(const std::u16string& relative, bool directory) const;
 
   WalkSettings settings_;

@@ -12,7 +12,9 @@ import subprocess
 import time
 import unittest
 
-from kelvo_e2e import LAUNCHER, WINDOWS, Sandbox, program, run
+import re
+
+from kelvo_e2e import BUILD_DIR, LAUNCHER, WINDOWS, Sandbox, program, run
 
 EUC = "日本語のテキスト、ｶﾀｶﾅ入り。\n".encode("euc-jp") * 3
 UTF8 = EUC.decode("euc-jp").encode("utf-8")
@@ -267,6 +269,15 @@ class ReportTest(unittest.TestCase):
             result = kelvo(["-t", "utf-8", "-n", "missing.txt"], cwd=box.path)
             self.assertRegex(result.stderr.decode(),
                              r"^kelvo: missing.txt: cannot examine: .+\n")
+
+    @unittest.skipIf(WINDOWS, "the manual page is made on POSIX")
+    def test_manual_page_and_help_agree(self):
+        help_text = kelvo(["--help"]).stdout.decode()
+        with open(os.path.join(BUILD_DIR, "man", "kelvo.1"), encoding="utf-8") as f:
+            page = f.read().replace("\\-", "-").replace("\\", "")
+        options = set(re.findall(r"--[a-z][a-z-]+", help_text))
+        self.assertGreater(len(options), 20)
+        self.assertEqual({o for o in options if o not in page}, set())
 
     @unittest.skipIf(WINDOWS or LAUNCHER, "a pseudo-terminal of POSIX")
     def test_progress_only_on_a_terminal(self):
