@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "kelvo/Job.h"
@@ -156,6 +157,21 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
     }
   }
 
+  // Two inputs with one place in the mirror would write one output file: the later ones fail.
+  std::vector<FileResult> collisions;
+  if (job.destination == Destination::OutDir) {
+    std::set<std::u16string> places;
+    std::erase_if(files, [&](const walk::FoundFile& file) {
+      if (places.insert(file.relative).second) return false;
+      FileResult& result = collisions.emplace_back();
+      result.path = file.path;
+      result.status = FileStatus::Failed;
+      result.what = "its output would replace another file's: " +
+                    platform::ToAnsi(platform::JoinPath(s.outDir, file.relative));
+      return true;
+    });
+  }
+
   const bool progress = ShowProgress(s);
   Console console(progress);
   auto tell = [&](const FileResult& result) {
@@ -193,6 +209,8 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
       (void)platform::WriteStandardOutput(json.data(), json.size());
     }
   }
+
+  for (const auto& result : collisions) tell(result);
 
   std::uint64_t bytesTotal = 0;
   for (const auto& file : files) bytesTotal += static_cast<std::uint64_t>(file.size);
@@ -247,7 +265,8 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
     const std::string total = JsonTotal(totals, Since(start), job.dryRun);
     (void)platform::WriteStandardOutput(total.data(), total.size());
   } else if (!s.quiet) {
-    platform::WriteStandardError(Summary(totals, Since(start), job.dryRun && !s.detectOnly, s.detectOnly));
+    platform::WriteStandardError(
+        Summary(totals, Since(start), job.dryRun && !s.detectOnly, s.detectOnly));
   }
   return ExitStatus(totals, s.check);
 }

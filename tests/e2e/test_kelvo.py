@@ -149,6 +149,14 @@ class OutputTest(unittest.TestCase):
             facl = subprocess.run(["getfacl", "-c", box.file("in.txt")], capture_output=True)
             self.assertIn(b"user:daemon:r--", facl.stdout)
 
+    def test_inputs_with_one_output_place(self):
+        with Sandbox() as box:
+            tree(box, {"a/x.txt": EUC, "b/x.txt": SJIS})
+            result = kelvo(["-t", "utf-8", "-o", "out", "a/x.txt", "b/x.txt"], cwd=box.path)
+            self.assertEqual(result.returncode, 1)
+            self.assertIn(b"b/x.txt: its output would replace another file's", result.stderr)
+            self.assertEqual(box.read("out/x.txt"), UTF8)
+
     def test_standard_output_takes_one_file(self):
         with Sandbox() as box:
             tree(box, {"a.txt": EUC, "d/b.txt": EUC})
