@@ -192,7 +192,14 @@ class OutputTest(unittest.TestCase):
             process = subprocess.Popen(LAUNCHER + [program("kelvo"), "-t", "utf-8", "-f", "euc-jp",
                                                    "-j", "1", "-o", "out", "."],
                                        cwd=box.path, stderr=subprocess.PIPE)
-            time.sleep(0.3)
+            # The signal comes once a temporary output file stands, so that the run has
+            # begun writing whatever the machine's load.
+            out = box.file("out")
+            deadline = time.monotonic() + 30
+            while process.poll() is None and time.monotonic() < deadline:
+                if any(".kelvo-" in n for _, _, names in os.walk(out) for n in names):
+                    break
+                time.sleep(0.005)
             process.send_signal(signal.SIGINT)
             _, err = process.communicate(timeout=60)
             written = snapshot(os.path.join(box.path, "out")) if box.exists("out") else {}
