@@ -149,6 +149,29 @@ class OutputTest(unittest.TestCase):
             facl = subprocess.run(["getfacl", "-c", box.file("in.txt")], capture_output=True)
             self.assertIn(b"user:daemon:r--", facl.stdout)
 
+    def test_output_compared_with_input_across_blocks(self):
+        long = b"a" * 400000  # more than one block of the pump
+        cases = [
+            # input, options, expected output (None: unchanged, nothing written)
+            (long + b"\n" + b"b" * 10, ["--eol=crlf"], long + b"\r\n" + b"b" * 10),
+            (long + b"\r\n", ["--eol=lf"], long + b"\n"),  # shorter only at the end
+            (long + b"\n", ["--eol=lf"], None),
+            (long, ["--bom=add"], b"\xef\xbb\xbf" + long),
+            (b"\xef\xbb\xbf" + long, ["--bom=remove"], long),
+            (long + "é".encode(), [], None),
+            (long + b"\xff" + long, [], long + "\ufffd".encode() + long),
+        ]
+        for data, options, expected in cases:
+            with self.subTest(options=options, size=len(data)), Sandbox() as box:
+                box.write("in.txt", data)
+                result = kelvo(["-f", "utf-8", "-t", "utf-8", "--in-place", "--json", "in.txt"]
+                               + options, cwd=box.path)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                objects, _ = json_lines(result)
+                self.assertEqual(objects[0]["status"], "unchanged" if expected is None else "converted")
+                self.assertEqual(box.read("in.txt"), data if expected is None else expected)
+                self.assertEqual(box.names(), ["in.txt"])
+
     def test_inputs_with_one_output_place(self):
         with Sandbox() as box:
             tree(box, {"a/x.txt": EUC, "b/x.txt": SJIS})
