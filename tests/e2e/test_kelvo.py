@@ -14,7 +14,7 @@ import unittest
 
 import re
 
-from kelvo_e2e import BUILD_DIR, LAUNCHER, WINDOWS, Sandbox, program, run
+from kelvo_e2e import ANSI, BUILD_DIR, LAUNCHER, WINDOWS, Sandbox, program, run
 
 EUC = "日本語のテキスト、ｶﾀｶﾅ入り。\n".encode("euc-jp") * 3
 UTF8 = EUC.decode("euc-jp").encode("utf-8")
@@ -305,7 +305,7 @@ class ReportTest(unittest.TestCase):
     def test_failures_name_the_path_and_the_reason(self):
         with Sandbox() as box:
             result = kelvo(["-t", "utf-8", "-n", "missing.txt"], cwd=box.path)
-            self.assertRegex(result.stderr.decode(),
+            self.assertRegex(result.stderr.decode(ANSI),
                              r"^kelvo: missing.txt: cannot examine: .+\n")
 
     @unittest.skipIf(WINDOWS, "the manual page is made on POSIX")
