@@ -60,6 +60,19 @@ def main():
     for choice in (1, 2, 0x82, 0xFF):
         write("select", f"csv-{choice}", bytes([choice]) + utf16(CSV))
 
+    # kelvo's conversions: the pair (input + 6 * output), the line-end and mark options
+    # (line end + 3 * mark) and a block size, then text in the input encoding.
+    texts = {0: b"\xef\xbb\xbf" + text.encode(), 1: utf16(text), 2: b"\xfe\xff" + text.encode("utf-16-be"),
+             4: euc, 5: text.encode("cp932", errors="replace")}
+    for source, data in texts.items():
+        for target in (0, 1, 4, 5):
+            if target == source:
+                continue
+            for rules in (0, 2, 4):
+                pair = source + 6 * target
+                write("transcode", f"{source}-{target}-{rules}", bytes([pair, rules, 7]) + data)
+                write("transcode_pump", f"{source}-{target}-{rules}", bytes([pair, rules, 5]) + data)
+
     arguments = [
         ["in.txt", "out.txt", "-r2", "-sL"],
         ["-I3x5", "-~10", "-P12", "-o", "list.txt", "-_", "u.txt", "-u", "-Z"],

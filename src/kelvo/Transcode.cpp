@@ -2,15 +2,21 @@
 // loop made for each pair of encodings; runs of printable ASCII, and where the processor has
 // AVX2 the runs the three converters' kernels take at a step, skip the code point.
 //
-// The places of replaced characters are not followed character by character: a block is
-// looked at again for its line feeds and characters only when a place is wanted, which
-// stops after the first ten.
+// The places of replaced characters are not followed character by character: while places
+// are still wanted (the first ten), each block's line ends are counted sixteen bytes at a
+// step and its characters only back to its last line feed.
 #include "kelvo/Transcode.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "convert/AsciiRuns.h"
 #include "fields/PutCSV.h"
@@ -217,20 +223,124 @@ inline bool IsLineFeed(const std::uint8_t* p) {
   return p[0] == 0x0A;
 }
 
-// The line feeds in [from, to), and the position after the last of them (null when none).
+// The line ends in [p, end): CR, LF, and CR LF pairs. The counts have no dependence from
+// one unit to the next, so that the compiler takes many units at a step.
+struct LineEnds {
+  std::uint64_t returns = 0;
+  std::uint64_t feeds = 0;
+  std::uint64_t pairs = 0;
+};
+
 template <Encoding F>
-std::uint64_t CountLineFeeds(const std::uint8_t* from, const std::uint8_t* to,
-                             const std::uint8_t*& afterLast) {
-  std::uint64_t count = 0;
-  afterLast = nullptr;
-  const std::int64_t unit = kUnitBytes<F>;
-  for (const std::uint8_t* p = from; to - p >= unit; p += unit) {
-    if (IsLineFeed<F>(p)) {
-      ++count;
-      afterLast = p + unit;
-    }
+LineEnds CountLineEndsPortable(const std::uint8_t* p, const std::uint8_t* end) {
+  using Unit = std::conditional_t<kByteForm<F>, std::uint8_t, std::uint16_t>;
+  // CR and LF as a unit loaded in the processor's byte order reads.
+  constexpr bool kSwapped =
+      !kByteForm<F> && ((F == E::Utf16BE) == (std::endian::native == std::endian::little));
+  constexpr Unit kCr = kSwapped ? 0x0D00 : 0x0D;
+  constexpr Unit kLf = kSwapped ? 0x0A00 : 0x0A;
+  const std::int64_t units = (end - p) / static_cast<std::int64_t>(sizeof(Unit));
+  LineEnds counts;
+  if (units == 0) return counts;
+  const auto unitAt = [p](std::int64_t i) {
+    Unit u;
+    std::memcpy(&u, p + i * static_cast<std::int64_t>(sizeof(Unit)), sizeof u);
+    return u;
+  };
+  for (std::int64_t i = 0; i + 1 < units; ++i) {
+    const Unit u = unitAt(i);
+    counts.returns += u == kCr;
+    counts.feeds += u == kLf;
+    counts.pairs += (u == kCr) & (unitAt(i + 1) == kLf);
   }
+  counts.returns += unitAt(units - 1) == kCr;
+  counts.feeds += unitAt(units - 1) == kLf;
+  return counts;
+}
+
+#if defined(__SSE2__)
+// The bits set in a mask that has few of them.
+inline unsigned Bits(unsigned mask) {
+  unsigned count = 0;
+  for (; mask != 0; mask &= mask - 1) ++count;
   return count;
+}
+
+// The same sixteen bytes at a step: the masks of CR and of LF, and of LF one unit further
+// on for the pairs.
+template <Encoding F>
+LineEnds CountLineEndsSse2(const std::uint8_t* p, const std::uint8_t* end) {
+  constexpr std::int64_t kUnit = kUnitBytes<F>;
+  const bool wide = kUnit == 2;
+  const __m128i cr = wide ? _mm_set1_epi16(F == E::Utf16BE ? 0x0D00 : 0x000D) : _mm_set1_epi8(0x0D);
+  const __m128i lf = wide ? _mm_set1_epi16(F == E::Utf16BE ? 0x0A00 : 0x000A) : _mm_set1_epi8(0x0A);
+  const auto equal = [wide](__m128i a, __m128i b) {
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(wide ? _mm_cmpeq_epi16(a, b) : _mm_cmpeq_epi8(a, b)));
+  };
+  LineEnds counts;
+  // Sixteen bytes, with sixteen more after the first unit.
+  const auto count = [&](const std::uint8_t* at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const unsigned returns = equal(v, cr);
+    const unsigned feeds = equal(v, lf);
+    if ((returns | feeds) == 0) return;
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + kUnit));
+    counts.returns += Bits(returns);
+    counts.feeds += Bits(feeds);
+    counts.pairs += Bits(returns & equal(next, lf));
+  };
+  // Thirty-two bytes that hold no CR or LF are passed over at once: most of them.
+  const auto lineEnd = [&](__m128i v) {
+    return wide ? _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf))
+                : _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+  };
+  const std::uint8_t* at = p;
+  while (end - at >= 32 + kUnit) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16));
+    const __m128i any = _mm_or_si128(lineEnd(a), lineEnd(b));
+    if (_mm_movemask_epi8(any) != 0) {
+      count(at);
+      count(at + 16);
+    }
+    at += 32;
+  }
+  while (end - at >= 16 + kUnit) {
+    count(at);
+    at += 16;
+  }
+  const LineEnds rest = CountLineEndsPortable<F>(at, end);
+  counts.returns = (counts.returns / kUnit) + rest.returns;
+  counts.feeds = (counts.feeds / kUnit) + rest.feeds;
+  counts.pairs = (counts.pairs / kUnit) + rest.pairs;
+  return counts;
+}
+#endif
+
+template <Encoding F>
+LineEnds CountLineEnds(const std::uint8_t* p, const std::uint8_t* end) {
+#if defined(__SSE2__)
+  return CountLineEndsSse2<F>(p, end);
+#else
+  return CountLineEndsPortable<F>(p, end);
+#endif
+}
+
+// The position after the last line feed in [from, to); null when there is none.
+template <Encoding F>
+const std::uint8_t* AfterLastFeed(const std::uint8_t* from, const std::uint8_t* to) {
+  constexpr std::int64_t kUnit = kUnitBytes<F>;
+  for (std::int64_t i = (to - from) / kUnit - 1; i >= 0; --i) {
+    if (IsLineFeed<F>(from + i * kUnit)) return from + (i + 1) * kUnit;
+  }
+  return nullptr;
+}
+
+// Whether every line end counted is already the one asked for: CR LF, or LF alone.
+bool AsAsked(const LineEnds& counts, Eol eol) {
+  return eol == Eol::Lf ? counts.returns == 0
+                        : counts.returns == counts.pairs && counts.feeds == counts.pairs;
 }
 
 template <Encoding F>
@@ -304,8 +414,11 @@ struct Context {
   bool avx2 = false;
   bool avx2Tried = false;
   std::unique_ptr<std::uint8_t[]> pairOutput;
-  ascii::EucStepRules pairRules{};
+  ascii::EucStepRules pairRules{};        // line ends as the option asks
+  ascii::EucStepRules pairRulesAsRead{};  // line ends as they stand
   std::unique_ptr<std::uint32_t[]> unitLookup;
+  std::uint32_t lineEndsAsRead[2] = {};  // the lookup's CR and LF, as they stand
+  std::uint32_t lineEndsTurned[2] = {};  // and as the option asks
 
   bool PlacesWanted() const { return counts.first.size() < TranscodeCounts::kFirstPlaces; }
 
@@ -313,19 +426,19 @@ struct Context {
   void Replaced(const std::uint8_t* block, const std::uint8_t* at, char32_t c) {
     ++counts.replacements;
     if (!PlacesWanted()) return;
-    const std::uint8_t* lineStart;
-    const std::uint64_t feeds = CountLineFeeds<F>(block, at, lineStart);
+    const std::uint8_t* const lineStart = AfterLastFeed<F>(block, at);
     const std::uint64_t column = lineStart ? CountCharacters<F>(lineStart, at)
                                            : this->column + CountCharacters<F>(block, at);
-    counts.first.push_back({.line = line + feeds, .column = column + 1, .character = c});
+    counts.first.push_back(
+        {.line = line + CountLineEnds<F>(block, at).feeds, .column = column + 1, .character = c});
   }
 
-  // Moves the place past the block's bytes up to to.
+  // Moves the place past the block's bytes up to to, which hold this many line feeds.
   template <Encoding F>
-  void Advance(const std::uint8_t* block, const std::uint8_t* to) {
+  void Advance(const std::uint8_t* block, const std::uint8_t* to, std::uint64_t feeds) {
     if (!PlacesWanted()) return;
-    const std::uint8_t* lineStart;
-    line += CountLineFeeds<F>(block, to, lineStart);
+    const std::uint8_t* const lineStart = feeds != 0 ? AfterLastFeed<F>(block, to) : nullptr;
+    line += feeds;
     column = lineStart ? CountCharacters<F>(lineStart, to) : column + CountCharacters<F>(block, to);
   }
 };
@@ -342,7 +455,8 @@ constexpr bool kUnitSteps = F == E::Utf16LE && (T == E::EucJp || T == E::ShiftJi
 template <Encoding F, Encoding T>
 void PrepareAvx2(Context& s) {
   s.avx2Tried = true;
-  if (s.steps != Transcoder::Steps::Fast || !ascii::Avx2Usable()) return;
+  const bool all = s.steps == Transcoder::Steps::Fast || s.steps == Transcoder::Steps::Eager;
+  if (!all || !ascii::Avx2Usable()) return;
   const Eol eol = s.options.eol;
   if constexpr (kPairSteps<F, T>) {
     // The output of every two-byte key (second byte times 256 plus first) that gives two
@@ -377,6 +491,8 @@ void PrepareAvx2(Context& s) {
                                       .lineFeeds = eol != Eol::CrLf,
                                       .returns = eol == Eol::Keep,
                                       .returnFeeds = eol != Eol::Lf};
+    s.pairRulesAsRead = s.pairRules;
+    s.pairRulesAsRead.lineFeeds = s.pairRulesAsRead.returns = s.pairRulesAsRead.returnFeeds = true;
     s.avx2 = true;
   } else if constexpr (kUnitSteps<F, T>) {
     // Every unit that gives one or two bytes without looking at the next one.
@@ -388,17 +504,15 @@ void PrepareAvx2(Context& s) {
     };
     for (char32_t u = 0; u < 0x10000; ++u) {
       std::uint8_t bytes[4] = {};
-      int n = 0;
-      if (u == '\r' && eol != Eol::Keep) continue;
-      if (u == '\n' && eol == Eol::CrLf) {
-        bytes[0] = '\r';
-        bytes[1] = '\n';
-        n = 2;
-      } else {
-        n = EncodeOne<T>(u, bytes);
-      }
+      const int n = EncodeOne<T>(u, bytes);
       if (n == 1 || n == 2) s.unitLookup[u] = plain(bytes, static_cast<std::uint32_t>(n));
     }
+    // The entries of CR and LF as they are read, and as the option turns them.
+    s.lineEndsAsRead[0] = s.unitLookup['\r'];
+    s.lineEndsAsRead[1] = s.unitLookup['\n'];
+    const std::uint8_t crLf[2] = {'\r', '\n'};
+    s.lineEndsTurned[0] = eol == Eol::Keep ? s.lineEndsAsRead[0] : 0;
+    s.lineEndsTurned[1] = eol == Eol::CrLf ? plain(crLf, 2) : s.lineEndsAsRead[1];
     s.avx2 = true;
   }
 }
@@ -406,12 +520,25 @@ void PrepareAvx2(Context& s) {
 template <Encoding F, Encoding T>
 std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bool final,
                  std::uint8_t* out, const std::uint8_t*& stopped) {
-  const Eol eol = s.options.eol;
   const bool fast = s.steps != Transcoder::Steps::CharByChar;
   if constexpr (kPairSteps<F, T> || kUnitSteps<F, T>) {
-    if (!s.avx2Tried && end - in >= kAvx2Block) PrepareAvx2<F, T>(s);
+    if (!s.avx2Tried && (end - in >= kAvx2Block || s.steps == Transcoder::Steps::Eager)) {
+      PrepareAvx2<F, T>(s);
+    }
   }
   const bool avx2 = s.avx2;
+  // A block whose line ends are already those asked for keeps them as they stand, so that
+  // the steps need not stop at every line end.
+  const bool counted = s.PlacesWanted() || (avx2 && s.options.eol != Eol::Keep);
+  const LineEnds lineEnds = counted ? CountLineEnds<F>(in, end) : LineEnds{};
+  const bool asRead = avx2 && (s.options.eol == Eol::Keep || AsAsked(lineEnds, s.options.eol));
+  const Eol eol = asRead ? Eol::Keep : s.options.eol;
+  const ascii::EucStepRules& pairRules = asRead ? s.pairRulesAsRead : s.pairRules;
+  if (avx2 && s.unitLookup) {
+    const std::uint32_t* const entries = asRead ? s.lineEndsAsRead : s.lineEndsTurned;
+    s.unitLookup['\r'] = entries[0];
+    s.unitLookup['\n'] = entries[1];
+  }
   const std::uint8_t* p = in;
   std::uint8_t* o = out;
   // Where the AVX2 steps may be tried again after they left the bytes at a place.
@@ -420,8 +547,8 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
     if constexpr (kPairSteps<F, T>) {
       if (avx2 && p >= retry && end - p >= kAvx2Reach) {
         const std::uint8_t* const from = p;
-        std::int64_t lineEnds = 0;
-        p = ascii::DecodeSequencesAvx2(p, end, s.pairRules, o, lineEnds);
+        std::int64_t feeds = 0;
+        p = ascii::DecodeSequencesAvx2(p, end, pairRules, o, feeds);
         if (p != from) continue;
         retry = p + 16;
       }
@@ -528,7 +655,7 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
     p = next;
   }
   stopped = p;
-  s.Advance<F>(in, p);
+  if (counted) s.Advance<F>(in, p, lineEnds.feeds - CountLineEnds<F>(p, end).feeds);
   return o - out;
 }
 

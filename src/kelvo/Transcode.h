@@ -59,9 +59,11 @@ struct TranscodeCounts {
 // in a legacy one. Line ends and the byte-order mark follow options.eol and options.bom.
 class Transcoder : public BlockKernel {
  public:
-  // Which steps run: all of them; all but those of an instruction set that the build does
-  // not assume (AVX2); or only the character-by-character ones, the oracle of the others.
-  enum class Steps : std::uint8_t { Fast, Baseline, CharByChar };
+  // Which steps run: all of them (those of AVX2 from the first large block on); all but
+  // those of an instruction set that the build does not assume (AVX2); only the
+  // character-by-character ones, the oracle of the others; or all of them from the first
+  // block on, so that a small input takes them too.
+  enum class Steps : std::uint8_t { Fast, Baseline, CharByChar, Eager };
 
   explicit Transcoder(const TranscodeOptions& options, Steps steps = Steps::Fast);
   ~Transcoder() override;
