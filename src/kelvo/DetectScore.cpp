@@ -147,8 +147,20 @@ int ScoreOfHalfKana(std::uint8_t code, std::uint8_t previous) {
   if (code == 0xDF) {  // the semi-voiced sound mark, after the h row
     return previous >= 0xCA && previous <= 0xCE ? 20 : -30;
   }
-  if (code == 0xB0 || (code >= 0xA7 && code <= 0xAF) || code == 0xDD) {
-    // the long-vowel mark, small kana and the moraic n do not begin a word
+  if (code >= 0xAC && code <= 0xAE) {  // small ya, yu, yo after the i column
+    const bool takes = previous == 0xB7 || previous == 0xBC || previous == 0xC1 ||
+                       previous == 0xC6 || previous == 0xCB || previous == 0xD0 ||
+                       previous == 0xD8 || previous == 0xDE || previous == 0xDF;
+    return takes ? 25 : -10;
+  }
+  if (code >= 0xA7 && code <= 0xAB) {  // small vowels: fa, ti, we, she, che, de...
+    const bool takes = previous == 0xB2 || previous == 0xB3 || previous == 0xB8 ||
+                       previous == 0xBC || (previous >= 0xC1 && previous <= 0xC4) ||
+                       previous == 0xCC || previous == 0xDE;
+    return takes ? 25 : -10;
+  }
+  if (code == 0xB0 || code == 0xAF || code == 0xDD) {
+    // the long-vowel mark, small tsu and the moraic n do not begin a word
     return inWord ? 15 : -20;
   }
   return inWord ? 15 : -5;
