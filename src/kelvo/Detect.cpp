@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <initializer_list>
 
+#include "convert/AsciiRuns.h"
 #include "kelvo/DetectScore.h"
 
 namespace kelvo::detect {
@@ -18,6 +20,10 @@ using transcode::Encoding;
 constexpr std::int64_t kClearMargin = 30;
 // A reading as UTF-16 without a byte-order mark and without zero bytes must reach this.
 constexpr std::int64_t kUtf16WithoutZeros = 30;
+// A reading as UTF-16 that falls this low is no longer followed: text in UTF-16 never
+// gathers so many unlikely characters, and bytes of other encodings read as UTF-16 rarely
+// break its few rules, so without the floor both readings would run to the end of the file.
+constexpr std::int64_t kImplausibleUtf16 = -1000;
 
 struct LineCount {
   std::uint64_t crlf = 0;
@@ -83,6 +89,7 @@ class ShiftJisReading : public Reading {
     }
   }
   void End() { valid = valid && lead_ == 0; }
+  bool AtRest() const { return lead_ == 0; }
 
  private:
   std::uint8_t lead_ = 0;
@@ -129,6 +136,7 @@ class EucJpReading : public Reading {
     state_ = State::Ground;
   }
   void End() { valid = valid && state_ == State::Ground; }
+  bool AtRest() const { return state_ == State::Ground; }
 
  private:
   enum class State : std::uint8_t { Ground, Trail, HalfKana, ThreeByteSecond, ThreeByteThird };
@@ -187,6 +195,7 @@ class Utf8Reading : public Reading {
     }
   }
   void End() { valid = valid && needed_ == 0; }
+  bool AtRest() const { return needed_ == 0; }
 
  private:
   void Start(char32_t bits, int more) {
@@ -219,8 +228,13 @@ class Utf16Reading : public Reading {
     Unit(static_cast<char32_t>(highByte << 8 | lowByte), first_, b);
   }
   void End() { valid = valid && !odd_ && surrogate_ == 0; }
+  // Between units, on an even offset, where a run of printable ASCII pairs changes nothing.
+  bool AtRest() const { return !odd_ && surrogate_ == 0; }
+  // Read on only while it may still be chosen, or for its line ends after its mark.
+  bool Live() const { return valid || keepLines; }
 
   LineCount lines;
+  bool keepLines = false;
 
  private:
   void Unit(char32_t unit, std::uint8_t first, std::uint8_t second) {
@@ -251,6 +265,9 @@ class Utf16Reading : public Reading {
       return;
     }
     AddCodePoint(*this, unit, 0);
+    if (score < kImplausibleUtf16) {
+      valid = false;
+    }
   }
 
   bool bigEndian_;
@@ -283,6 +300,47 @@ struct Detector::State {
   ShiftJisReading shiftJis;
   Utf16Reading utf16LE{false};
   Utf16Reading utf16BE{true};
+
+  void Byte(std::uint8_t b) {
+    if (size < head.size()) {
+      head[size] = b;
+      if (size == 1) {
+        utf16LE.keepLines = head[0] == 0xFF && b == 0xFE;
+        utf16BE.keepLines = head[0] == 0xFE && b == 0xFF;
+      }
+    }
+    ++size;
+    zero = zero || b == 0;
+    high = high || b >= 0x80;
+    byteLines.Unit(b);
+    if (utf8.valid) utf8.Byte(b);
+    if (eucJp.valid) eucJp.Byte(b);
+    if (shiftJis.valid) shiftJis.Byte(b);
+    if (utf16LE.Live()) utf16LE.Byte(b);
+    if (utf16BE.Live()) utf16BE.Byte(b);
+  }
+
+  // Whether a run of printable ASCII may be taken at once: every reading still followed is
+  // between characters, and the readings as UTF-16 are on a unit boundary.
+  bool AtRest() const {
+    return size >= head.size() && (!utf8.valid || utf8.AtRest()) &&
+           (!eucJp.valid || eucJp.AtRest()) && (!shiftJis.valid || shiftJis.AtRest()) &&
+           (!utf16LE.Live() || utf16LE.AtRest()) && (!utf16BE.Live() || utf16BE.AtRest());
+  }
+
+  // An even number of printable ASCII bytes: no line end, nothing invalid, no score in any
+  // reading (a pair of them as a UTF-16 unit scores nothing either); only what follows a
+  // half-width kana or a carriage return changes.
+  void PrintableRun(std::size_t count) {
+    size += count;
+    byteLines.afterCr = false;
+    utf16LE.lines.afterCr = false;
+    utf16BE.lines.afterCr = false;
+    for (Reading* reading :
+         std::initializer_list<Reading*>{&utf8, &eucJp, &shiftJis, &utf16LE, &utf16BE}) {
+      reading->AddAscii();
+    }
+  }
 };
 
 Detector::Detector() : state_(std::make_unique<State>()) {}
@@ -290,19 +348,22 @@ Detector::~Detector() = default;
 
 void Detector::Feed(std::span<const std::uint8_t> block) {
   State& s = *state_;
-  for (const std::uint8_t b : block) {
-    if (s.size < s.head.size()) {
-      s.head[s.size] = b;
+  const std::uint8_t* p = block.data();
+  const std::size_t n = block.size();
+  std::size_t i = 0;
+  std::uint8_t scratch[16];
+  while (i < n) {
+    if (p[i] >= 0x20 && p[i] <= 0x7E && n - i >= 16 && s.AtRest()) {
+      const std::size_t run =
+          static_cast<std::size_t>(ascii::CopyPrintableBytes(p + i, scratch, false)) &
+          ~std::size_t{1};
+      if (run != 0) {
+        s.PrintableRun(run);
+        i += run;
+        continue;
+      }
     }
-    ++s.size;
-    s.zero = s.zero || b == 0;
-    s.high = s.high || b >= 0x80;
-    s.byteLines.Unit(b);
-    s.utf8.Byte(b);
-    s.eucJp.Byte(b);
-    s.shiftJis.Byte(b);
-    s.utf16LE.Byte(b);
-    s.utf16BE.Byte(b);
+    s.Byte(p[i++]);
   }
 }
 

@@ -23,7 +23,7 @@ constexpr std::array kPartialRows{
     ColumnRun{84, 1, 6},  ColumnRun{92, 1, 78},  ColumnRun{92, 81, 94},
 };
 
-bool InPartialRow(int row, int column) {
+constexpr bool InPartialRow(int row, int column) {
   for (const auto& run : kPartialRows) {
     if (run.row == row && column >= run.first && column <= run.last) {
       return true;
@@ -32,7 +32,7 @@ bool InPartialRow(int row, int column) {
   return false;
 }
 
-Kind KindOfRow(int row) {
+constexpr Kind KindOfRow(int row) {
   if (row == 1) return Kind::Punctuation;
   if (row == 2) return Kind::Symbol;
   if (row == 3) return Kind::Alphanumeric;
@@ -47,10 +47,22 @@ Kind KindOfRow(int row) {
   return Kind::Unassigned;
 }
 
-bool RowIsFull(int row) {
+constexpr bool RowIsFull(int row) {
   return row == 1 || (row >= 16 && row <= 46) || (row >= 48 && row <= 83) ||
          (row >= 89 && row <= 91);
 }
+
+// The kind of every cell, indexed by (row - 1) * 94 + column - 1, made once by the compiler.
+constexpr auto kCellKinds = [] {
+  std::array<Kind, 94 * 94> kinds{};
+  for (int row = 1; row <= 94; ++row) {
+    for (int column = 1; column <= 94; ++column) {
+      const bool assigned = RowIsFull(row) || InPartialRow(row, column);
+      kinds[(row - 1) * 94 + column - 1] = assigned ? KindOfRow(row) : Kind::Unassigned;
+    }
+  }
+  return kinds;
+}();
 
 }  // namespace
 
@@ -58,10 +70,7 @@ Kind KindOfCell(int row, int column) {
   if (row < 1 || row > 94 || column < 1 || column > 94) {
     return Kind::Unassigned;
   }
-  if (!RowIsFull(row) && !InPartialRow(row, column)) {
-    return Kind::Unassigned;
-  }
-  return KindOfRow(row);
+  return kCellKinds[static_cast<std::size_t>((row - 1) * 94 + column - 1)];
 }
 
 Kind KindOfShiftJis(std::uint8_t lead, std::uint8_t trail) {
