@@ -276,6 +276,67 @@ class Utf16Reading : public Reading {
   char32_t surrogate_ = 0;
 };
 
+// When one reading alone is left, only its validity matters: these measure the run of
+// printable ASCII and whole, valid sequences at the start of the bytes, without scoring.
+std::size_t ValidShiftJisRun(const std::uint8_t* p, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    const std::uint8_t b = p[i];
+    if ((b >= 0x20 && b <= 0x7E) || (b >= 0xA1 && b <= 0xDF)) {
+      ++i;
+    } else if (i + 1 < n && KindOfShiftJis(b, p[i + 1]) != Kind::Unassigned) {
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+std::size_t ValidEucJpRun(const std::uint8_t* p, std::size_t n) {
+  const auto high = [](std::uint8_t b) { return b >= 0xA1 && b <= 0xFE; };
+  std::size_t i = 0;
+  while (i < n) {
+    const std::uint8_t b = p[i];
+    if (b >= 0x20 && b <= 0x7E) {
+      ++i;
+    } else if (high(b) && i + 1 < n && high(p[i + 1]) &&
+               KindOfEucJp(b, p[i + 1]) != Kind::Unassigned) {
+      i += 2;
+    } else if (b == 0x8E && i + 1 < n && p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
+      i += 2;
+    } else if (b == 0x8F && i + 2 < n && high(p[i + 1]) && high(p[i + 2])) {
+      i += 3;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+std::size_t ValidUtf8Run(const std::uint8_t* p, std::size_t n) {
+  const auto tail = [](std::uint8_t b) { return (b & 0xC0) == 0x80; };
+  std::size_t i = 0;
+  while (i < n) {
+    const std::uint8_t b = p[i];
+    if (b >= 0x20 && b <= 0x7E) {
+      ++i;
+    } else if (b >= 0xC2 && b <= 0xDF && i + 1 < n && tail(p[i + 1])) {
+      i += 2;
+    } else if (b >= 0xE0 && b <= 0xEF && i + 2 < n && tail(p[i + 1]) && tail(p[i + 2]) &&
+               !(b == 0xE0 && p[i + 1] < 0xA0) && !(b == 0xED && p[i + 1] > 0x9F)) {
+      i += 3;
+    } else if (b >= 0xF0 && b <= 0xF4 && i + 3 < n && tail(p[i + 1]) && tail(p[i + 2]) &&
+               tail(p[i + 3]) && !(b == 0xF0 && p[i + 1] < 0x90) &&
+               !(b == 0xF4 && p[i + 1] > 0x8F)) {
+      i += 4;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
 struct Scored {
   Encoding encoding;
   std::int64_t score;
@@ -308,9 +369,16 @@ struct Detector::State {
         utf16LE.keepLines = head[0] == 0xFF && b == 0xFE;
         utf16BE.keepLines = head[0] == 0xFE && b == 0xFF;
       }
+      if (size == 2 && head[0] == 0xEF && head[1] == 0xBB && b == 0xBF) {
+        utf16LE.valid = utf16BE.valid = false;  // the mark decides; only line ends remain
+      }
     }
     ++size;
-    zero = zero || b == 0;
+    if (b == 0 || utf16LE.keepLines || utf16BE.keepLines) {
+      // A zero byte or a UTF-16 mark leaves only UTF-16 in the running.
+      zero = zero || b == 0;
+      utf8.valid = eucJp.valid = shiftJis.valid = false;
+    }
     high = high || b >= 0x80;
     byteLines.Unit(b);
     if (utf8.valid) utf8.Byte(b);
@@ -318,6 +386,25 @@ struct Detector::State {
     if (shiftJis.valid) shiftJis.Byte(b);
     if (utf16LE.Live()) utf16LE.Byte(b);
     if (utf16BE.Live()) utf16BE.Byte(b);
+  }
+
+  // The run that the one reading left takes at once, or 0 when several are left or the one
+  // left is inside a sequence.
+  std::size_t SoleRun(const std::uint8_t* p, std::size_t n) {
+    if (size < head.size() || utf16LE.Live() || utf16BE.Live() ||
+        utf8.valid + eucJp.valid + shiftJis.valid != 1) {
+      return 0;
+    }
+    std::size_t run = 0;
+    if (utf8.valid && utf8.AtRest()) run = ValidUtf8Run(p, n);
+    if (eucJp.valid && eucJp.AtRest()) run = ValidEucJpRun(p, n);
+    if (shiftJis.valid && shiftJis.AtRest()) run = ValidShiftJisRun(p, n);
+    size += run;
+    if (run != 0) {
+      byteLines.afterCr = false;
+      high = high || std::any_of(p, p + run, [](std::uint8_t b) { return b >= 0x80; });
+    }
+    return run;
   }
 
   // Whether a run of printable ASCII may be taken at once: every reading still followed is
@@ -353,6 +440,12 @@ void Detector::Feed(std::span<const std::uint8_t> block) {
   std::size_t i = 0;
   std::uint8_t scratch[16];
   while (i < n) {
+    if (p[i] >= 0x20 && p[i] != 0x7F) {
+      if (const std::size_t run = s.SoleRun(p + i, n - i); run != 0) {
+        i += run;
+        continue;
+      }
+    }
     if (p[i] >= 0x20 && p[i] <= 0x7E && n - i >= 16 && s.AtRest()) {
       const std::size_t run =
           static_cast<std::size_t>(ascii::CopyPrintableBytes(p + i, scratch, false)) &
