@@ -192,6 +192,35 @@ TEST(KelvoDetect, BlocksOfAnySizeGiveTheSameVerdict) {
   }
 }
 
+// Fed one byte at a time, the detector takes every byte on its own; in large blocks it takes
+// runs of ASCII and, once one reading is left, runs of whole sequences at once. Texts in each
+// encoding with every pair of pieces (other encodings, cut, unassigned or ill-formed codes)
+// put in must give the same verdicts both ways.
+TEST(KelvoDetect, RunsAgreeWithBytes) {
+  const std::string pieces[] = {kSjisSentence, kEucSentence, kUtf8Sentence, kLeSentence,
+                                "plain ASCII text of some length, ", "\r\n", "\t",
+                                "\x8E\xCC\x8E\xA7", "\xCC\xA7\xB2\xD9", "\x8F\xB0\xA1",
+                                "\xB0\xFE",  // a kanji in EUC-JP, nothing in Shift_JIS
+                                // unassigned in EUC-JP, in Shift_JIS; overlong; a surrogate
+                                "\xA9\xA1", "\x85\x40", "\xE0\x80\x80", "\xED\xA0\x80"};
+  for (int base = 0; base < 4; ++base) {
+    for (const int times : {1, 6}) {
+      for (const auto& first : pieces) {
+        for (const auto& second : pieces) {
+          const std::string text = Repeat(pieces[base], times) + first + pieces[base] + second +
+                                   Repeat(pieces[base], times);
+          Detector bytewise;
+          for (const std::uint8_t b : Bytes(text)) {
+            bytewise.Feed({&b, 1});
+          }
+          ASSERT_EQ(Describe(Detect(Bytes(text))), Describe(bytewise.Finish()))
+              << base << ' ' << times << ' ' << first << ' ' << second;
+        }
+      }
+    }
+  }
+}
+
 TEST(KelvoDetect, KindsOfCodes) {
   struct KindCase {
     bool shiftJis;
