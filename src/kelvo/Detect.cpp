@@ -233,6 +233,24 @@ class Utf16Reading : public Reading {
   // Read on only while it may still be chosen, or for its line ends after its mark.
   bool Live() const { return valid || keepLines; }
 
+  // After its mark only the line ends count: the whole units at p are taken for them alone.
+  // Returns how many bytes were taken.
+  std::size_t LinesOnly(const std::uint8_t* p, std::size_t n) {
+    if (odd_ || surrogate_ != 0) {
+      return 0;
+    }
+    const std::size_t whole = n & ~std::size_t{1};
+    const int high = bigEndian_ ? 0 : 1;
+    for (std::size_t i = 0; i < whole; i += 2) {
+      if (p[i + high] == 0 && (p[i + 1 - high] == '\n' || p[i + 1 - high] == '\r')) {
+        lines.Unit(p[i + 1 - high]);
+      } else {
+        lines.afterCr = false;
+      }
+    }
+    return whole;
+  }
+
   LineCount lines;
   bool keepLines = false;
 
@@ -388,6 +406,16 @@ struct Detector::State {
     if (utf16BE.Live()) utf16BE.Byte(b);
   }
 
+  // With a UTF-16 mark, the units that follow it are only counted for their line ends.
+  std::size_t MarkedUtf16Run(const std::uint8_t* p, std::size_t n) {
+    if (size < 2 || !(utf16LE.keepLines || utf16BE.keepLines)) {
+      return 0;
+    }
+    const std::size_t run = (utf16LE.keepLines ? utf16LE : utf16BE).LinesOnly(p, n);
+    size += run;
+    return run;
+  }
+
   // The run that the one reading left takes at once, or 0 when several are left or the one
   // left is inside a sequence.
   std::size_t SoleRun(const std::uint8_t* p, std::size_t n) {
@@ -440,6 +468,10 @@ void Detector::Feed(std::span<const std::uint8_t> block) {
   std::size_t i = 0;
   std::uint8_t scratch[16];
   while (i < n) {
+    if (const std::size_t run = s.MarkedUtf16Run(p + i, n - i); run != 0) {
+      i += run;
+      continue;
+    }
     if (p[i] >= 0x20 && p[i] != 0x7F) {
       if (const std::size_t run = s.SoleRun(p + i, n - i); run != 0) {
         i += run;

@@ -161,6 +161,8 @@ TEST(KelvoDetect, LineEnds) {
                    8),
        LineEnds::CrLf},
       {std::string("\xFE\xFF\0a\0\r", 6), LineEnds::Cr},
+      {std::string("\xFE\xFF\0a\0\r\0\n\0b\0\n\0c\0\r\0\r\0\n", 20), LineEnds::Mixed},
+      {"\xFF\xFE" + Repeat(std::string("\x42\x30\x0D\x00\x0A\x00", 6), 9), LineEnds::CrLf},
       // U+0D41 U+000A: the bytes 0D 0A straddle two units and are no CR LF.
       {std::string("\xFF\xFE\x41\x0D\x0A\x00", 6), LineEnds::Lf},
       {kLeSentence + std::string("\x0D\x00\x0A\x00", 4), LineEnds::Mixed},
@@ -168,6 +170,11 @@ TEST(KelvoDetect, LineEnds) {
   for (const auto& [bytes, ends] : cases) {
     const Detection d = Detect(Bytes(bytes));
     EXPECT_EQ(d.lineEnds, ends) << LineEndsName(d.lineEnds) << " for " << Describe(d);
+    Detector bytewise;
+    for (const std::uint8_t b : Bytes(bytes)) {
+      bytewise.Feed({&b, 1});
+    }
+    EXPECT_EQ(bytewise.Finish().lineEnds, ends) << "byte by byte, " << Describe(d);
   }
 }
 
