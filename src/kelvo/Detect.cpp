@@ -608,8 +608,12 @@ std::string Describe(const Detection& detection) {
   std::string text(detection.ascii ? "ascii" : transcode::EncodingName(detection.encoding));
   text += ", line ends ";
   text += LineEndsName(detection.lineEnds);
+  const bool unicode = !detection.ascii && detection.encoding != transcode::Encoding::EucJp &&
+                       detection.encoding != transcode::Encoding::ShiftJis;
   if (detection.bom) {
     text += ", byte-order mark";
+  } else if (unicode) {
+    text += ", no byte-order mark";
   }
   return text;
 }
