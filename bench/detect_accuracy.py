@@ -280,6 +280,14 @@ def run_detector(command, paths):
     return verdicts
 
 
+def nkf_word(name):
+    """Our word for what nkf --guess names ("EUC-JP (LF)" -> "euc-jp")."""
+    for pattern, verdict in NKF_NAMES:
+        if pattern.match(name):
+            return verdict
+    return "?"
+
+
 def run_nkf(paths):
     verdicts = {}
     for i in range(0, len(paths), BATCH):
@@ -287,12 +295,7 @@ def run_nkf(paths):
         p = subprocess.run(["nkf", "--guess"] + chunk, stdout=subprocess.PIPE, check=True)
         for line in p.stdout.decode("utf-8", errors="replace").splitlines():
             path, _, name = line.rpartition(": ")
-            word = "?"
-            for pattern, verdict in NKF_NAMES:
-                if pattern.match(name):
-                    word = verdict
-                    break
-            verdicts[path] = word
+            verdicts[path] = nkf_word(name)
     return verdicts
 
 

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <initializer_list>
 
+#include "convert/AsciiRuns.h"
 #include "kelvo/DetectScore.h"
 
 namespace kelvo::detect {
@@ -18,6 +20,10 @@ using transcode::Encoding;
 constexpr std::int64_t kClearMargin = 30;
 // A reading as UTF-16 without a byte-order mark and without zero bytes must reach this.
 constexpr std::int64_t kUtf16WithoutZeros = 30;
+// A reading as UTF-16 that falls this low is no longer followed: text in UTF-16 never
+// gathers so many unlikely characters, and bytes of other encodings read as UTF-16 rarely
+// break its few rules, so without the floor both readings would run to the end of the file.
+constexpr std::int64_t kImplausibleUtf16 = -1000;
 
 struct LineCount {
   std::uint64_t crlf = 0;
@@ -83,6 +89,7 @@ class ShiftJisReading : public Reading {
     }
   }
   void End() { valid = valid && lead_ == 0; }
+  bool AtRest() const { return lead_ == 0; }
 
  private:
   std::uint8_t lead_ = 0;
@@ -129,6 +136,7 @@ class EucJpReading : public Reading {
     state_ = State::Ground;
   }
   void End() { valid = valid && state_ == State::Ground; }
+  bool AtRest() const { return state_ == State::Ground; }
 
  private:
   enum class State : std::uint8_t { Ground, Trail, HalfKana, ThreeByteSecond, ThreeByteThird };
@@ -187,6 +195,7 @@ class Utf8Reading : public Reading {
     }
   }
   void End() { valid = valid && needed_ == 0; }
+  bool AtRest() const { return needed_ == 0; }
 
  private:
   void Start(char32_t bits, int more) {
@@ -219,8 +228,31 @@ class Utf16Reading : public Reading {
     Unit(static_cast<char32_t>(highByte << 8 | lowByte), first_, b);
   }
   void End() { valid = valid && !odd_ && surrogate_ == 0; }
+  // Between units, on an even offset, where a run of printable ASCII pairs changes nothing.
+  bool AtRest() const { return !odd_ && surrogate_ == 0; }
+  // Read on only while it may still be chosen, or for its line ends after its mark.
+  bool Live() const { return valid || keepLines; }
+
+  // After its mark only the line ends count: the whole units at p are taken for them alone.
+  // Returns how many bytes were taken.
+  std::size_t LinesOnly(const std::uint8_t* p, std::size_t n) {
+    if (odd_ || surrogate_ != 0) {
+      return 0;
+    }
+    const std::size_t whole = n & ~std::size_t{1};
+    const int high = bigEndian_ ? 0 : 1;
+    for (std::size_t i = 0; i < whole; i += 2) {
+      if (p[i + high] == 0 && (p[i + 1 - high] == '\n' || p[i + 1 - high] == '\r')) {
+        lines.Unit(p[i + 1 - high]);
+      } else {
+        lines.afterCr = false;
+      }
+    }
+    return whole;
+  }
 
   LineCount lines;
+  bool keepLines = false;
 
  private:
   void Unit(char32_t unit, std::uint8_t first, std::uint8_t second) {
@@ -251,6 +283,9 @@ class Utf16Reading : public Reading {
       return;
     }
     AddCodePoint(*this, unit, 0);
+    if (score < kImplausibleUtf16) {
+      valid = false;
+    }
   }
 
   bool bigEndian_;
@@ -258,6 +293,67 @@ class Utf16Reading : public Reading {
   std::uint8_t first_ = 0;
   char32_t surrogate_ = 0;
 };
+
+// When one reading alone is left, only its validity matters: these measure the run of
+// printable ASCII and whole, valid sequences at the start of the bytes, without scoring.
+std::size_t ValidShiftJisRun(const std::uint8_t* p, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    const std::uint8_t b = p[i];
+    if ((b >= 0x20 && b <= 0x7E) || (b >= 0xA1 && b <= 0xDF)) {
+      ++i;
+    } else if (i + 1 < n && KindOfShiftJis(b, p[i + 1]) != Kind::Unassigned) {
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+std::size_t ValidEucJpRun(const std::uint8_t* p, std::size_t n) {
+  const auto high = [](std::uint8_t b) { return b >= 0xA1 && b <= 0xFE; };
+  std::size_t i = 0;
+  while (i < n) {
+    const std::uint8_t b = p[i];
+    if (b >= 0x20 && b <= 0x7E) {
+      ++i;
+    } else if (high(b) && i + 1 < n && high(p[i + 1]) &&
+               KindOfEucJp(b, p[i + 1]) != Kind::Unassigned) {
+      i += 2;
+    } else if (b == 0x8E && i + 1 < n && p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
+      i += 2;
+    } else if (b == 0x8F && i + 2 < n && high(p[i + 1]) && high(p[i + 2])) {
+      i += 3;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+std::size_t ValidUtf8Run(const std::uint8_t* p, std::size_t n) {
+  const auto tail = [](std::uint8_t b) { return (b & 0xC0) == 0x80; };
+  std::size_t i = 0;
+  while (i < n) {
+    const std::uint8_t b = p[i];
+    if (b >= 0x20 && b <= 0x7E) {
+      ++i;
+    } else if (b >= 0xC2 && b <= 0xDF && i + 1 < n && tail(p[i + 1])) {
+      i += 2;
+    } else if (b >= 0xE0 && b <= 0xEF && i + 2 < n && tail(p[i + 1]) && tail(p[i + 2]) &&
+               !(b == 0xE0 && p[i + 1] < 0xA0) && !(b == 0xED && p[i + 1] > 0x9F)) {
+      i += 3;
+    } else if (b >= 0xF0 && b <= 0xF4 && i + 3 < n && tail(p[i + 1]) && tail(p[i + 2]) &&
+               tail(p[i + 3]) && !(b == 0xF0 && p[i + 1] < 0x90) &&
+               !(b == 0xF4 && p[i + 1] > 0x8F)) {
+      i += 4;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
 
 struct Scored {
   Encoding encoding;
@@ -283,6 +379,83 @@ struct Detector::State {
   ShiftJisReading shiftJis;
   Utf16Reading utf16LE{false};
   Utf16Reading utf16BE{true};
+
+  void Byte(std::uint8_t b) {
+    if (size < head.size()) {
+      head[size] = b;
+      if (size == 1) {
+        utf16LE.keepLines = head[0] == 0xFF && b == 0xFE;
+        utf16BE.keepLines = head[0] == 0xFE && b == 0xFF;
+      }
+      if (size == 2 && head[0] == 0xEF && head[1] == 0xBB && b == 0xBF) {
+        utf16LE.valid = utf16BE.valid = false;  // the mark decides; only line ends remain
+      }
+    }
+    ++size;
+    if (b == 0 || utf16LE.keepLines || utf16BE.keepLines) {
+      // A zero byte or a UTF-16 mark leaves only UTF-16 in the running.
+      zero = zero || b == 0;
+      utf8.valid = eucJp.valid = shiftJis.valid = false;
+    }
+    high = high || b >= 0x80;
+    byteLines.Unit(b);
+    if (utf8.valid) utf8.Byte(b);
+    if (eucJp.valid) eucJp.Byte(b);
+    if (shiftJis.valid) shiftJis.Byte(b);
+    if (utf16LE.Live()) utf16LE.Byte(b);
+    if (utf16BE.Live()) utf16BE.Byte(b);
+  }
+
+  // With a UTF-16 mark, the units that follow it are only counted for their line ends.
+  std::size_t MarkedUtf16Run(const std::uint8_t* p, std::size_t n) {
+    if (size < 2 || !(utf16LE.keepLines || utf16BE.keepLines)) {
+      return 0;
+    }
+    const std::size_t run = (utf16LE.keepLines ? utf16LE : utf16BE).LinesOnly(p, n);
+    size += run;
+    return run;
+  }
+
+  // The run that the one reading left takes at once, or 0 when several are left or the one
+  // left is inside a sequence.
+  std::size_t SoleRun(const std::uint8_t* p, std::size_t n) {
+    if (size < head.size() || utf16LE.Live() || utf16BE.Live() ||
+        utf8.valid + eucJp.valid + shiftJis.valid != 1) {
+      return 0;
+    }
+    std::size_t run = 0;
+    if (utf8.valid && utf8.AtRest()) run = ValidUtf8Run(p, n);
+    if (eucJp.valid && eucJp.AtRest()) run = ValidEucJpRun(p, n);
+    if (shiftJis.valid && shiftJis.AtRest()) run = ValidShiftJisRun(p, n);
+    size += run;
+    if (run != 0) {
+      byteLines.afterCr = false;
+      high = high || std::any_of(p, p + run, [](std::uint8_t b) { return b >= 0x80; });
+    }
+    return run;
+  }
+
+  // Whether a run of printable ASCII may be taken at once: every reading still followed is
+  // between characters, and the readings as UTF-16 are on a unit boundary.
+  bool AtRest() const {
+    return size >= head.size() && (!utf8.valid || utf8.AtRest()) &&
+           (!eucJp.valid || eucJp.AtRest()) && (!shiftJis.valid || shiftJis.AtRest()) &&
+           (!utf16LE.Live() || utf16LE.AtRest()) && (!utf16BE.Live() || utf16BE.AtRest());
+  }
+
+  // An even number of printable ASCII bytes: no line end, nothing invalid, no score in any
+  // reading (a pair of them as a UTF-16 unit scores nothing either); only what follows a
+  // half-width kana or a carriage return changes.
+  void PrintableRun(std::size_t count) {
+    size += count;
+    byteLines.afterCr = false;
+    utf16LE.lines.afterCr = false;
+    utf16BE.lines.afterCr = false;
+    for (Reading* reading :
+         std::initializer_list<Reading*>{&utf8, &eucJp, &shiftJis, &utf16LE, &utf16BE}) {
+      reading->AddAscii();
+    }
+  }
 };
 
 Detector::Detector() : state_(std::make_unique<State>()) {}
@@ -290,19 +463,32 @@ Detector::~Detector() = default;
 
 void Detector::Feed(std::span<const std::uint8_t> block) {
   State& s = *state_;
-  for (const std::uint8_t b : block) {
-    if (s.size < s.head.size()) {
-      s.head[s.size] = b;
+  const std::uint8_t* p = block.data();
+  const std::size_t n = block.size();
+  std::size_t i = 0;
+  std::uint8_t scratch[16];
+  while (i < n) {
+    if (const std::size_t run = s.MarkedUtf16Run(p + i, n - i); run != 0) {
+      i += run;
+      continue;
     }
-    ++s.size;
-    s.zero = s.zero || b == 0;
-    s.high = s.high || b >= 0x80;
-    s.byteLines.Unit(b);
-    s.utf8.Byte(b);
-    s.eucJp.Byte(b);
-    s.shiftJis.Byte(b);
-    s.utf16LE.Byte(b);
-    s.utf16BE.Byte(b);
+    if (p[i] >= 0x20 && p[i] != 0x7F) {
+      if (const std::size_t run = s.SoleRun(p + i, n - i); run != 0) {
+        i += run;
+        continue;
+      }
+    }
+    if (p[i] >= 0x20 && p[i] <= 0x7E && n - i >= 16 && s.AtRest()) {
+      const std::size_t run =
+          static_cast<std::size_t>(ascii::CopyPrintableBytes(p + i, scratch, false)) &
+          ~std::size_t{1};
+      if (run != 0) {
+        s.PrintableRun(run);
+        i += run;
+        continue;
+      }
+    }
+    s.Byte(p[i++]);
   }
 }
 
@@ -422,8 +608,12 @@ std::string Describe(const Detection& detection) {
   std::string text(detection.ascii ? "ascii" : transcode::EncodingName(detection.encoding));
   text += ", line ends ";
   text += LineEndsName(detection.lineEnds);
+  const bool unicode = !detection.ascii && detection.encoding != transcode::Encoding::EucJp &&
+                       detection.encoding != transcode::Encoding::ShiftJis;
   if (detection.bom) {
     text += ", byte-order mark";
+  } else if (unicode) {
+    text += ", no byte-order mark";
   }
   return text;
 }

@@ -55,7 +55,8 @@ Detection Detect(std::span<const std::uint8_t> bytes);
 // "none", "lf", "crlf", "cr" or "mixed".
 std::string_view LineEndsName(LineEnds ends);
 // One line for a person: "shift_jis, line ends crlf", "ascii, line ends lf",
-// "utf-16le, line ends lf, byte-order mark", "binary", or "undecided: " and the reason.
+// "utf-16le, line ends lf, byte-order mark", "utf-8, line ends none, no byte-order mark",
+// "binary", or "undecided: " and the reason.
 std::string Describe(const Detection& detection);
 
 }  // namespace kelvo::detect

@@ -23,7 +23,7 @@ constexpr std::array kPartialRows{
     ColumnRun{84, 1, 6},  ColumnRun{92, 1, 78},  ColumnRun{92, 81, 94},
 };
 
-bool InPartialRow(int row, int column) {
+constexpr bool InPartialRow(int row, int column) {
   for (const auto& run : kPartialRows) {
     if (run.row == row && column >= run.first && column <= run.last) {
       return true;
@@ -32,7 +32,7 @@ bool InPartialRow(int row, int column) {
   return false;
 }
 
-Kind KindOfRow(int row) {
+constexpr Kind KindOfRow(int row) {
   if (row == 1) return Kind::Punctuation;
   if (row == 2) return Kind::Symbol;
   if (row == 3) return Kind::Alphanumeric;
@@ -47,10 +47,22 @@ Kind KindOfRow(int row) {
   return Kind::Unassigned;
 }
 
-bool RowIsFull(int row) {
+constexpr bool RowIsFull(int row) {
   return row == 1 || (row >= 16 && row <= 46) || (row >= 48 && row <= 83) ||
          (row >= 89 && row <= 91);
 }
+
+// The kind of every cell, indexed by (row - 1) * 94 + column - 1, made once by the compiler.
+constexpr auto kCellKinds = [] {
+  std::array<Kind, 94 * 94> kinds{};
+  for (int row = 1; row <= 94; ++row) {
+    for (int column = 1; column <= 94; ++column) {
+      const bool assigned = RowIsFull(row) || InPartialRow(row, column);
+      kinds[(row - 1) * 94 + column - 1] = assigned ? KindOfRow(row) : Kind::Unassigned;
+    }
+  }
+  return kinds;
+}();
 
 }  // namespace
 
@@ -58,10 +70,7 @@ Kind KindOfCell(int row, int column) {
   if (row < 1 || row > 94 || column < 1 || column > 94) {
     return Kind::Unassigned;
   }
-  if (!RowIsFull(row) && !InPartialRow(row, column)) {
-    return Kind::Unassigned;
-  }
-  return KindOfRow(row);
+  return kCellKinds[static_cast<std::size_t>((row - 1) * 94 + column - 1)];
 }
 
 Kind KindOfShiftJis(std::uint8_t lead, std::uint8_t trail) {
@@ -147,8 +156,20 @@ int ScoreOfHalfKana(std::uint8_t code, std::uint8_t previous) {
   if (code == 0xDF) {  // the semi-voiced sound mark, after the h row
     return previous >= 0xCA && previous <= 0xCE ? 20 : -30;
   }
-  if (code == 0xB0 || (code >= 0xA7 && code <= 0xAF) || code == 0xDD) {
-    // the long-vowel mark, small kana and the moraic n do not begin a word
+  if (code >= 0xAC && code <= 0xAE) {  // small ya, yu, yo after the i column
+    const bool takes = previous == 0xB7 || previous == 0xBC || previous == 0xC1 ||
+                       previous == 0xC6 || previous == 0xCB || previous == 0xD0 ||
+                       previous == 0xD8 || previous == 0xDE || previous == 0xDF;
+    return takes ? 25 : -10;
+  }
+  if (code >= 0xA7 && code <= 0xAB) {  // small vowels: fa, ti, we, she, che, de...
+    const bool takes = previous == 0xB2 || previous == 0xB3 || previous == 0xB8 ||
+                       previous == 0xBC || (previous >= 0xC1 && previous <= 0xC4) ||
+                       previous == 0xCC || previous == 0xDE;
+    return takes ? 25 : -10;
+  }
+  if (code == 0xB0 || code == 0xAF || code == 0xDD) {
+    // the long-vowel mark, small tsu and the moraic n do not begin a word
     return inWord ? 15 : -20;
   }
   return inWord ? 15 : -5;
