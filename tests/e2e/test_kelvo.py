@@ -272,6 +272,28 @@ class ReportTest(unittest.TestCase):
                               total["replacements"]), (2, 1, 1, 1))
             self.assertEqual(result.stderr, b"")
 
+    def test_detect_lines_and_objects(self):
+        files = {"a.txt": EUC, "b.txt": SJIS.replace(b"\n", b"\r\n"), "c.bin": b"a\x00b",
+                 "d.txt": b"\xff\xfe" + "あい\n".encode("utf-16-le"), "e.txt": b"\xe0\xa1"}
+        expected = {
+            "a.txt": ("detected", "euc-jp", "lf", False),
+            "b.txt": ("detected", "shift_jis", "crlf", False),
+            "c.bin": ("binary", None, None, None),
+            "d.txt": ("detected", "utf-16le", "lf", True),
+            "e.txt": ("undecided", None, None, None),
+        }
+        with Sandbox() as box:
+            tree(box, files)
+            result = kelvo(["--detect", "--json"] + sorted(files), cwd=box.path)
+            self.assertEqual(result.returncode, 1)  # one file undecided
+            objects, total = json_lines(result)
+            self.assertEqual({o["path"]: (o["status"], o.get("from"), o.get("line_ends"), o.get("bom"))
+                              for o in objects}, expected)
+            self.assertEqual(objects[4]["candidates"], ["euc-jp", "shift_jis"])
+            self.assertEqual((total["detected"], total["binary"], total["undecided"]), (3, 1, 1))
+            lines = kelvo(["--detect"] + sorted(files), cwd=box.path).stdout.decode().splitlines()
+            self.assertEqual([line.split(":")[0] for line in lines], sorted(files))
+
     def test_exit_statuses(self):
         undecided = bytes([0xE0, 0xA1])  # a rare kanji in EUC-JP and in Shift_JIS alike
         cases = [
