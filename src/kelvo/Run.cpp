@@ -61,22 +61,23 @@ bool ShowProgress(const Settings& s) {
   return platform::StandardErrorIsTerminal();
 }
 
-// The paths of --files-from, whole; false (reported) when the list cannot be read.
-bool ReadList(const Settings& s, std::vector<std::u16string>& paths) {
+// The paths of --files-from, whole (a pipe or standard input too); false, with the failure as
+// a result, when the list cannot be read.
+bool ReadList(const Settings& s, std::vector<std::u16string>& paths, FileResult& failure) {
   const std::u16string name = *s.filesFrom == u"-" ? u"" : *s.filesFrom;
   platform::InputFile list;
   std::string bytes;
   bool read = list.Open(name, platform::ReadMode::Raw);
   char block[65536];
   for (std::int64_t got = 0; read && (got = list.Read(block, sizeof block)) != 0;) {
-    if (got < 0) {
-      read = false;
-      break;
-    }
-    bytes.append(block, static_cast<std::size_t>(got));
+    read = got > 0;
+    if (read) bytes.append(block, static_cast<std::size_t>(got));
   }
   if (!read) {
-    platform::WriteStandardError(Message(*s.filesFrom, "cannot read the list", errno));
+    failure.path = *s.filesFrom;
+    failure.status = FileStatus::Failed;
+    failure.what = "cannot read the list";
+    failure.error = platform::LastError();
     return false;
   }
   for (const auto& entry : walk::SplitList(bytes, s.nulSeparated)) {
@@ -85,17 +86,71 @@ bool ReadList(const Settings& s, std::vector<std::u16string>& paths) {
   return true;
 }
 
-std::string NoticeText(const walk::WalkNotice& notice) {
-  switch (notice.kind) {
-    case walk::WalkNotice::Kind::Special:
-      return Message(notice.path, "skipped: not a regular file", 0);
-    case walk::WalkNotice::Kind::Loop:
-      return Message(notice.path, "skipped: a link loop", 0);
-    case walk::WalkNotice::Kind::Failed:
-      return Message(notice.path, notice.what, notice.error);
-  }
-  return "";
+// A walk's notice as the result of its path; a link loop is no file of the run.
+FileResult NoticeResult(const walk::WalkNotice& notice) {
+  FileResult result;
+  result.path = notice.path;
+  result.status =
+      notice.kind == walk::WalkNotice::Kind::Special ? FileStatus::Special : FileStatus::Failed;
+  result.what = notice.what;
+  result.error = notice.error;
+  return result;
 }
+
+// Tells of each result as the settings ask (JSON or --detect lines on standard output,
+// messages on standard error) and adds it up.
+class Reporter {
+ public:
+  Reporter(const Settings& settings, const JobSettings& job, bool progress)
+      : s_(settings), job_(job), console_(progress) {}
+
+  void Tell(const FileResult& result) {
+    totals_.Add(result);
+    if (s_.json) {
+      Out(JsonFile(result, s_.detectOnly ? nullptr : &job_.to, job_.dryRun && !s_.detectOnly));
+    } else if (s_.detectOnly) {
+      Out(DetectLine(result));
+    }
+    console_.Message(FileMessage(result));
+    if (s_.json || s_.quiet) return;
+    if (job_.dryRun && !s_.detectOnly && result.status == FileStatus::Converted) {
+      console_.Message(app::Message(
+          result.path,
+          "would be converted from " + std::string(transcode::EncodingName(*result.from)), 0));
+    }
+    console_.Message(ReplacementMessages(result));
+  }
+  void Say(const std::string& text) { console_.Message(text); }
+  void Progress(const std::string& line) { console_.Progress(line); }
+
+  // The total or the summary; the exit status.
+  int Finish(double seconds) {
+    if (platform::Interrupted()) totals_.interrupted = true;
+    console_.Clear();
+    if (s_.json) {
+      Out(JsonTotal(totals_, seconds, job_.dryRun));
+    } else if (!s_.quiet) {
+      platform::WriteStandardError(
+          Summary(totals_, seconds, job_.dryRun && !s_.detectOnly, s_.detectOnly));
+    }
+    return ExitStatus(totals_, s_.check);
+  }
+
+ private:
+  // Standard output; a failure to write it is told once and fails the run.
+  void Out(const std::string& text) {
+    if (platform::WriteStandardOutput(text.data(), text.size()) || outFailed_) return;
+    outFailed_ = true;
+    ++totals_.failed;
+    console_.Message("kelvo: cannot write to standard output\n");
+  }
+
+  const Settings& s_;
+  const JobSettings& job_;
+  Console console_;
+  Totals totals_;
+  bool outFailed_ = false;
+};
 
 int Usage(const std::string& message) {
   platform::WriteStandardError("kelvo: " + message + "\nRun with --help for more information.\n");
@@ -138,9 +193,9 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
   const bool standard = job.destination == Destination::StandardOutput;
   if (standard && s.json) return Usage("--json needs --in-place, --out-dir or --dry-run");
 
-  Totals totals;
   std::vector<std::u16string> listed;
-  if (s.filesFrom && !ReadList(s, listed)) ++totals.failed;
+  FileResult listResult;
+  const bool listFailed = s.filesFrom && !ReadList(s, listed, listResult);
   walk::Walker walker(walk::WalkSettings{.follow = s.follow,
                                          .hidden = s.hidden,
                                          .includes = s.includes,
@@ -172,45 +227,16 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
     });
   }
 
-  const bool progress = ShowProgress(s);
-  Console console(progress);
-  auto tell = [&](const FileResult& result) {
-    totals.Add(result);
-    if (s.json) {
-      const std::string json =
-          JsonFile(result, s.detectOnly ? nullptr : &job.to, job.dryRun && !s.detectOnly);
-      if (!platform::WriteStandardOutput(json.data(), json.size())) totals.interrupted = true;
-    } else if (s.detectOnly) {
-      const std::string detected = DetectLine(result);
-      if (!platform::WriteStandardOutput(detected.data(), detected.size()))
-        totals.interrupted = true;
-    }
-    console.Message(FileMessage(result));
-    if (job.dryRun && !s.detectOnly && !s.quiet && !s.json &&
-        result.status == FileStatus::Converted) {
-      console.Message(Message(
-          result.path,
-          "would be converted from " + std::string(transcode::EncodingName(*result.from)), 0));
-    }
-    if (!s.json && !s.quiet) console.Message(ReplacementMessages(result));
-  };
+  Reporter reporter(s, job, ShowProgress(s));
+  if (listFailed) reporter.Tell(listResult);
   for (const auto& notice : walker.Notices()) {
-    console.Message(NoticeText(notice));
-    if (notice.kind == walk::WalkNotice::Kind::Loop) continue;
-    FileResult result;
-    result.path = notice.path;
-    result.status =
-        notice.kind == walk::WalkNotice::Kind::Special ? FileStatus::Special : FileStatus::Failed;
-    result.what = notice.what;
-    result.error = notice.error;
-    totals.Add(result);
-    if (s.json) {
-      const std::string json = JsonFile(result, nullptr, false);
-      (void)platform::WriteStandardOutput(json.data(), json.size());
+    if (notice.kind == walk::WalkNotice::Kind::Loop) {
+      reporter.Say(app::Message(notice.path, "skipped: a link loop", 0));
+    } else {
+      reporter.Tell(NoticeResult(notice));
     }
   }
-
-  for (const auto& result : collisions) tell(result);
+  for (const auto& result : collisions) reporter.Tell(result);
 
   std::uint64_t bytesTotal = 0;
   for (const auto& file : files) bytesTotal += static_cast<std::uint64_t>(file.size);
@@ -247,28 +273,19 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
       ++told;
     }
     lock.unlock();
-    for (const auto& result : ready) tell(result);
-    if (progress && Clock::now() - lastDraw >= std::chrono::milliseconds(100)) {
+    for (const auto& result : ready) reporter.Tell(result);
+    if (Clock::now() - lastDraw >= std::chrono::milliseconds(100)) {
       lastDraw = Clock::now();
-      console.Progress(
+      reporter.Progress(
           ProgressLine(told, files.size(), bytesRead.load(), bytesTotal, Since(start)));
     }
   }
   for (auto& thread : threads) thread.join();
   // After an interruption: the files the workers had begun; those never begun are not told of.
   for (; told < files.size(); ++told) {
-    if (results[told]) tell(*results[told]);
+    if (results[told]) reporter.Tell(*results[told]);
   }
-  if (platform::Interrupted()) totals.interrupted = true;
-  console.Clear();
-  if (s.json) {
-    const std::string total = JsonTotal(totals, Since(start), job.dryRun);
-    (void)platform::WriteStandardOutput(total.data(), total.size());
-  } else if (!s.quiet) {
-    platform::WriteStandardError(
-        Summary(totals, Since(start), job.dryRun && !s.detectOnly, s.detectOnly));
-  }
-  return ExitStatus(totals, s.check);
+  return reporter.Finish(Since(start));
 }
 
 }  // namespace kelvo::app

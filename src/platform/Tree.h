@@ -49,6 +49,9 @@ std::u16string JoinPath(const std::u16string& directory, const std::u16string& n
 // Whether a character separates directories in a path.
 bool IsSeparator(char16_t c);
 
+// The error number of the last failed system call of this thread (for a call of another
+// part of the platform layer that reports none).
+int LastError();
 // The system's words for an error number, in the console's encoding.
 std::string SystemReason(int error);
 // Errors the tree conversion meets that are not the system's own.

@@ -231,6 +231,10 @@ std::u16string JoinPath(const std::u16string& directory, const std::u16string& n
   return directory + u'/' + name;
 }
 
+int LastError() {
+  return errno;
+}
+
 std::string SystemReason(int error) {
   if (error == kNotRegularError) return "not a regular file";
   return std::strerror(error);

@@ -187,6 +187,10 @@ std::u16string JoinPath(const std::u16string& directory, const std::u16string& n
   return directory + u'\\' + name;
 }
 
+int LastError() {
+  return static_cast<int>(GetLastError());
+}
+
 std::string SystemReason(int error) {
   if (error == kNotRegularError) return "not a regular file";
   wchar_t* text = nullptr;
