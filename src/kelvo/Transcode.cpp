@@ -271,12 +271,14 @@ inline unsigned Bits(unsigned mask) {
 template <Encoding F>
 LineEnds CountLineEndsSse2(const std::uint8_t* p, const std::uint8_t* end) {
   constexpr std::int64_t kUnit = kUnitBytes<F>;
-  const bool wide = kUnit == 2;
-  const __m128i cr = wide ? _mm_set1_epi16(F == E::Utf16BE ? 0x0D00 : 0x000D) : _mm_set1_epi8(0x0D);
-  const __m128i lf = wide ? _mm_set1_epi16(F == E::Utf16BE ? 0x0A00 : 0x000A) : _mm_set1_epi8(0x0A);
-  const auto equal = [wide](__m128i a, __m128i b) {
+  constexpr bool kWide = kUnit == 2;
+  const __m128i cr =
+      kWide ? _mm_set1_epi16(F == E::Utf16BE ? 0x0D00 : 0x000D) : _mm_set1_epi8(0x0D);
+  const __m128i lf =
+      kWide ? _mm_set1_epi16(F == E::Utf16BE ? 0x0A00 : 0x000A) : _mm_set1_epi8(0x0A);
+  const auto equal = [](__m128i a, __m128i b) {
     return static_cast<unsigned>(
-        _mm_movemask_epi8(wide ? _mm_cmpeq_epi16(a, b) : _mm_cmpeq_epi8(a, b)));
+        _mm_movemask_epi8(kWide ? _mm_cmpeq_epi16(a, b) : _mm_cmpeq_epi8(a, b)));
   };
   LineEnds counts;
   // Sixteen bytes, with sixteen more after the first unit.
@@ -292,8 +294,8 @@ LineEnds CountLineEndsSse2(const std::uint8_t* p, const std::uint8_t* end) {
   };
   // Thirty-two bytes that hold no CR or LF are passed over at once: most of them.
   const auto lineEnd = [&](__m128i v) {
-    return wide ? _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf))
-                : _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+    return kWide ? _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf))
+                 : _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
   };
   const std::uint8_t* at = p;
   while (end - at >= 32 + kUnit) {
@@ -414,8 +416,7 @@ struct Context {
   bool avx2 = false;
   bool avx2Tried = false;
   std::unique_ptr<std::uint8_t[]> pairOutput;
-  ascii::EucStepRules pairRules{};        // line ends as the option asks
-  ascii::EucStepRules pairRulesAsRead{};  // line ends as they stand
+  ascii::EucStepRules pairRules{};
   std::unique_ptr<std::uint32_t[]> unitLookup;
   std::uint32_t lineEndsAsRead[2] = {};  // the lookup's CR and LF, as they stand
   std::uint32_t lineEndsTurned[2] = {};  // and as the option asks
@@ -491,8 +492,6 @@ void PrepareAvx2(Context& s) {
                                       .lineFeeds = eol != Eol::CrLf,
                                       .returns = eol == Eol::Keep,
                                       .returnFeeds = eol != Eol::Lf};
-    s.pairRulesAsRead = s.pairRules;
-    s.pairRulesAsRead.lineFeeds = s.pairRulesAsRead.returns = s.pairRulesAsRead.returnFeeds = true;
     s.avx2 = true;
   } else if constexpr (kUnitSteps<F, T>) {
     // Every unit that gives one or two bytes without looking at the next one.
@@ -527,18 +526,22 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
     }
   }
   const bool avx2 = s.avx2;
-  // A block whose line ends are already those asked for keeps them as they stand, so that
-  // the steps need not stop at every line end.
-  const bool counted = s.PlacesWanted() || (avx2 && s.options.eol != Eol::Keep);
-  const LineEnds lineEnds = counted ? CountLineEnds<F>(in, end) : LineEnds{};
-  const bool asRead = avx2 && (s.options.eol == Eol::Keep || AsAsked(lineEnds, s.options.eol));
+  // The unit steps take line ends through their lookup, which cannot pair CR with LF: a
+  // block whose line ends are already those asked for keeps them as they stand, so that
+  // the steps need not stop at every line end, and the block is counted beforehand. Every
+  // other loop counts the line feeds it takes.
+  constexpr bool kScansBlock = kUnitSteps<F, T>;
+  const bool scanned = kScansBlock && (s.PlacesWanted() || (avx2 && s.options.eol != Eol::Keep));
+  const LineEnds lineEnds = scanned ? CountLineEnds<F>(in, end) : LineEnds{};
+  const bool asRead =
+      kScansBlock && avx2 && (s.options.eol == Eol::Keep || AsAsked(lineEnds, s.options.eol));
   const Eol eol = asRead ? Eol::Keep : s.options.eol;
-  const ascii::EucStepRules& pairRules = asRead ? s.pairRulesAsRead : s.pairRules;
   if (avx2 && s.unitLookup) {
     const std::uint32_t* const entries = asRead ? s.lineEndsAsRead : s.lineEndsTurned;
     s.unitLookup['\r'] = entries[0];
     s.unitLookup['\n'] = entries[1];
   }
+  std::uint64_t feeds = 0;
   const std::uint8_t* p = in;
   std::uint8_t* o = out;
   // Where the AVX2 steps may be tried again after they left the bytes at a place.
@@ -547,8 +550,9 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
     if constexpr (kPairSteps<F, T>) {
       if (avx2 && p >= retry && end - p >= kAvx2Reach) {
         const std::uint8_t* const from = p;
-        std::int64_t feeds = 0;
-        p = ascii::DecodeSequencesAvx2(p, end, pairRules, o, feeds);
+        std::int64_t taken = 0;
+        p = ascii::DecodeSequencesAvx2(p, end, s.pairRules, o, taken);
+        feeds += static_cast<std::uint64_t>(taken);
         if (p != from) continue;
         retry = p + 16;
       }
@@ -593,6 +597,7 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
     const std::uint8_t* next = p + d.length;
     const char32_t c = d.c;
     if (c < 0x80) {
+      feeds += c == '\n';
       if (eol != Eol::Keep && (c == '\r' || c == '\n')) {
         // Every line end (CR LF, LF, CR alone) becomes the one asked for.
         if (c == '\r') {
@@ -600,6 +605,7 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
             if (!final) break;  // whether LF follows, the next block says
           } else if (IsLineFeed<F>(next)) {
             next += kUnitBytes<F>;
+            ++feeds;
           }
         }
         if (eol == Eol::CrLf) o += EncodeOne<T>('\r', o);
@@ -655,7 +661,8 @@ std::int64_t Run(Context& s, const std::uint8_t* in, const std::uint8_t* end, bo
     p = next;
   }
   stopped = p;
-  if (counted) s.Advance<F>(in, p, lineEnds.feeds - CountLineEnds<F>(p, end).feeds);
+  if (scanned) feeds = lineEnds.feeds - CountLineEnds<F>(p, end).feeds;
+  s.Advance<F>(in, p, feeds);
   return o - out;
 }
 

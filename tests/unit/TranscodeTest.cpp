@@ -352,6 +352,36 @@ TEST(TranscodeTest, FastStepsAgreeWithCharacterByCharacter) {
   }
 }
 
+TEST(TranscodeTest, PlacesAfterManyBlockSteps) {
+  // Thousands of mapped lines that the block steps take whole, then an invalid sequence:
+  // its line counts every line feed the steps took.
+  std::string utf8;
+  for (int i = 0; i < 3000; ++i) {
+    utf8 += i % 2 ? "\xE6\xBC\xA2\xE5\xAD\x97 text\r\n" : "\xE3\x81\x82\n";
+  }
+  utf8 += "ab";
+  const Encoding forms[] = {E::Utf8, E::Utf16LE, E::EucJp, E::ShiftJis};
+  for (const Encoding from : forms) {
+    Bytes input = TranscodeAll({.from = E::Utf8, .to = from}, B(utf8));
+    input.insert(input.end(), {0xFF, 0xDF});  // a lone low surrogate in UTF-16
+    for (const Encoding to : forms) {
+      for (const Eol eol : {Eol::Keep, Eol::Lf, Eol::CrLf}) {
+        for (const auto steps : {Transcoder::Steps::Fast, Transcoder::Steps::CharByChar}) {
+          TranscodeCounts counts;
+          (void)InBlocks({.from = from, .to = to, .eol = eol}, input, {input.size() / 2}, counts,
+                         steps);
+          const std::string what = std::string(EncodingName(from)) + " to " +
+                                   std::string(EncodingName(to)) + " eol " +
+                                   std::to_string(static_cast<int>(eol));
+          ASSERT_FALSE(counts.first.empty()) << what;
+          EXPECT_EQ(counts.first[0].line, 3001u) << what;
+          EXPECT_EQ(counts.first[0].column, 3u) << what;
+        }
+      }
+    }
+  }
+}
+
 TEST(TranscodeTest, NamesAndAliases) {
   const std::pair<std::string_view, std::optional<Encoding>> names[] = {
       {"UTF-8", E::Utf8},           {"utf8", E::Utf8},
