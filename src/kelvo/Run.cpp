@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -240,7 +241,8 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
 
   std::uint64_t bytesTotal = 0;
   for (const auto& file : files) bytesTotal += static_cast<std::uint64_t>(file.size);
-  std::vector<std::optional<FileResult>> results(files.size());
+  // The results finished but not yet told: only those ahead of the first one still running.
+  std::map<std::size_t, FileResult> results;
   std::mutex mutex;
   std::condition_variable finished;
   std::atomic<std::size_t> next{0};
@@ -254,7 +256,7 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
       for (std::size_t i; !platform::Interrupted() && (i = next.fetch_add(1)) < files.size();) {
         FileResult result = worker.Convert(files[i], job, bytesRead);
         std::lock_guard lock(mutex);
-        results[i] = std::move(result);
+        results.emplace(i, std::move(result));
         finished.notify_one();
       }
     });
@@ -265,11 +267,11 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
   while (told < files.size() && !platform::Interrupted()) {
     std::unique_lock lock(mutex);
     finished.wait_for(lock, std::chrono::milliseconds(100),
-                      [&] { return results[told].has_value() || platform::Interrupted(); });
+                      [&] { return results.count(told) > 0 || platform::Interrupted(); });
     std::vector<FileResult> ready;
-    while (told < files.size() && results[told]) {
-      ready.push_back(std::move(*results[told]));
-      results[told].reset();
+    for (auto at = results.find(told); at != results.end(); at = results.find(told)) {
+      ready.push_back(std::move(at->second));
+      results.erase(at);
       ++told;
     }
     lock.unlock();
@@ -282,9 +284,7 @@ int RunKelvo(const std::vector<std::u16string>& arguments) {
   }
   for (auto& thread : threads) thread.join();
   // After an interruption: the files the workers had begun; those never begun are not told of.
-  for (; told < files.size(); ++told) {
-    if (results[told]) reporter.Tell(*results[told]);
-  }
+  for (const auto& [index, result] : results) reporter.Tell(result);
   return reporter.Finish(Since(start));
 }
 
