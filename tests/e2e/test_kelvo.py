@@ -52,7 +52,6 @@ def json_lines(result):
     return [o for o in lines if not o.get("total")], lines[-1]
 
 
-@unittest.skipIf(WINDOWS, "links, FIFOs and modes of POSIX")
 class WalkTest(unittest.TestCase):
     def test_walk_selects_files(self):
         files = {"top.txt": EUC, "sub/a.txt": EUC, "sub/b.md": EUC, ".hidden.txt": EUC,
@@ -71,17 +70,21 @@ class WalkTest(unittest.TestCase):
             (["--follow", "--in-place"], {"filelink.txt", "link/a.txt", "link/b.md", "skip/c.txt"}),
         ]
         for options, expected in cases:
+            if WINDOWS and "--follow" in options:
+                continue  # links of POSIX
             with self.subTest(options=options), Sandbox() as box:
                 tree(box, files)
-                os.symlink("sub", box.file("link"))
-                os.symlink("top.txt", box.file("filelink.txt"))
+                if not WINDOWS:
+                    os.symlink("sub", box.file("link"))
+                    os.symlink("top.txt", box.file("filelink.txt"))
                 result = kelvo(["-t", "utf-8", "-n", "--json", "."] + options, cwd=box.path)
                 self.assertEqual(result.returncode, 0, result.stderr)
                 objects, _ = json_lines(result)
-                self.assertEqual({os.path.normpath(o["path"]) for o in objects}, expected)
+                self.assertEqual({o["path"].replace("\\", "/").removeprefix("./")
+                                  for o in objects}, expected)
 
     def test_file_lists(self):
-        names = ["a b.txt", "line\nbreak.txt", "c.txt"]
+        names = ["a b.txt", "c.txt"] + ([] if WINDOWS else ["line\nbreak.txt"])
         cases = [
             (["-0"], b"\0".join(n.encode() for n in names) + b"\0", set(names)),
             ([], b"a b.txt\r\nc.txt\n\n", {"a b.txt", "c.txt"}),
@@ -95,6 +98,7 @@ class WalkTest(unittest.TestCase):
                 objects, _ = json_lines(result)
                 self.assertEqual({o["path"] for o in objects}, expected)
 
+    @unittest.skipIf(WINDOWS, "FIFOs and links of POSIX")
     def test_special_files_and_loops_are_reported_not_opened(self):
         with Sandbox() as box:
             tree(box, {"d/a.txt": EUC})
