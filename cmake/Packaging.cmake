@@ -3,7 +3,7 @@
 set(CPACK_PACKAGE_NAME "kelvo")
 set(CPACK_PACKAGE_VENDOR "The Kelvo developers")
 set(CPACK_PACKAGE_CONTACT "The Kelvo developers <kelvo@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert Japanese text files between UTF-16, EUC-JP and Shift_JIS")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert Japanese text files between UTF-8, UTF-16, EUC-JP and Shift_JIS")
 set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build/" "/\\\\.git/")
@@ -43,12 +43,15 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION "text")
   set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
   # CPack puts the summary above this as the first line.
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kelvo is a suite of three console programs that convert whole Japanese text
-files through conversion tables of the Windows code page 932 repertoire:
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kelvo is a suite of console programs that convert Japanese text files
+through conversion tables of the Windows code page 932 repertoire.
+kelvo converts single files and whole trees between UTF-8, UTF-16, EUC-JP
+and Shift_JIS on every processor, deciding each file's encoding from its
+bytes, with a dry run, a summary and JSON output for scripts.
 tamorlek turns UTF-16LE into EUC-JP and can select one field of CSV lines,
 brenodax turns EUC-JP into UTF-16LE (also from standard input), and quilvar
-turns EUC-JP into Shift_JIS. Every failure leaves an error-log file in the
-current directory.")
+turns EUC-JP into Shift_JIS; each of these three leaves an error-log file in
+the current directory on failure.")
   # Depends as the programs need it: nothing when they are linked statically.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

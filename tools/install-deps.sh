@@ -9,7 +9,7 @@
 # run, the Windows cross-build, the benchmark and the fuzz targets). Runs apt-get as root, through sudo otherwise.
 set -euo pipefail
 
-build=(cmake ninja-build g++ libgtest-dev python3 groff-base gzip)
+build=(cmake ninja-build g++ libgtest-dev libcli11-dev help2man acl python3 groff-base gzip)
 package=(mingw-w64 dpkg-dev file lintian)
 fuzz=(clang libclang-rt-14-dev)
 bench=(hyperfine nkf time manpages-ja manpages-ja-dev python3-matplotlib)

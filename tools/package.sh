@@ -30,7 +30,8 @@ for kind in "${kinds[@]}"; do
     tree=$(mktemp -d)
     dpkg-deb -x "$deb" "$tree"
     sample="$PWD/data/sample.txt"
-    (cd "$tree" && usr/bin/tamorlek "$sample" sample.euc && usr/bin/quilvar sample.euc sample.sjis)
+    (cd "$tree" && usr/bin/tamorlek "$sample" sample.euc && usr/bin/quilvar sample.euc sample.sjis &&
+      usr/bin/kelvo -q -t utf-8 "$sample" > sample.utf8 && usr/bin/kelvo -q --detect sample.utf8)
     rm -rf "$tree"
   else
     # A build tree first configured with the win32-thread compilers keeps them whatever the

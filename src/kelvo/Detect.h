@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kelvo/Transcode.h"
@@ -50,5 +51,12 @@ class Detector {
 
 // The verdict on bytes held whole.
 Detection Detect(std::span<const std::uint8_t> bytes);
+
+// "none", "lf", "crlf", "cr" or "mixed".
+std::string_view LineEndsName(LineEnds ends);
+// One line for a person: "shift_jis, line ends crlf", "ascii, line ends lf",
+// "utf-16le, line ends lf, byte-order mark", "utf-8, line ends none, no byte-order mark",
+// "binary", or "undecided: " and the reason.
+std::string Describe(const Detection& detection);
 
 }  // namespace kelvo::detect

@@ -1,0 +1,136 @@
+// The operating system's side of converting whole trees: what a path is without opening it,
+// directory listings, reading only regular files, replacing a file whole with its
+// attributes, the terminal and interruption. Every failure gives the system's error number,
+// which SystemReason turns into words.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace kelvo::platform {
+
+enum class FileKind : std::uint8_t {
+  Missing,
+  Regular,
+  Directory,
+  Link,
+  Fifo,
+  Device,
+  Socket,
+  Other
+};
+
+// What a path is, found without opening it.
+struct FileFacts {
+  FileKind kind = FileKind::Missing;
+  std::int64_t size = 0;
+  // Identity of the file on its device: one file reached through two names or links.
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+};
+
+// The facts of a path; a symbolic link itself unless follow. False with the system's error
+// number when the path cannot be examined (a missing path included).
+[[nodiscard]] bool Examine(const std::u16string& path, bool follow, FileFacts& facts, int& error);
+// The names in a directory, "." and ".." left out, in the system's order.
+[[nodiscard]] bool ListDirectory(const std::u16string& path, std::vector<std::u16string>& names,
+                                 int& error);
+// Makes a directory and its missing parents.
+[[nodiscard]] bool MakeDirectories(const std::u16string& path, int& error);
+// The absolute path with every link resolved; false when it cannot be resolved.
+[[nodiscard]] bool RealPath(const std::u16string& path, std::u16string& real, int& error);
+// The parent and the last name of a path, split at the last directory separator.
+std::u16string ParentOf(const std::u16string& path);
+std::u16string LastNameOf(const std::u16string& path);
+// A directory and a name below it, with one separator between them.
+std::u16string JoinPath(const std::u16string& directory, const std::u16string& name);
+// Whether a character separates directories in a path.
+bool IsSeparator(char16_t c);
+
+// The error number of the last failed system call of this thread (for a call of another
+// part of the platform layer that reports none).
+int LastError();
+// The system's words for an error number, in the console's encoding.
+std::string SystemReason(int error);
+// Errors the tree conversion meets that are not the system's own.
+inline constexpr int kNotRegularError = -2;  // the path is no regular file
+
+// Lossless UTF-8 for text that a library takes as bytes (option words); FromUtf8
+// (Platform.h) turns it back.
+std::string ToUtf8(std::u16string_view text);
+
+bool StandardErrorIsTerminal();
+// Whether "/?" asks for the help, as it does on Windows.
+bool SlashSwitches();
+
+// Interruption (Ctrl+C, a termination request): once caught, the run is asked to stop and
+// clean up instead of being ended where it stands. Writing to a closed pipe fails instead
+// of ending the process.
+void CatchInterrupts();
+bool Interrupted();
+
+// A regular file open for reading; a FIFO, a device or a socket is never opened for reading.
+class SourceFile {
+ public:
+  SourceFile() = default;
+  ~SourceFile();
+  SourceFile(const SourceFile&) = delete;
+  SourceFile& operator=(const SourceFile&) = delete;
+
+  // Opens the file when it is a regular one (a symbolic link at the end only when follow);
+  // otherwise error is kNotRegularError or the system's number.
+  [[nodiscard]] bool Open(const std::u16string& path, bool follow, int& error);
+  // Reads until count bytes are in or the file ends, at the file's position; -1 on failure.
+  [[nodiscard]] std::int64_t Read(void* buffer, std::int64_t count, int& error);
+  // Reads like Read at an offset, leaving the position as it is.
+  [[nodiscard]] std::int64_t ReadAt(std::int64_t offset, void* buffer, std::int64_t count,
+                                    int& error);
+  [[nodiscard]] bool Rewind(int& error);
+  void Close();
+  std::int64_t Size() const { return size_; }
+  std::intptr_t Handle() const { return handle_; }
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::intptr_t second_ = -1;  // for ReadAt where a read moves the position
+  std::u16string path_;
+  std::int64_t size_ = 0;
+};
+
+// What a finished replacement takes from the file it stands in for.
+struct CommitSettings {
+  const SourceFile* like = nullptr;  // mode, owner and group (where allowed), attributes
+  bool attributes = false;           // extended attributes and ACLs of like as well
+  bool keepTime = false;             // like's modification time
+  std::u16string backup;             // not empty: the old target is kept under this name
+};
+
+// A new file written under a temporary name beside its target and renamed over it only when
+// complete and given its attributes, flushed to disk first when it replaces a file; a
+// replacement that is given up leaves no file.
+class ReplacementFile {
+ public:
+  ReplacementFile() = default;
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  [[nodiscard]] bool Create(const std::u16string& target, int& error);
+  [[nodiscard]] bool Write(const void* bytes, std::int64_t count, int& error);
+  // Puts the file in place; on failure the temporary file is removed and the target stays.
+  // what names the step that failed.
+  [[nodiscard]] bool Commit(const CommitSettings& settings, int& error, std::string& what);
+  void Discard();
+  bool IsOpen() const { return handle_ != -1; }
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::u16string temporary_;
+  std::u16string target_;
+};
+
+}  // namespace kelvo::platform
