@@ -22,6 +22,7 @@ EngineRecord StandardInputRecord(const EngineRecord& record, const StandardInput
   engine.outputArray = numbers.outputArray;
   engine.writeOutput = numbers.writeOutput;
   engine.showData = numbers.showData;
+  engine.workingFile = numbers.spoolRefused;
   engine.read = {numbers.readPlain,    numbers.readPlain,    numbers.readPlain,
                  numbers.readFiltered, numbers.readFiltered, numbers.readFiltered};
   return own;
@@ -44,7 +45,10 @@ std::int64_t StandardInput::CaptureStandardInput() {
   if (!EngineFiles::LockWorkingFile(spoolLock_, kSpoolFile, engine_.Numbers())) Stop(1);
   platform::InputFile input;
   platform::OutputFile out;
-  if (!input.Open(u"", platform::ReadMode::Raw) || !out.Create(kSpoolFile)) spoolingFailed();
+  if (!input.Open(u"", platform::ReadMode::Raw) ||
+      !out.Create(kSpoolFile, platform::Placement::Truncate, GuardFor(kSpoolFile))) {
+    spoolingFailed();
+  }
   // Every line gets CR LF: an LF without its CR gains one, a CR standing alone stays in its
   // line, and a last line without any line end gets both. The bytes between line feeds are
   // copied as they stand; neither buffer is cleared, each is filled before it is read.

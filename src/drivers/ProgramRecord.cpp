@@ -23,7 +23,8 @@ const ProgramRecord kTamorlek = [] {
                           .listNameLow = 778,
                           .listNameHigh = 779,
                           .settingsFile = 782,
-                          .sequenceToInteger = 784},
+                          .sequenceToInteger = 784,
+                          .settingsRefused = 850},
           },
       .guide =
           {
@@ -54,7 +55,8 @@ const ProgramRecord kTamorlek = [] {
       .log = {.serialParse = 812,
               .serialReset = 813,
               .serialAdvance = 814,
-              .lockTimeout = kLockTimeout},
+              .lockTimeout = kLockTimeout,
+              .workingFile = 855},
       .engine =
           {
               .numbers = {.open = 828,
@@ -67,7 +69,9 @@ const ProgramRecord kTamorlek = [] {
                           .read = {819, 820, 821, 825, 826, 827},
                           .readToStandardOutput = {0, 0},
                           .lockTimeout = kLockTimeout,
-                          .binaryTmpItself = 830},
+                          .binaryTmpItself = 830,
+                          .workingFile = 856,
+                          .inputChanged = 857},
               .table =
                   {
                       .search = {.tableName = kForwardTable,
@@ -76,12 +80,14 @@ const ProgramRecord kTamorlek = [] {
                                              .settingsUnreadable = 787,
                                              .namedFileUnopenable = 788,
                                              .defaultOnlyStop = 798,
-                                             .allProbesFailed = 799}},
+                                             .allProbesFailed = 799,
+                                             .refused = 851}},
                       .tables = {.settingsFile = settingsFile,
                                  .title = title,
                                  .tableReport = 834,
                                  .tableSize = 831,
                                  .path = {.candidate = 801,
+                                          .refused = 853,
                                           .queue = {.count = 765, .unoccupied = 766},
                                           .list = {.readLow = 774,
                                                    .readHigh = 775,
@@ -95,7 +101,8 @@ const ProgramRecord kTamorlek = [] {
                                 .settingsUnreadable = 805,
                                 .namedFileUnopenable = 806,
                                 .defaultOnlyStop = 808,
-                                .allProbesFailed = 809},
+                                .allProbesFailed = 809,
+                                .refused = 852},
                      .sourceRead = 807,
                      .failed = 769},
       .forward =
@@ -109,9 +116,14 @@ const ProgramRecord kTamorlek = [] {
                    .refusedUnderscore = 794,
                    .underscoreRead = 829,
                    .furtherRefusals = 833,
+                   .listRefused = 854,
                    .fields = {.readLow = 770, .readHigh = 771, .storeLow = 772, .storeHigh = 773}},
-              .selection =
-                  {.write = 357, .read = 359, .unitArray = 360, .outputArray = 361, .open = 362},
+              .selection = {.write = 357,
+                            .read = 359,
+                            .unitArray = 360,
+                            .outputArray = 361,
+                            .open = 362,
+                            .inputChanged = 858},
               .writeList = 802,
           },
       .standardInput = {},
@@ -137,7 +149,8 @@ const ProgramRecord kBrenodax = [] {
                           .listNameLow = 152,
                           .listNameHigh = 153,
                           .settingsFile = 156,
-                          .sequenceToInteger = 158},
+                          .sequenceToInteger = 158,
+                          .settingsRefused = 210},
           },
       .guide =
           {
@@ -167,7 +180,8 @@ const ProgramRecord kBrenodax = [] {
       .log = {.serialParse = 191,
               .serialReset = 192,
               .serialAdvance = 193,
-              .lockTimeout = kLockTimeout},
+              .lockTimeout = kLockTimeout,
+              .workingFile = 214},
       .engine =
           {
               .numbers = {.open = 146,
@@ -180,7 +194,9 @@ const ProgramRecord kBrenodax = [] {
                           .read = {137, 138, 139, 143, 144, 145},
                           .readToStandardOutput = {0, 0},
                           .lockTimeout = kLockTimeout,
-                          .binaryTmpItself = 194},
+                          .binaryTmpItself = 194,
+                          .workingFile = 215,
+                          .inputChanged = 216},
               .table =
                   {
                       .search = {.tableName = kReverseTable,
@@ -189,12 +205,14 @@ const ProgramRecord kBrenodax = [] {
                                              .settingsUnreadable = 162,
                                              .namedFileUnopenable = 163,
                                              .defaultOnlyStop = 168,
-                                             .allProbesFailed = 169}},
+                                             .allProbesFailed = 169,
+                                             .refused = 211}},
                       .tables = {.settingsFile = settingsFile,
                                  .title = title,
                                  .tableReport = 197,
                                  .tableSize = 195,
                                  .path = {.candidate = 159,
+                                          .refused = 213,
                                           .queue = {.count = 129, .unoccupied = 130},
                                           .list = {.readLow = 148,
                                                    .readHigh = 149,
@@ -208,7 +226,8 @@ const ProgramRecord kBrenodax = [] {
                                 .settingsUnreadable = 173,
                                 .namedFileUnopenable = 174,
                                 .defaultOnlyStop = 176,
-                                .allProbesFailed = 177},
+                                .allProbesFailed = 177,
+                                .refused = 212},
                      .sourceRead = 175,
                      .failed = 147},
       .forward = {},
@@ -219,7 +238,8 @@ const ProgramRecord kBrenodax = [] {
                         .readFiltered = 186,
                         .spoolArray = 187,
                         .outputArray = 188,
-                        .measuring = 189},
+                        .measuring = 189,
+                        .spoolRefused = 217},
   };
 }();
 
@@ -242,7 +262,8 @@ const ProgramRecord kQuilvar = [] {
                           .listNameLow = 109,
                           .listNameHigh = 110,
                           .settingsFile = 111,
-                          .sequenceToInteger = 113},
+                          .sequenceToInteger = 113,
+                          .settingsRefused = 240},
           },
       .guide =
           {
@@ -273,7 +294,8 @@ const ProgramRecord kQuilvar = [] {
       .log = {.serialParse = 126,
               .serialReset = 127,
               .serialAdvance = 128,
-              .lockTimeout = kLockTimeout},
+              .lockTimeout = kLockTimeout,
+              .workingFile = 243},
       .engine =
           {
               .numbers = {.open = 103,
@@ -286,7 +308,9 @@ const ProgramRecord kQuilvar = [] {
                           .read = {92, 93, 94, 98, 99, 100},
                           .readToStandardOutput = {101, 102},
                           .lockTimeout = kLockTimeout,
-                          .binaryTmpItself = 129},
+                          .binaryTmpItself = 129,
+                          .workingFile = 244,
+                          .inputChanged = 245},
               .table =
                   {
                       .search = {.tableName = kRecoderTable,
@@ -295,13 +319,15 @@ const ProgramRecord kQuilvar = [] {
                                              .settingsUnreadable = 117,
                                              .namedFileUnopenable = 118,
                                              .defaultOnlyStop = 123,
-                                             .allProbesFailed = 124}},
+                                             .allProbesFailed = 124,
+                                             .refused = 241}},
                       .tables = {.settingsFile = settingsFile,
                                  .title = title,
                                  .tableReport = 132,
                                  .tableSize = 130,
                                  // The queue's count report carries no number here.
                                  .path = {.candidate = 114,
+                                          .refused = 242,
                                           .queue = {.count = 0, .unoccupied = 85},
                                           .list = {.readLow = 105,
                                                    .readHigh = 106,

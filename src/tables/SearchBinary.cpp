@@ -21,29 +21,40 @@ void ReportReset(int number, const std::u16string& detail) {
   ReportError(ErrorMessage(u"Reset()", number, detail));
 }
 
-// A table file counts as present when it opens the way the loader will open it.
-bool Present(const std::u16string& path) {
-  return platform::CanOpen(path, platform::ReadMode::Raw);
+// A table file counts as present when it opens the way the loader will open it, and is a
+// regular file that no stranger could have planted. A refused one is reported with
+// refusedNumber and counts as missing; a missing one is reported with number.
+bool Present(const std::u16string& path, int number, int refusedNumber) {
+  platform::Refusal why = platform::Refusal::None;
+  if (platform::CanOpen(path, platform::ReadMode::Raw, platform::Guard::Steering, &why))
+    return true;
+  if (why != platform::Refusal::None) {
+    ReportReset(refusedNumber, RefusedFile(path, why));
+  } else {
+    ReportReset(number, path);
+  }
+  return false;
 }
 
 // Probes 1 and 2: a fixed path, reported with its own number when it cannot be opened.
-std::u16string ProbeFixedPath(const std::u16string& path, int number) {
-  if (Present(path)) return path;
-  ReportReset(number, path);
-  return u"";
+std::u16string ProbeFixedPath(const std::u16string& path, int number, int refusedNumber) {
+  return Present(path, number, refusedNumber) ? path : u"";
 }
 
 // Probe 4: the file named on the first line of the program's settings file.
 std::u16string ProbeSetFile(const SearchNumbers& numbers, const std::u16string& settings) {
   std::u16string line;
-  if (!ReadFirstLine(settings, line)) {
-    ReportReset(numbers.settingsUnreadable, settings);
+  platform::Refusal why = platform::Refusal::None;
+  if (!ReadFirstLine(settings, line, platform::Guard::Steering, &why)) {
+    if (why != platform::Refusal::None) {
+      ReportReset(numbers.refused, RefusedFile(settings, why));
+    } else {
+      ReportReset(numbers.settingsUnreadable, settings);
+    }
     return u"";
   }
   if (line.empty()) return u"";
-  if (Present(line)) return line;
-  ReportReset(numbers.namedFileUnopenable, line);
-  return u"";
+  return Present(line, numbers.namedFileUnopenable, numbers.refused) ? line : u"";
 }
 
 // Probe 3: the directories of the program-search variable; CommandPath reports each
@@ -65,8 +76,8 @@ FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable&
   // Entries 1 to 4; entry 0 is not used.
   const std::array<std::function<std::u16string()>, 5> probes{
       nullptr,
-      [&] { return ProbeFixedPath(defaultPath, numbers.defaultDirectory); },
-      [&] { return ProbeFixedPath(instance.tableName, numbers.currentDirectory); },
+      [&] { return ProbeFixedPath(defaultPath, numbers.defaultDirectory, numbers.refused); },
+      [&] { return ProbeFixedPath(instance.tableName, numbers.currentDirectory, numbers.refused); },
       [&] { return ProbePathDirectories(instance.tableName, record.path); },
       [&] { return ProbeSetFile(numbers, record.settingsFile); },
   };
@@ -93,8 +104,16 @@ FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable&
 
 bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
                    const TableRecord& record, std::vector<std::uint8_t>& bytes) {
-  if (ReadWhole(path, bytes) != ReadOutcome::Read) {
-    ReportReset(readNumber, path);
+  platform::Refusal why = platform::Refusal::None;
+  const ReadBounds bounds{.guard = platform::Guard::Steering,
+                          .limit = kMostTableRecords * recordSize};
+  const ReadOutcome outcome = ReadWhole(path, bytes, platform::ReadMode::Raw, bounds, &why);
+  if (why == platform::Refusal::TooLarge) {
+    ReportError(ErrorMessage(u"FileSize()", record.tableSize, path));
+    return false;
+  }
+  if (outcome != ReadOutcome::Read) {
+    ReportReset(readNumber, why != platform::Refusal::None ? RefusedFile(path, why) : path);
     return false;
   }
   if (bytes.empty() || bytes.size() % static_cast<std::size_t>(recordSize) != 0) {
