@@ -9,7 +9,7 @@
 # targets). Runs apt-get as root, through sudo otherwise.
 set -euo pipefail
 
-build=(cmake ninja-build g++ libgtest-dev python3 groff-base gzip)
+build=(cmake ninja-build g++ libgtest-dev python3 groff-base gzip acl)
 package=(mingw-w64 dpkg-dev file lintian)
 fuzz=(clang libclang-rt-14-dev)
 ci=(mingw-w64 hyperfine nkf time manpages-ja manpages-ja-dev "${fuzz[@]}")

@@ -409,8 +409,17 @@ int OpenGuarded(const std::string& name, int flags, Guard guard, Refusal& refuse
     if (fd >= 0 || errno != EINTR) break;
   }
   if (fd < 0) {
-    if (working && errno == ELOOP) refused = Refusal::Link;
-    if (guard != Guard::None && errno == ENXIO) refused = Refusal::NotRegular;
+    // What stands under the name tells why a working file could not be opened, whatever
+    // the system answered (a kernel that protects links in sticky directories refuses them
+    // with EACCES).
+    const int error = errno;
+    struct stat info {};
+    if (working && ::lstat(name.c_str(), &info) == 0) {
+      if (S_ISLNK(info.st_mode)) refused = Refusal::Link;
+      if (!S_ISLNK(info.st_mode) && !S_ISREG(info.st_mode)) refused = Refusal::NotRegular;
+    }
+    if (guard != Guard::None && error == ENXIO) refused = Refusal::NotRegular;
+    errno = error;
     return -1;
   }
   refused = Judge(fd, name, guard);
