@@ -11,6 +11,9 @@ namespace {
 constexpr std::int64_t kLargestRead = std::int64_t{1} << 30;
 constexpr std::int64_t kStreamChunk = std::int64_t{1} << 16;
 constexpr std::int64_t kLineBlock = 4096;
+// The most of a first line that is read: a file without a line end (a device, a huge file)
+// is never read whole for it.
+constexpr std::size_t kFirstLineLimit = std::size_t{64} << 10;
 }  // namespace
 
 ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
@@ -72,6 +75,7 @@ bool ReadFirstLine(const std::u16string& name, std::u16string& line, platform::G
     const std::size_t before = bytes.size();
     bytes.append(block, static_cast<std::size_t>(got));
     if (bytes.find_first_of("\r\n", before) != std::string::npos) break;
+    if (bytes.size() >= kFirstLineLimit) break;
   }
   line = FirstLine(bytes);
   return true;

@@ -33,8 +33,8 @@ ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& byt
                       const ReadBounds& bounds = {}, platform::Refusal* refusal = nullptr);
 
 // The first line of a text file, without its line end (CR, LF or CR LF); an empty file gives
-// an empty line. False when the file cannot be opened or read, or is refused by the guard
-// (refusal then tells why).
+// an empty line; no more than its first 64 KB are read. False when the file cannot be opened
+// or read, or is refused by the guard (refusal then tells why).
 [[nodiscard]] bool ReadFirstLine(const std::u16string& name, std::u16string& line,
                                  platform::Guard guard = platform::Guard::None,
                                  platform::Refusal* refusal = nullptr);
