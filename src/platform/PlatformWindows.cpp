@@ -594,6 +594,10 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
         pause = pause < 50 ? pause * 2 : 50;
         continue;
       }
+      if (directory && guard != Guard::None) {
+        refused_ = Refusal::NotRegular;
+        return Outcome::Refused;
+      }
       return Outcome::Unavailable;
     }
     OVERLAPPED beyond{};
