@@ -112,9 +112,21 @@ void HyphenTerms::ReadSetFile() {
   const std::u16string& settingsFile = record_.settingsFile;
   setFileWords_.assign(kSetFileSlots + 1, std::u16string());
 
+  // A settings file steers the run: one that a stranger could have planted, or that is too
+  // large to be one, counts as missing.
   platform::InputFile file;
-  if (!file.Open(settingsFile, platform::ReadMode::Text)) {
-    ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile));
+  if (!file.Open(settingsFile, platform::ReadMode::Text, platform::Guard::Steering)) {
+    if (file.Refused() != platform::Refusal::None) {
+      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsRefused,
+                               RefusedFile(settingsFile, file.Refused())));
+    } else {
+      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile));
+    }
+    return;
+  }
+  if (file.Size() > kSetFileLimit) {
+    ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsRefused,
+                             RefusedFile(settingsFile, platform::Refusal::TooLarge)));
     return;
   }
 

@@ -25,6 +25,7 @@ struct OptionRecord {
     int paramStr;           // no first argument
     int settingsFile;       // the settings file cannot be read
     int sequenceToInteger;  // a number in a word is no number
+    int settingsRefused;    // the settings file is not one to trust, or too large
   } numbers;
 };
 
@@ -34,6 +35,8 @@ class HyphenTerms {
   static constexpr int kSetFileSlots = 64;
   // Characters of a settings-file line that count.
   static constexpr std::size_t kSetFileLineLength = 256;
+  // The largest settings file that is read; a larger one is refused before it is read.
+  static constexpr std::int64_t kSetFileLimit = std::int64_t{64} << 10;
 
   HyphenTerms(const std::vector<std::u16string>& arguments, const OptionRecord& record);
 

@@ -1,6 +1,7 @@
 #include "convert/Engine.h"
 
 #include "support/ErrorText.h"
+#include "support/FileNames.h"
 #include "support/Halt.h"
 #include "support/Text.h"
 
@@ -42,7 +43,7 @@ bool ConversionEngine::CopyFromBinaryTmp(const std::u16string& name, bool keep) 
 }
 
 bool ConversionEngine::OpenInput(const std::u16string& name, ConversionInput::Units units) {
-  if (input_.Open(name, units)) return true;
+  if (input_.Open(name, units, GuardFor(name))) return true;
   ReportError(ErrorMessage(u"Reset()", numbers_.open, name));
   return false;
 }
@@ -80,6 +81,8 @@ OutputStatus ConversionEngine::Run(LineEndMode mode, Controls controls, int read
       .prefix = OutputPrefix(),
       .readNumber = readNumber,
       .writeNumber = numbers_.writeOutput,
+      .guard = GuardFor(outputName),
+      .changedNumber = numbers_.inputChanged,
   };
   switch (pump_.Run(input_, kernel, target)) {
     case PumpOutcome::Written:
@@ -87,6 +90,7 @@ OutputStatus ConversionEngine::Run(LineEndMode mode, Controls controls, int read
     case PumpOutcome::WriteFailed:
       return OutputStatus::NotWritten;
     case PumpOutcome::ReadFailed:
+    case PumpOutcome::InputChanged:
       break;
   }
   Stop(1);

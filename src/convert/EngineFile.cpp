@@ -21,11 +21,11 @@ constexpr std::int64_t kLockWaitMilliseconds = 60000;
 // written as the placement says; a replacement is put in place only when complete.
 bool CopyFile(const std::u16string& from, const std::u16string& to, platform::Placement placement) {
   platform::InputFile in;
-  if (!in.Open(from, platform::ReadMode::Raw)) return false;
+  if (!in.Open(from, platform::ReadMode::Raw, GuardFor(from))) return false;
   platform::LargeBuffer block;
   if (!block.Allocate(kCopyBlock)) return false;
   platform::OutputFile out;
-  if (!out.Create(to, placement)) return false;
+  if (!out.Create(to, placement, GuardFor(to))) return false;
   for (;;) {
     const std::int64_t got = in.Read(block.Data(), kCopyBlock);
     if (got < 0 || (got > 0 && !out.Write(block.Data(), got))) {
@@ -48,7 +48,8 @@ bool ReportReset(int number, const std::u16string& detail) {
 
 bool EngineFiles::ShowDataFile(int readNumber, int reportNumber) {
   std::vector<std::uint8_t> bytes;
-  if (ReadWhole(kDataFile, bytes, platform::ReadMode::Text) != ReadOutcome::Read) {
+  const ReadBounds bounds{.guard = platform::Guard::Working};
+  if (ReadWhole(kDataFile, bytes, platform::ReadMode::Text, bounds) != ReadOutcome::Read) {
     return ReportReset(readNumber, kDataFile);
   }
   // Line by line: CR LF or LF ends a line; each line is written with CR LF.
@@ -107,9 +108,16 @@ bool EngineFiles::BinaryTmpUsable(const std::u16string& input, const std::u16str
 
 bool EngineFiles::LockWorkingFile(platform::FileLock& lock, const std::u16string& name,
                                   const EngineNumbers& numbers) {
-  if (lock.Acquire(name, kLockWaitMilliseconds) == platform::FileLock::Outcome::Busy) {
-    ReportError(ErrorMessage(u"Lock()", numbers.lockTimeout, name));
-    return false;
+  switch (lock.Acquire(name, kLockWaitMilliseconds, platform::Guard::Private)) {
+    case platform::FileLock::Outcome::Busy:
+      ReportError(ErrorMessage(u"Lock()", numbers.lockTimeout, name));
+      return false;
+    case platform::FileLock::Outcome::Refused:
+      ReportError(ErrorMessage(u"Lock()", numbers.workingFile, RefusedFile(name, lock.Refused())));
+      return false;
+    case platform::FileLock::Outcome::Held:
+    case platform::FileLock::Outcome::Unavailable:
+      break;
   }
   return true;
 }

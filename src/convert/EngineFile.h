@@ -27,6 +27,8 @@ struct EngineNumbers {
   std::array<int, 2> readToStandardOutput;  // the recoder's standard-output conversions
   int lockTimeout;                          // a working file stayed locked by another run too long
   int binaryTmpItself;  // a run through binary.tmp names binary.tmp as its input or output
+  int workingFile;      // binary.tmp or text.tmp is a link, a FIFO, a device or another user's
+  int inputChanged;     // the input changed while it was read
 };
 
 // All that an engine of one program reports with and loads.
@@ -56,8 +58,9 @@ class EngineFiles {
                                             const std::u16string& output,
                                             const EngineNumbers& numbers);
   // Holds the lock on a working file shared by concurrent runs in one directory (binary.tmp,
-  // text.tmp). False, after the report, when another run keeps it too long; a file that
-  // cannot be locked at all is nothing to share, and the run goes on.
+  // text.tmp), made with mode 0600 when it is missing. False, after the report, when another
+  // run keeps it too long, or when the name holds a link, a FIFO, a device or another user's
+  // file; a file that cannot be locked at all is nothing to share, and the run goes on.
   [[nodiscard]] static bool LockWorkingFile(platform::FileLock& lock, const std::u16string& name,
                                             const EngineNumbers& numbers);
   // How an output is written: a replacement when it is the input itself (any spelling or

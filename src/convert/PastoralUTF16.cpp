@@ -139,19 +139,27 @@ void PastoralSceneUTF16::ListPair(char16_t high, int row, int column, char16_t r
 }
 
 bool PastoralSceneUTF16::LoadSurrogateList() {
-  const std::int64_t size = platform::FileSize(kSurrogateList);
-  if (size < 0 || !platform::CanOpen(kSurrogateList, platform::ReadMode::Raw)) {
-    ReportError(ErrorMessage(u"Reset()", numbers_.listOpen, kSurrogateList));
-    return false;
-  }
+  const std::vector<std::uint8_t> builtIn(kBuiltInSurrogateList.begin(),
+                                          kBuiltInSurrogateList.end());
   std::vector<std::uint8_t> bytes;
-  switch (ReadWhole(kSurrogateList, bytes)) {
+  platform::Refusal why = platform::Refusal::None;
+  const ReadBounds bounds{.guard = GuardFor(kSurrogateList), .limit = kListLimit};
+  switch (ReadWhole(kSurrogateList, bytes, platform::ReadMode::Raw, bounds, &why)) {
     case ReadOutcome::Read:
       break;
-    case ReadOutcome::NoMemory:
-      ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(size / 2)));
-      return false;
     case ReadOutcome::CannotOpen:
+      // A list that could not be written (a read-only directory) leaves the built-in one.
+      ReportError(ErrorMessage(u"Reset()", numbers_.listOpen, kSurrogateList));
+      EnterSurrogateList(builtIn);
+      return true;
+    case ReadOutcome::Refused:
+      ReportError(ErrorMessage(u"Reset()", numbers_.listRefused, RefusedFile(kSurrogateList, why)));
+      EnterSurrogateList(builtIn);
+      return true;
+    case ReadOutcome::NoMemory:
+      ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray,
+                               ToText(platform::FileSize(kSurrogateList) / 2)));
+      return false;
     case ReadOutcome::ReadFailed:
       ReportError(ErrorMessage(u"Reset()", numbers_.listRead, kSurrogateList));
       return false;
@@ -246,7 +254,16 @@ bool PastoralSceneUTF16::LoadTableAndList(const SearchTable& search, const CodeT
 
 void PastoralSceneUTF16::LoadUnderscoreList() {
   std::vector<std::uint8_t> bytes;
-  const bool ok = ReadWhole(kUnderscoreList, bytes, platform::ReadMode::Text) == ReadOutcome::Read;
+  platform::Refusal why = platform::Refusal::None;
+  const ReadBounds bounds{.guard = GuardFor(kUnderscoreList), .limit = kListLimit};
+  const ReadOutcome outcome =
+      ReadWhole(kUnderscoreList, bytes, platform::ReadMode::Text, bounds, &why);
+  if (outcome == ReadOutcome::Refused) {
+    ReportError(ErrorMessage(u"Reset()", numbers_.listRefused, RefusedFile(kUnderscoreList, why)));
+    EnterUnderscoreList(kBuiltInUnderscoreList);
+    return;
+  }
+  const bool ok = outcome == ReadOutcome::Read;
   // The lines read before a failure are entered all the same.
   EnterUnderscoreList(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   if (!ok) ReportError(ErrorMessage(u"Reset()", numbers_.underscoreRead, kUnderscoreList));

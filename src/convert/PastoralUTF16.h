@@ -3,6 +3,7 @@
 // character (a high and a low surrogate) to a BMP code unit whose entry gives the bytes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,8 +27,21 @@ struct SurrogateListNumbers {
   int refusedUnderscore;    // a surro.txt line that does not fit
   int underscoreRead;       // surro.txt cannot be read
   int furtherRefusals;      // how many more list lines were refused
+  int listRefused;          // a list is not one to trust, or too large: the built-in one serves
   FieldListNumbers fields;  // the field list of a surro.csv line
 };
+
+// The built-in surrogate replacement list: one line that replaces U+27DA0 by U+8CE3, as
+// UTF-16 little-endian text with a byte-order mark and CR LF. Fields 4 and 5 (31 and 414) are
+// the row and column of the pair in the code table's surrogate index.
+inline constexpr std::array<std::uint8_t, 60> kBuiltInSurrogateList{
+    0xFF, 0xFE, 0x5F, 0xD8, 0xA0, 0xDD, 0x2C, 0x00, 0x44, 0x00, 0x38, 0x00, 0x35, 0x00, 0x46,
+    0x00, 0x2C, 0x00, 0x44, 0x00, 0x44, 0x00, 0x41, 0x00, 0x30, 0x00, 0x2C, 0x00, 0x32, 0x00,
+    0x37, 0x00, 0x44, 0x00, 0x41, 0x00, 0x30, 0x00, 0x2C, 0x00, 0x33, 0x00, 0x31, 0x00, 0x2C,
+    0x00, 0x34, 0x00, 0x31, 0x00, 0x34, 0x00, 0x2C, 0x00, 0xE3, 0x8C, 0x0D, 0x00, 0x0A, 0x00,
+};
+// The built-in list of code points written as low lines: the code point of the list above.
+inline constexpr std::string_view kBuiltInUnderscoreList = "27DA0\r\n";
 
 // Which list maps the supplementary-plane characters.
 enum class SurrogateList {
@@ -59,6 +73,9 @@ class PastoralSceneUTF16 {
   // Refused lines of a list that are reported one by one; the rest are counted in one
   // report, so that a broken list cannot flood the directory with logs.
   static constexpr std::int64_t kReportedRefusals = 20;
+  // The largest list file that is read, far above any real list (the index has room for
+  // 131,072 pairs, about 60 bytes a line): a larger one is refused before it is read.
+  static constexpr std::int64_t kListLimit = std::int64_t{16} << 20;
 
   // Takes the table's memory; Usable tells whether it could be had.
   explicit PastoralSceneUTF16(const SurrogateListNumbers& numbers);
@@ -71,10 +88,12 @@ class PastoralSceneUTF16 {
   // search fails or the file found cannot be read or is no whole number of records.
   [[nodiscard]] bool LoadTable(const SearchTable& search, const CodeTableRecord& record);
   // Enters the pairs listed in "surro.csv". False, after the report, when the file cannot be
-  // opened or read. Lines that do not fit are reported and skipped.
+  // read. Lines that do not fit are reported and skipped. A list that is missing, not one to
+  // trust or too large is reported and the built-in list entered instead.
   [[nodiscard]] bool LoadSurrogateList();
   // Enters the code points listed in "surro.txt", each mapped to the fullwidth low line. A
-  // list that cannot be read is reported; the lines read before are entered all the same.
+  // list that cannot be read is reported; the lines read before are entered all the same. A
+  // list that is not one to trust or too large is reported and the built-in one entered.
   void LoadUnderscoreList();
   // The same from bytes in hand: the table's records (a trailing partial record is
   // ignored), the bytes of "surro.csv" and those of "surro.txt".

@@ -23,6 +23,7 @@ EngineRecord StandardInputRecord(const EngineRecord& record, const StandardInput
   engine.outputArray = numbers.outputArray;
   engine.writeOutput = numbers.writeOutput;
   engine.showData = numbers.showData;
+  engine.workingFile = numbers.spoolRefused;
   engine.read = {numbers.readPlain,    numbers.readPlain,    numbers.readPlain,
                  numbers.readFiltered, numbers.readFiltered, numbers.readFiltered};
   return own;
@@ -86,7 +87,10 @@ std::int64_t StandardInput::CaptureStandardInput() {
   if (!EngineFiles::LockWorkingFile(spoolLock_, kSpoolFile, engine_.Numbers())) Stop(1);
   platform::InputFile input;
   platform::OutputFile out;
-  if (!input.Open(u"", platform::ReadMode::Raw) || !out.Create(kSpoolFile)) spoolingFailed();
+  if (!input.Open(u"", platform::ReadMode::Raw) ||
+      !out.Create(kSpoolFile, platform::Placement::Truncate, GuardFor(kSpoolFile))) {
+    spoolingFailed();
+  }
   // Standard input is read, its line ends mended and text.tmp written a block at a time by
   // the pump, on threads of its own where it has them. A block gives at most twice its
   // bytes, and the CR LF of a last line without a line end.

@@ -22,6 +22,7 @@ struct StandardInputNumbers {
   int spoolArray;    // the input block cannot be had
   int outputArray;   // the output block cannot be had
   int measuring;     // text.tmp cannot be opened
+  int spoolRefused;  // text.tmp is a link, a FIFO, a device or another user's
 };
 
 class StandardInput {

@@ -23,14 +23,16 @@
 
 namespace kelvo {
 
-bool ConversionInput::Open(const std::u16string& name, Units units) {
+bool ConversionInput::Open(const std::u16string& name, Units units, platform::Guard guard) {
   Close();
   name_ = name;
   units_ = units;
+  guard_ = guard;
   size_ = -1;
+  fileSize_ = -1;
   streamed_ = false;
   skipped_ = 0;
-  if (name.empty() || !file_.Open(name, platform::ReadMode::Raw)) return false;
+  if (name.empty() || !file_.Open(name, platform::ReadMode::Raw, guard)) return false;
   if (units == Units::Utf16) {
     // A stream cannot be read twice: the bytes read here are converted first.
     headLength_ = file_.ReadFully(head_, 2);
@@ -42,7 +44,8 @@ bool ConversionInput::Open(const std::u16string& name, Units units) {
   }
   streamed_ = !file_.IsRegular();
   const std::int64_t unit = static_cast<std::int64_t>(units);
-  size_ = streamed_ ? 0 : file_.Size() / unit * unit;
+  fileSize_ = file_.Size();
+  size_ = streamed_ ? 0 : fileSize_ / unit * unit;
   // A regular file is opened again by each conversion; only a stream stays open.
   if (!streamed_) {
     file_.Close();
@@ -104,9 +107,11 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
   };
   platform::InputFile& file = input.file_;
   if (!input.Measured() || !Allocated() ||
-      (!file.IsOpen() && !file.Open(input.Name(), platform::ReadMode::Raw))) {
+      (!file.IsOpen() && !file.Open(input.Name(), platform::ReadMode::Raw, input.guard_))) {
     return readFailed();
   }
+  // Changed since it was measured: the bytes read would not be the ones measured.
+  bool changed = !input.Streamed() && file.Size() != input.fileSize_;
   // A regular file is converted up to the size it was measured at, anything else to its
   // end; the bytes a stream gave up when it was opened come first.
   std::int64_t remaining =
@@ -126,18 +131,30 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
           [&](const std::uint8_t* bytes, std::int64_t count) {
             if (!created) {
               created = true;
-              if (!out.Create(target.name, target.placement)) return false;
+              if (!out.Create(target.name, target.placement, target.guard)) return false;
             }
             return out.Write(bytes, count);
           },
   };
-  const PumpOutcome outcome = Pump(ends, kernel, static_cast<std::int64_t>(input.units_), remaining,
-                                   input.SkippedBytes(), target.prefix, carry);
+  const PumpOutcome outcome = changed ? PumpOutcome::InputChanged
+                                      : Pump(ends, kernel, static_cast<std::int64_t>(input.units_),
+                                             remaining, input.SkippedBytes(), target.prefix, carry);
   if (outcome == PumpOutcome::ReadFailed) {
     out.Discard();
     return readFailed();
   }
+  changed = changed || !file.Unchanged();
   input.Close();
+  if (changed) {
+    // A replacement is given up: the input keeps whatever the other process made of it.
+    if (target.placement == platform::Placement::Replace) {
+      out.Discard();
+    } else {
+      static_cast<void>(out.Close());
+    }
+    ReportError(ErrorMessage(u"Reset()", target.changedNumber, input.Name()));
+    return PumpOutcome::InputChanged;
+  }
   if (outcome != PumpOutcome::Written || !out.Close()) {
     out.Discard();
     ReportError(ErrorMessage(u"Rewrite()", target.writeNumber, target.name));

@@ -36,7 +36,8 @@ class ConversionInput {
   // Opens and measures the input; a UTF-16 input's first unit is read at once, to see
   // whether it is the byte-order mark. False when it cannot be opened or read (nothing is
   // reported); the input is then unmeasured. An empty name (standard input) is no input.
-  [[nodiscard]] bool Open(const std::u16string& name, Units units);
+  [[nodiscard]] bool Open(const std::u16string& name, Units units,
+                          platform::Guard guard = platform::Guard::None);
   void Close();
 
   const std::u16string& Name() const { return name_; }
@@ -55,8 +56,10 @@ class ConversionInput {
   std::u16string name_;
   Units units_ = Units::Bytes;
   platform::InputFile file_;
+  platform::Guard guard_ = platform::Guard::None;
   bool streamed_ = false;
   std::int64_t size_ = -1;
+  std::int64_t fileSize_ = -1;  // the whole size of a regular file when it was measured
   std::int64_t skipped_ = 0;
   // Bytes of a stream read by Open, which come first in its conversion.
   std::uint8_t head_[2] = {0, 0};
@@ -70,12 +73,17 @@ struct PumpTarget {
   std::string_view prefix;  // bytes written before all others (a byte-order mark)
   int readNumber;           // "Reset() error-<readNumber>: " + input name
   int writeNumber;          // "Rewrite() error-<writeNumber>: " + output name
+  platform::Guard guard = platform::Guard::None;  // the guard of the output file
+  int changedNumber = 0;  // "Reset() error-<changedNumber>: " + input name: changed while read
 };
 
 enum class [[nodiscard]] PumpOutcome{
     Written,
     ReadFailed,   // reported; the output was given up
     WriteFailed,  // reported; a replacement was given up, the file it was to replace is whole
+    // reported; the input was cut, grown or rewritten while it was read: a replacement was
+    // given up, a separate output stays as written
+    InputChanged,
 };
 
 // The two ends of the pump's block loop, apart from files.
@@ -149,7 +157,8 @@ class StreamPump {
   // that is unmeasured, or that fails to open or read, is reported with the read number and
   // gives up the output; an output that cannot be written is reported with the write
   // number. The input is closed before the output is put in place: the output may replace
-  // it.
+  // it. A regular input whose size or modification time changed between its measuring and
+  // the end of its reading is reported with the change number.
   PumpOutcome Run(ConversionInput& input, BlockKernel& kernel, const PumpTarget& target);
 
   // The block loop of Run, over any ends, with the buffers allocated: reads at most

@@ -30,8 +30,9 @@ int RunMain(const ProgramRecord& program, Driver driver, int argc, char** argv) 
     platform::WriteStandardError(platform::ToAnsi(program.name) + ": " + failure.what() + "\n");
     code = 1;
   }
-  // A run whose error log could not lock its running number did not end cleanly.
-  if (code == 0 && TimeNames::LockTimedOut()) code = 1;
+  // A run whose error log could not lock its running number, or found a link, a FIFO or a
+  // device where its numbering files belong, did not end cleanly.
+  if (code == 0 && (TimeNames::LockTimedOut() || TimeNames::WorkingFileRefused())) code = 1;
   return platform::ProcessStatus(code);
 }
 

@@ -19,7 +19,10 @@ const ProgramRecord kTamorlek = [] {
               .settingsFile = settingsFile,
               .defaultOutput = u"tamorlek.txt",
               .table = ProgramOptions(kTamorlekBit),
-              .numbers = {.paramStr = 783, .settingsFile = 782, .sequenceToInteger = 784},
+              .numbers = {.paramStr = 783,
+                          .settingsFile = 782,
+                          .sequenceToInteger = 784,
+                          .settingsRefused = 850},
           },
       .guide =
           {
@@ -50,7 +53,8 @@ const ProgramRecord kTamorlek = [] {
       .log = {.serialParse = 812,
               .serialReset = 813,
               .serialAdvance = 814,
-              .lockTimeout = kLockTimeout},
+              .lockTimeout = kLockTimeout,
+              .workingFile = 855},
       .engine =
           {
               .numbers = {.open = 828,
@@ -63,7 +67,9 @@ const ProgramRecord kTamorlek = [] {
                           .read = {819, 820, 821, 825, 826, 827},
                           .readToStandardOutput = {0, 0},
                           .lockTimeout = kLockTimeout,
-                          .binaryTmpItself = 830},
+                          .binaryTmpItself = 830,
+                          .workingFile = 856,
+                          .inputChanged = 857},
               .table =
                   {
                       .search = {.tableName = kForwardTable,
@@ -72,12 +78,14 @@ const ProgramRecord kTamorlek = [] {
                                              .settingsUnreadable = 787,
                                              .namedFileUnopenable = 788,
                                              .defaultOnlyStop = 798,
-                                             .allProbesFailed = 799}},
+                                             .allProbesFailed = 799,
+                                             .refused = 851}},
                       .tables = {.settingsFile = settingsFile,
                                  .title = title,
                                  .tableReport = 834,
                                  .tableSize = 831,
                                  .path = {.candidate = 801,
+                                          .refused = 853,
                                           .queue = {.count = 765, .unoccupied = 766},
                                           .list = {.readLow = 774,
                                                    .readHigh = 775,
@@ -91,7 +99,8 @@ const ProgramRecord kTamorlek = [] {
                                 .settingsUnreadable = 805,
                                 .namedFileUnopenable = 806,
                                 .defaultOnlyStop = 808,
-                                .allProbesFailed = 809},
+                                .allProbesFailed = 809,
+                                .refused = 852},
                      .sourceRead = 807,
                      .failed = 769},
       .forward =
@@ -105,9 +114,14 @@ const ProgramRecord kTamorlek = [] {
                    .refusedUnderscore = 794,
                    .underscoreRead = 829,
                    .furtherRefusals = 833,
+                   .listRefused = 854,
                    .fields = {.readLow = 770, .readHigh = 771, .storeLow = 772, .storeHigh = 773}},
-              .selection =
-                  {.write = 357, .read = 359, .unitArray = 360, .outputArray = 361, .open = 362},
+              .selection = {.write = 357,
+                            .read = 359,
+                            .unitArray = 360,
+                            .outputArray = 361,
+                            .open = 362,
+                            .inputChanged = 858},
               .writeList = 802,
           },
       .standardInput = {},
@@ -128,7 +142,10 @@ const ProgramRecord kBrenodax = [] {
               .settingsFile = settingsFile,
               .defaultOutput = u"brenodax.txt",
               .table = ProgramOptions(kBrenodaxBit),
-              .numbers = {.paramStr = 157, .settingsFile = 156, .sequenceToInteger = 158},
+              .numbers = {.paramStr = 157,
+                          .settingsFile = 156,
+                          .sequenceToInteger = 158,
+                          .settingsRefused = 210},
           },
       .guide =
           {
@@ -158,7 +175,8 @@ const ProgramRecord kBrenodax = [] {
       .log = {.serialParse = 191,
               .serialReset = 192,
               .serialAdvance = 193,
-              .lockTimeout = kLockTimeout},
+              .lockTimeout = kLockTimeout,
+              .workingFile = 214},
       .engine =
           {
               .numbers = {.open = 146,
@@ -171,7 +189,9 @@ const ProgramRecord kBrenodax = [] {
                           .read = {137, 138, 139, 143, 144, 145},
                           .readToStandardOutput = {0, 0},
                           .lockTimeout = kLockTimeout,
-                          .binaryTmpItself = 194},
+                          .binaryTmpItself = 194,
+                          .workingFile = 215,
+                          .inputChanged = 216},
               .table =
                   {
                       .search = {.tableName = kReverseTable,
@@ -180,12 +200,14 @@ const ProgramRecord kBrenodax = [] {
                                              .settingsUnreadable = 162,
                                              .namedFileUnopenable = 163,
                                              .defaultOnlyStop = 168,
-                                             .allProbesFailed = 169}},
+                                             .allProbesFailed = 169,
+                                             .refused = 211}},
                       .tables = {.settingsFile = settingsFile,
                                  .title = title,
                                  .tableReport = 197,
                                  .tableSize = 195,
                                  .path = {.candidate = 159,
+                                          .refused = 213,
                                           .queue = {.count = 129, .unoccupied = 130},
                                           .list = {.readLow = 148,
                                                    .readHigh = 149,
@@ -199,7 +221,8 @@ const ProgramRecord kBrenodax = [] {
                                 .settingsUnreadable = 173,
                                 .namedFileUnopenable = 174,
                                 .defaultOnlyStop = 176,
-                                .allProbesFailed = 177},
+                                .allProbesFailed = 177,
+                                .refused = 212},
                      .sourceRead = 175,
                      .failed = 147},
       .forward = {},
@@ -210,7 +233,8 @@ const ProgramRecord kBrenodax = [] {
                         .readFiltered = 186,
                         .spoolArray = 187,
                         .outputArray = 188,
-                        .measuring = 189},
+                        .measuring = 189,
+                        .spoolRefused = 217},
   };
 }();
 
@@ -228,7 +252,10 @@ const ProgramRecord kQuilvar = [] {
               .settingsFile = settingsFile,
               .defaultOutput = u"quilvar.txt",
               .table = ProgramOptions(kQuilvarBit),
-              .numbers = {.paramStr = 112, .settingsFile = 111, .sequenceToInteger = 113},
+              .numbers = {.paramStr = 112,
+                          .settingsFile = 111,
+                          .sequenceToInteger = 113,
+                          .settingsRefused = 240},
           },
       .guide =
           {
@@ -259,7 +286,8 @@ const ProgramRecord kQuilvar = [] {
       .log = {.serialParse = 126,
               .serialReset = 127,
               .serialAdvance = 128,
-              .lockTimeout = kLockTimeout},
+              .lockTimeout = kLockTimeout,
+              .workingFile = 243},
       .engine =
           {
               .numbers = {.open = 103,
@@ -272,7 +300,9 @@ const ProgramRecord kQuilvar = [] {
                           .read = {92, 93, 94, 98, 99, 100},
                           .readToStandardOutput = {101, 102},
                           .lockTimeout = kLockTimeout,
-                          .binaryTmpItself = 129},
+                          .binaryTmpItself = 129,
+                          .workingFile = 244,
+                          .inputChanged = 245},
               .table =
                   {
                       .search = {.tableName = kRecoderTable,
@@ -281,13 +311,15 @@ const ProgramRecord kQuilvar = [] {
                                              .settingsUnreadable = 117,
                                              .namedFileUnopenable = 118,
                                              .defaultOnlyStop = 123,
-                                             .allProbesFailed = 124}},
+                                             .allProbesFailed = 124,
+                                             .refused = 241}},
                       .tables = {.settingsFile = settingsFile,
                                  .title = title,
                                  .tableReport = 132,
                                  .tableSize = 130,
                                  // The queue's count report carries no number here.
                                  .path = {.candidate = 114,
+                                          .refused = 242,
                                           .queue = {.count = 0, .unoccupied = 85},
                                           .list = {.readLow = 105,
                                                    .readHigh = 106,

@@ -18,7 +18,7 @@ namespace {
 // data.txt is rewritten by the table search under "-w"; an old one must not be shown.
 // Every failure (above all a missing file) is ignored.
 void RemoveDataFile() {
-  if (platform::CanOpen(kDataFile, platform::ReadMode::Text)) {
+  if (platform::CanOpen(kDataFile, platform::ReadMode::Text, platform::Guard::Working)) {
     static_cast<void>(platform::RemoveFile(kDataFile));
   }
 }
@@ -54,6 +54,16 @@ int ConvertBySettings(ConversionEngine& engine, const FinalEffects& settings) {
       !EngineFiles::LockWorkingFile(binaryTmpLock, kBinaryTmp, engine.Numbers())) {
     Stop(1);
   }
+  // A binary.tmp this run made goes with an interruption until the run is done with it.
+  struct InterruptionCleanUp {
+    bool made;
+    explicit InterruptionCleanUp(bool madeHere) : made(madeHere) {
+      if (made) platform::RemoveOnInterruption(kBinaryTmp);
+    }
+    ~InterruptionCleanUp() {
+      if (made) platform::KeepOnInterruption(kBinaryTmp);
+    }
+  } cleanUp(binaryTmpLock.Made());
   // The input's time is renewed before the output is written. Under "-b" too, binary.tmp
   // stays for the conversion: it is removed only as the last step, while the lock is still
   // held, so that no other run ever finds a fresh one.

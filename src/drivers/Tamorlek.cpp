@@ -22,18 +22,27 @@ constexpr std::int32_t kCodePointField = 4;
 // Makes sure surro.csv and surro.txt exist before the options are looked at (so also for
 // "-G" and "-V"): surro.csv is written from the built-in list when it cannot be opened,
 // surro.txt is then selected from it (field 4, surrogate pairs replaced by underscores).
-// An existing file is never overwritten. A list that cannot be written is reported; the
-// run goes on without it.
+// An existing file is never overwritten, nor is anything that stands under the name (a
+// link, a FIFO, another user's list, which the loader then refuses). A list that cannot be
+// written is reported; the run goes on with the built-in list.
 void EnsureSurrogateLists() {
-  if (!platform::CanOpen(kSurrogateList, platform::ReadMode::Text)) {
+  const auto missing = [](const char16_t* name) {
+    platform::Refusal why = platform::Refusal::None;
+    return !platform::CanOpen(name, platform::ReadMode::Text, platform::Guard::Working, &why) &&
+           why == platform::Refusal::None;
+  };
+  if (missing(kSurrogateList)) {
     static_cast<void>(PutSurroCSV(program.forward.writeList).WriteList(kSurrogateList));
   }
-  if (!platform::CanOpen(kUnderscoreList, platform::ReadMode::Text)) {
+  // surro.txt is made only from a surro.csv to trust.
+  if (missing(kUnderscoreList) &&
+      platform::CanOpen(kSurrogateList, platform::ReadMode::Text, GuardFor(kSurrogateList))) {
     Selecting selecting(program.forward.selection, program.engine.table, program.forward.lists);
     selecting.Open(SearchTable{}, SurrogateList::Underscores, kCodePointField, kSurrogateList);
-    selecting.HaltIfNoInput(-1);
+    selecting.HaltIfNoInput(1);
     // Put in place whole, for runs starting at the same moment that read it.
-    static_cast<void>(selecting.WriteSelectedField(kUnderscoreList, platform::Placement::Replace));
+    static_cast<void>(selecting.WriteSelectedField(kUnderscoreList, platform::Placement::Replace,
+                                                   platform::Guard::Working));
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "convert/EngineFile.h"
 #include "support/ErrorText.h"
+#include "support/FileNames.h"
 #include "support/Halt.h"
 #include "support/Text.h"
 
@@ -60,7 +61,7 @@ Selecting::Selecting(const SelectionNumbers& numbers, const CodeTableRecord& tab
 void Selecting::Open(const SearchTable& search, SurrogateList list, std::int32_t fieldNumber,
                      const std::u16string& inputName) {
   fieldNumber_ = fieldNumber;
-  if (!input_.Open(inputName, ConversionInput::Units::Utf16)) {
+  if (!input_.Open(inputName, ConversionInput::Units::Utf16, GuardFor(inputName))) {
     ReportError(ErrorMessage(u"Reset()", numbers_.open, inputName));
   }
   AllocateArrays();
@@ -93,7 +94,8 @@ void Selecting::AllocateArrays() {
 }
 
 OutputStatus Selecting::WriteSelectedField(const std::u16string& outputName,
-                                           std::optional<platform::Placement> placement) {
+                                           std::optional<platform::Placement> placement,
+                                           platform::Guard guard) {
   FieldSelection selection(encoder_, fieldNumber_);
   const PumpTarget target{
       .name = outputName,
@@ -101,6 +103,8 @@ OutputStatus Selecting::WriteSelectedField(const std::u16string& outputName,
       .prefix = {},
       .readNumber = numbers_.read,
       .writeNumber = numbers_.write,
+      .guard = guard,
+      .changedNumber = numbers_.inputChanged,
   };
   switch (pump_.Run(input_, selection, target)) {
     case PumpOutcome::Written:
@@ -108,6 +112,7 @@ OutputStatus Selecting::WriteSelectedField(const std::u16string& outputName,
     case PumpOutcome::WriteFailed:
       return OutputStatus::NotWritten;
     case PumpOutcome::ReadFailed:
+    case PumpOutcome::InputChanged:
       break;
   }
   Stop(1);

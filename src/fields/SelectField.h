@@ -17,11 +17,12 @@ namespace kelvo {
 
 // The error numbers of field selection.
 struct SelectionNumbers {
-  int write;        // the output cannot be written
-  int read;         // the input cannot be read
-  int unitArray;    // the input block cannot be had
-  int outputArray;  // the output block cannot be had
-  int open;         // the input cannot be opened
+  int write;         // the output cannot be written
+  int read;          // the input cannot be read
+  int unitArray;     // the input block cannot be had
+  int outputArray;   // the output block cannot be had
+  int open;          // the input cannot be opened
+  int inputChanged;  // the input changed while it was read
 };
 
 // The selection kernel: the forward kernel's characters, kept for one field of every line.
@@ -70,7 +71,8 @@ class Selecting {
   // the input itself, or always under Placement::Replace (a list file that concurrent runs
   // may read). A failed write is reported; a failed read ends the program (exit code 1).
   OutputStatus WriteSelectedField(const std::u16string& outputName,
-                                  std::optional<platform::Placement> placement = std::nullopt);
+                                  std::optional<platform::Placement> placement = std::nullopt,
+                                  platform::Guard guard = platform::Guard::None);
 
   // Whether the "-w" report of the table search could not be written.
   bool TableReportFailed() const { return table_ != nullptr && table_->ReportFailed(); }

@@ -55,14 +55,39 @@ int ProcessStatus(int exitCode);
 // opened read-only everywhere.
 enum class ReadMode { Raw, Text };
 
-// Opens and closes the file at once: true when it could be opened in that mode.
-[[nodiscard]] bool CanOpen(const std::u16string& name, ReadMode mode);
+// How far a file found under a fixed name is trusted. Every guarded open is made without
+// blocking and judges the file it opened, so a FIFO never holds a run and nothing can be
+// swapped in between the check and the use.
+enum class Guard {
+  None,      // a file the user named: links followed, any kind of file
+  Working,   // a working file: never reached through a symbolic link, only a regular file
+  Private,   // binary.tmp, text.tmp: a working file owned by the user, made and kept 0600
+  Steering,  // settings, tables, lists: a regular file that no stranger could have planted
+};
+
+// Why a guarded file was refused. On Windows, which gives no owner here, a file is never
+// refused for its owner or for write access by everyone.
+enum class Refusal {
+  None,
+  Link,           // a symbolic link (a reparse point) where a working file is expected
+  NotRegular,     // a FIFO, a device, a directory
+  WritableByAll,  // anyone may write it
+  Stranger,       // owned by another user, in a directory that user or anyone may write
+  TooLarge,       // larger than any file of its kind can be
+};
+
+// Opens and closes the file at once: true when it could be opened in that mode and passes
+// the guard; why tells the refusal when it did not pass.
+[[nodiscard]] bool CanOpen(const std::u16string& name, ReadMode mode, Guard guard = Guard::None,
+                           Refusal* why = nullptr);
 
 // Size in bytes of a file opened for shared reading; -1 when it cannot be opened.
 [[nodiscard]] std::int64_t FileSize(const std::u16string& name);
 
 // True when both names open one and the same existing file (through links or different
-// spellings of the path); false when either cannot be opened or names a standard stream.
+// spellings of the path), told by identity (device and inode, or volume serial number and
+// file index); false when either cannot be opened or names a standard stream. A path too
+// long to resolve counts as the same file: the caller then keeps the input whole.
 [[nodiscard]] bool SameFile(const std::u16string& first, const std::u16string& second);
 
 // Memory for a whole file or a large result. Large sizes come straight from the system, in
@@ -101,7 +126,13 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  [[nodiscard]] bool Open(const std::u16string& name, ReadMode mode);
+  // An empty name reads standard input, which no guard refuses.
+  [[nodiscard]] bool Open(const std::u16string& name, ReadMode mode, Guard guard = Guard::None);
+  // Why the last Open refused the file under its guard; None when it could not be opened.
+  Refusal Refused() const { return refused_; }
+  // Whether a regular file still has the size and modification time it had when it was
+  // opened (another process may have cut or grown it); true for anything else.
+  [[nodiscard]] bool Unchanged() const;
   // Reads up to count bytes; returns the number read (0 at the end) or -1 on failure.
   [[nodiscard]] std::int64_t Read(void* buffer, std::int64_t count);
   // Reads until count bytes are in or the file ends; -1 on failure.
@@ -120,6 +151,8 @@ class InputFile {
   bool standard_ = false;
   bool regular_ = false;
   std::int64_t size_ = -1;
+  std::int64_t modified_ = 0;  // the modification time when opened, in the system's units
+  Refusal refused_ = Refusal::None;
 };
 
 // Where the bytes of an output file go while it is written.
@@ -127,10 +160,13 @@ enum class Placement {
   // The file is created, or emptied when it exists, and written where it stands.
   Truncate,
   // The bytes go to a new temporary file in the directory of the file's real path (a
-  // symbolic link is followed). Close flushes it to disk, gives it the old file's permission
-  // bits (and, where the process may, its owner and group) and renames it over the file, so
-  // that the old content stays whole until the new content is complete. A target that exists
-  // but is not a regular file (a device, a FIFO) is written where it stands.
+  // symbolic link is followed, in as many steps as it takes, never through a path longer than
+  // the system resolves). It has a random name and takes the old file's permission bits,
+  // extended attributes (with them an access control list) and, where the process may, its
+  // owner and group; Close flushes it to disk and renames it over the file, so that the old
+  // content stays whole until the new content is complete. A target whose attributes cannot
+  // all be copied is not replaced. A target that exists but is not a regular file (a
+  // device, a FIFO) is written where it stands.
   Replace,
 };
 
@@ -142,9 +178,16 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  [[nodiscard]] bool Create(const std::u16string& name, Placement placement = Placement::Truncate);
-  // Creates the file only when no file of that name exists. exists is set when that was
-  // the reason for failing.
+  // Under a guard a link, FIFO or device is refused (and a Private file of another user);
+  // a Private file is made with mode 0600 or set to it. A file is emptied only once it has
+  // passed its guard.
+  [[nodiscard]] bool Create(const std::u16string& name, Placement placement = Placement::Truncate,
+                            Guard guard = Guard::None);
+  // Why the last Create refused the file under its guard.
+  Refusal Refused() const { return refused_; }
+  // Creates the file only when no file of that name exists (a symbolic link of that name
+  // counts as one, and is never followed). exists is set when that was the reason for
+  // failing.
   [[nodiscard]] bool CreateNew(const std::u16string& name, bool& exists);
   // Writes all count bytes; false on any failure.
   [[nodiscard]] bool Write(const void* buffer, std::int64_t count);
@@ -166,6 +209,7 @@ class OutputFile {
   std::u16string temporary_;
   std::u16string target_;
   bool targetExists_ = false;
+  Refusal refused_ = Refusal::None;
 };
 
 // An exclusive lock on a working file that concurrent runs in one directory share. The
@@ -176,6 +220,7 @@ class FileLock {
     Held,         // the lock is held
     Busy,         // another run held it for the whole waiting time
     Unavailable,  // the file cannot be opened or made: there is nothing to share
+    Refused,      // the name holds a link, a FIFO, a device, or another user's Private file
   };
 
   FileLock() = default;
@@ -186,19 +231,29 @@ class FileLock {
   // Waits up to timeoutMilliseconds for the lock. The lock belongs to the file that has the
   // name when it is taken: a file removed or replaced by the run that held the lock before
   // is not the one waited for.
-  [[nodiscard]] Outcome Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds);
+  // The file is opened under the guard (Working or Private): never through a link, and a
+  // Private one is made exclusively with mode 0600, or used only when it is the user's own
+  // and then set to 0600.
+  [[nodiscard]] Outcome Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds,
+                                Guard guard = Guard::Working);
   void Release();
   bool Held() const { return handle_ != kClosed; }
+  // Whether the last Acquire made the file.
+  bool Made() const { return made_; }
+  Refusal Refused() const { return refused_; }
 
  private:
   static constexpr std::intptr_t kClosed = -1;
   std::intptr_t handle_ = kClosed;
+  bool made_ = false;
+  Refusal refused_ = Refusal::None;
 };
 
 [[nodiscard]] bool RemoveFile(const std::u16string& name);
-// Writes the bytes at the start of the named file, creating it when it is missing, and cuts
-// the file after them; opened tells whether the file could be opened at all. An existing
-// file is written in place rather than emptied first, so that it never stands empty.
+// Writes the bytes at the start of the named working file, creating it when it is missing,
+// and cuts the file after them; opened tells whether the file could be opened at all (a link,
+// FIFO or device is not opened). An existing file is written in place rather than emptied
+// first, so that it never stands empty.
 [[nodiscard]] bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
                                  bool& opened);
 // Renames from over to, replacing an existing target.
@@ -210,6 +265,13 @@ class FileLock {
 // a file is missing, the same path once the directories are resolved. Empty names (the
 // standard streams) are no place.
 [[nodiscard]] bool SamePlace(const std::u16string& first, const std::u16string& second);
+
+// The files removed when the process is ended by an interruption (SIGINT, SIGTERM, SIGHUP,
+// or Ctrl-C at the console): a replacement's temporary file, a working file a run made and
+// has not finished. After removing them the process ends with the signal's usual status.
+// Names longer than the system's path limit are not kept.
+void RemoveOnInterruption(const std::u16string& name);
+void KeepOnInterruption(const std::u16string& name);
 
 // Writes bytes to standard output / standard error unchanged.
 [[nodiscard]] bool WriteStandardOutput(const void* buffer, std::size_t count);

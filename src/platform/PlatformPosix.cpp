@@ -1,16 +1,23 @@
 // POSIX side of the platform layer: UTF-8 for every code page, read-only raw opens, PATH.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <new>
+#include <random>
 
 #include "platform/Platform.h"
 
@@ -314,10 +321,131 @@ int ProcessStatus(int exitCode) {
   return exitCode & 0xFF;
 }
 
-bool CanOpen(const std::u16string& name, ReadMode) {
+namespace {
+
+// The directory part of a path ("." when it has none) and the name after it.
+void SplitPath(const std::string& path, std::string& directory, std::string& leaf) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    directory = ".";
+    leaf = path;
+  } else {
+    directory = slash == 0 ? "/" : path.substr(0, slash);
+    leaf = path.substr(slash + 1);
+  }
+}
+
+std::string DirectoryOf(const std::string& path) {
+  std::string directory;
+  std::string leaf;
+  SplitPath(path, directory, leaf);
+  return directory;
+}
+
+// The file a path ends at once its symbolic links are followed, up to 40 of them. A relative
+// link target is joined to the link's own directory as it was spelled, never made absolute,
+// so that a tree deeper than the system's path limit stays reachable from where the run
+// stands. A path whose last step is no link comes back as it is (also when it does not
+// exist); empty when a link cannot be read or the links do not end.
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int step = 0; step < 40; ++step) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : PATH_MAX) + 1,
+                       '\0');
+    const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return {};
+    target.resize(static_cast<std::size_t>(length));
+    if (target[0] != '/') {
+      const std::size_t slash = current.rfind('/');
+      target.insert(0, slash == std::string::npos ? std::string() : current.substr(0, slash + 1));
+    }
+    current = target;
+  }
+  return {};
+}
+
+// Owners whose files a run may trust: the user running it and the system's administrator.
+bool TrustedOwner(uid_t owner) {
+  return owner == ::geteuid() || owner == 0;
+}
+
+// A directory in which no stranger can have planted a file: owned by a trusted owner and not
+// writable by everyone. A team's group-writable folder passes.
+bool TrustedDirectory(const std::string& directory) {
+  struct stat info {};
+  return ::stat(directory.c_str(), &info) == 0 && TrustedOwner(info.st_uid) &&
+         (info.st_mode & S_IWOTH) == 0;
+}
+
+// Judges the file that was opened under a name by its guard.
+Refusal Judge(int fd, const std::string& name, Guard guard) {
+  if (guard == Guard::None) return Refusal::None;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return Refusal::NotRegular;
+  if (guard == Guard::Private && info.st_uid != ::geteuid()) return Refusal::Stranger;
+  if (guard != Guard::Steering) return Refusal::None;
+  if ((info.st_mode & S_IWOTH) != 0) return Refusal::WritableByAll;
+  // A link has no meaningful mode; its owner must pass like a file's.
+  struct stat link {};
+  const bool linked = ::lstat(name.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+  if (linked && !TrustedOwner(link.st_uid) && !TrustedDirectory(DirectoryOf(name))) {
+    return Refusal::Stranger;
+  }
+  if (!TrustedOwner(info.st_uid)) {
+    const std::string real = linked ? FollowLinks(name) : name;
+    if (real.empty() || !TrustedDirectory(DirectoryOf(real))) return Refusal::Stranger;
+  }
+  return Refusal::None;
+}
+
+// Opens a name under its guard: a guarded open never blocks (the file is put back into
+// blocking mode once judged), and a working file is never reached through a link. -1 when it
+// cannot be opened or is refused (refused then tells why).
+int OpenGuarded(const std::string& name, int flags, Guard guard, Refusal& refused,
+                mode_t mode = 0666) {
+  refused = Refusal::None;
+  const bool working = guard == Guard::Working || guard == Guard::Private;
+  int fd = -1;
+  for (;;) {
+    fd = ::open(
+        name.c_str(),
+        flags | O_CLOEXEC | (guard != Guard::None ? O_NONBLOCK : 0) | (working ? O_NOFOLLOW : 0),
+        mode);
+    if (fd >= 0 || errno != EINTR) break;
+  }
+  if (fd < 0) {
+    // What stands under the name tells why a working file could not be opened, whatever
+    // the system answered (a kernel that protects links in sticky directories refuses them
+    // with EACCES).
+    const int error = errno;
+    struct stat info {};
+    if (working && ::lstat(name.c_str(), &info) == 0) {
+      if (S_ISLNK(info.st_mode)) refused = Refusal::Link;
+      if (!S_ISLNK(info.st_mode) && !S_ISREG(info.st_mode)) refused = Refusal::NotRegular;
+    }
+    if (guard != Guard::None && error == ENXIO) refused = Refusal::NotRegular;
+    errno = error;
+    return -1;
+  }
+  refused = Judge(fd, name, guard);
+  if (refused != Refusal::None) {
+    ::close(fd);
+    return -1;
+  }
+  if (guard != Guard::None) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
+bool CanOpen(const std::u16string& name, ReadMode, Guard guard, Refusal* why) {
   // Installed tables are read-only for ordinary users, so raw files are opened read-only
   // here too; the presence probe and the later open therefore always agree.
-  int fd = ::open(NativeName(name).c_str(), O_RDONLY | O_CLOEXEC);
+  Refusal refused = Refusal::None;
+  int fd = OpenGuarded(NativeName(name), O_RDONLY, guard, refused);
+  if (why != nullptr) *why = refused;
   if (fd < 0) return false;
   struct stat info {};
   bool regular = ::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
@@ -326,7 +454,8 @@ bool CanOpen(const std::u16string& name, ReadMode) {
 }
 
 std::int64_t FileSize(const std::u16string& name) {
-  int fd = ::open(NativeName(name).c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a FIFO planted under the name has no size to wait for.
+  int fd = ::open(NativeName(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   struct stat info {};
   std::int64_t size = -1;
@@ -339,9 +468,8 @@ bool SameFile(const std::u16string& first, const std::u16string& second) {
   if (first.empty() || second.empty()) return false;
   struct stat a {};
   struct stat b {};
-  if (::stat(NativeName(first).c_str(), &a) != 0 || ::stat(NativeName(second).c_str(), &b) != 0) {
-    return false;
-  }
+  if (::stat(NativeName(first).c_str(), &a) != 0) return errno == ENAMETOOLONG;
+  if (::stat(NativeName(second).c_str(), &b) != 0) return errno == ENAMETOOLONG;
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
@@ -349,14 +477,15 @@ InputFile::~InputFile() {
   Close();
 }
 
-bool InputFile::Open(const std::u16string& name, ReadMode) {
+bool InputFile::Open(const std::u16string& name, ReadMode, Guard guard) {
   Close();
+  refused_ = Refusal::None;
   if (name.empty()) {
     handle_ = STDIN_FILENO;
     standard_ = true;
     return true;
   }
-  int fd = ::open(NativeName(name).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenGuarded(NativeName(name), O_RDONLY, guard, refused_);
   if (fd < 0) return false;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
@@ -367,7 +496,15 @@ bool InputFile::Open(const std::u16string& name, ReadMode) {
   standard_ = false;
   regular_ = S_ISREG(info.st_mode);
   size_ = regular_ ? info.st_size : -1;
+  modified_ = info.st_mtim.tv_sec * std::int64_t{1000000000} + info.st_mtim.tv_nsec;
   return true;
+}
+
+bool InputFile::Unchanged() const {
+  if (handle_ == kClosed || !regular_) return true;
+  struct stat info {};
+  return ::fstat(static_cast<int>(handle_), &info) == 0 && info.st_size == size_ &&
+         info.st_mtim.tv_sec * std::int64_t{1000000000} + info.st_mtim.tv_nsec == modified_;
 }
 
 std::int64_t InputFile::Read(void* buffer, std::int64_t count) {
@@ -407,18 +544,6 @@ OutputFile::~OutputFile() {
 
 namespace {
 
-// The directory part of a path ("." when it has none) and the name after it.
-void SplitPath(const std::string& path, std::string& directory, std::string& leaf) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    directory = ".";
-    leaf = path;
-  } else {
-    directory = slash == 0 ? "/" : path.substr(0, slash);
-    leaf = path.substr(slash + 1);
-  }
-}
-
 // The absolute path of a file with its directories resolved: the real path of an existing
 // file, or of the directory of a missing one followed by its name.
 std::string ResolvedPath(const std::string& path) {
@@ -447,71 +572,141 @@ mode_t CreationMask() {
   return mask;
 }
 
-std::uint64_t temporaryCounter = 0;
+// A random part for a temporary name: 16 hexadecimal digits from the system's source of
+// randomness, so that no other process can foresee the name.
+std::string RandomPart() {
+  std::random_device source;
+  const std::uint64_t value =
+      (static_cast<std::uint64_t>(source()) << 32) ^ static_cast<std::uint64_t>(source());
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+// Copies every extended attribute of a file (on Linux its access control list among them)
+// to an open file. A file system without extended attributes has none to copy.
+bool CopyAttributes(const std::string& from, int to) {
+#ifdef __linux__
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+    if (size < 0) return errno == ENOTSUP;
+    if (size == 0) return true;
+    std::string names(static_cast<std::size_t>(size), '\0');
+    size = ::listxattr(from.c_str(), names.data(), names.size());
+    if (size < 0 && errno == ERANGE) continue;  // an attribute came in between
+    if (size < 0) return false;
+    for (std::size_t at = 0; at < static_cast<std::size_t>(size);) {
+      const char* name = names.c_str() + at;
+      at += std::strlen(name) + 1;
+      ssize_t length = ::getxattr(from.c_str(), name, nullptr, 0);
+      if (length < 0) return false;
+      std::string value(static_cast<std::size_t>(length), '\0');
+      length = ::getxattr(from.c_str(), name, value.data(), value.size());
+      if (length < 0 ||
+          ::fsetxattr(to, name, value.data(), static_cast<std::size_t>(length), 0) != 0) {
+        return false;
+      }
+    }
+    return true;
+  }
+  return false;
+#else
+  static_cast<void>(from);
+  static_cast<void>(to);
+  return true;
+#endif
+}
 
 }  // namespace
 
-bool OutputFile::Create(const std::u16string& name, Placement placement) {
+bool OutputFile::Create(const std::u16string& name, Placement placement, Guard guard) {
   Discard();
   failed_ = false;
+  refused_ = Refusal::None;
   if (name.empty()) {
     handle_ = STDOUT_FILENO;
     standard_ = true;
     return true;
   }
   const std::string native = NativeName(name);
+  if (guard != Guard::None) {
+    struct stat link {};
+    if (::lstat(native.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      refused_ = Refusal::Link;
+      return false;
+    }
+  }
   if (placement == Placement::Replace) {
     // The file a link points to is the one replaced; the link stays a link. A link that
     // points nowhere is written through, which creates its target.
-    struct stat link {};
-    std::string target = native;
-    bool replace = true;
-    if (::lstat(native.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-      char resolved[PATH_MAX];
-      if (::realpath(native.c_str(), resolved) != nullptr) {
-        target = resolved;
-      } else {
-        replace = false;
-      }
-    }
+    const std::string target = FollowLinks(native);
+    if (target.empty()) return false;
     struct stat info {};
     targetExists_ = ::stat(target.c_str(), &info) == 0;
-    if (targetExists_ && !S_ISREG(info.st_mode)) replace = false;
-    if (replace) {
-      std::string directory;
-      std::string leaf;
-      SplitPath(target, directory, leaf);
+    if (targetExists_ && !S_ISREG(info.st_mode) && guard != Guard::None) {
+      refused_ = Refusal::NotRegular;
+      return false;
+    }
+    if (!targetExists_ || S_ISREG(info.st_mode)) {
+      const std::size_t slash = target.rfind('/');
+      const std::string directory =
+          slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
       for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary = (directory == "/" ? "" : directory) + "/kelvo-" +
-                                      std::to_string(::getpid()) + "-" +
-                                      std::to_string(temporaryCounter++) + ".tmp";
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const std::string temporary = directory + "kelvo-" + RandomPart() + ".tmp";
+        const int fd =
+            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
           if (errno == EEXIST || errno == EINTR) continue;
           return false;
         }
         // The new file takes the old one's owner and group where the process may (only the
-        // group, or nothing, otherwise), then its permission bits; a new file those that a
-        // file created here would get.
+        // group, or nothing, otherwise), then its permission bits and its extended
+        // attributes; a new file those that a file created here would get.
+        bool ok = true;
         if (targetExists_) {
           if (::fchown(fd, info.st_uid, info.st_gid) != 0) {
             [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), info.st_gid);
           }
           ::fchmod(fd, info.st_mode & 07777);
+          ok = CopyAttributes(target, fd);
         } else {
           ::fchmod(fd, 0666 & ~CreationMask());
+        }
+        if (!ok) {
+          // Without its access control list the file could be read by more than before.
+          ::close(fd);
+          ::unlink(temporary.c_str());
+          return false;
         }
         handle_ = fd;
         standard_ = false;
         temporary_ = DecodeUtf8(temporary);
         target_ = DecodeUtf8(target);
+        RemoveOnInterruption(temporary_);
         return true;
       }
       return false;
     }
   }
-  const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
+  if (guard == Guard::None) {
+    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    handle_ = fd;
+    standard_ = false;
+    return true;
+  }
+  // A guarded file is made exclusively when it is missing, and emptied only once it passed.
+  const mode_t mode = guard == Guard::Private ? 0600 : 0666;
+  int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (fd < 0) {
+    if (errno != EEXIST) return false;
+    fd = OpenGuarded(native, O_WRONLY, guard, refused_);
+    if (fd < 0) return false;
+    if ((guard == Guard::Private && ::fchmod(fd, 0600) != 0) || ::ftruncate(fd, 0) != 0) {
+      ::close(fd);
+      return false;
+    }
+  }
   handle_ = fd;
   standard_ = false;
   return true;
@@ -520,7 +715,8 @@ bool OutputFile::Create(const std::u16string& name, Placement placement) {
 bool OutputFile::CreateNew(const std::u16string& name, bool& exists) {
   static_cast<void>(Close());
   exists = false;
-  int fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  int fd =
+      ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     exists = errno == EEXIST;
     return false;
@@ -570,6 +766,7 @@ bool OutputFile::Close() {
   bool ok = !failed_ && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+  KeepOnInterruption(temporary_);
   if (!ok) {
     ::unlink(temporary.c_str());
   } else {
@@ -585,7 +782,10 @@ bool OutputFile::Close() {
 
 void OutputFile::Discard() {
   if (handle_ != kClosed && !standard_) ::close(static_cast<int>(handle_));
-  if (!temporary_.empty()) ::unlink(NativeName(temporary_).c_str());
+  if (!temporary_.empty()) {
+    ::unlink(NativeName(temporary_).c_str());
+    KeepOnInterruption(temporary_);
+  }
   handle_ = kClosed;
   standard_ = false;
   temporary_.clear();
@@ -601,8 +801,11 @@ void FileLock::Release() {
   handle_ = kClosed;
 }
 
-FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds) {
+FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds,
+                                    Guard guard) {
   Release();
+  made_ = false;
+  refused_ = Refusal::None;
   const std::string native = NativeName(name);
   struct timespec start {};
   ::clock_gettime(CLOCK_MONOTONIC, &start);
@@ -614,7 +817,19 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
   };
   long pause = 1;  // milliseconds between attempts, growing to 50
   for (;;) {
-    const int fd = ::open(native.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    // A private file is made by this run alone, or must be the user's own.
+    int fd = -1;
+    if (guard == Guard::Private) {
+      fd = ::open(native.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      made_ = fd >= 0;
+      if (fd < 0 && errno == EEXIST) {
+        fd = OpenGuarded(native, O_RDONLY, guard, refused_);
+        if (fd < 0 && errno == ENOENT && refused_ == Refusal::None) continue;  // removed meanwhile
+      }
+    } else {
+      fd = OpenGuarded(native, O_RDONLY | O_CREAT, Guard::Working, refused_);
+    }
+    if (refused_ != Refusal::None) return Outcome::Refused;
     if (fd < 0) {
       if (errno == EINTR) continue;
       return Outcome::Unavailable;
@@ -642,6 +857,7 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
     struct stat named {};
     if (::fstat(fd, &held) == 0 && ::stat(native.c_str(), &named) == 0 &&
         held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+      if (guard == Guard::Private && (held.st_mode & 07777) != 0600) ::fchmod(fd, 0600);
       handle_ = fd;
       return Outcome::Held;
     }
@@ -652,7 +868,8 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
 
 bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
                    bool& opened) {
-  const int fd = ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  Refusal refused = Refusal::None;
+  const int fd = OpenGuarded(NativeName(name), O_WRONLY | O_CREAT, Guard::Working, refused);
   opened = fd >= 0;
   if (fd < 0) return false;
   const auto* data = static_cast<const unsigned char*>(bytes);
@@ -685,6 +902,65 @@ bool SamePlace(const std::u16string& first, const std::u16string& second) {
   if (first.empty() || second.empty()) return false;
   if (SameFile(first, second)) return true;
   return ResolvedPath(NativeName(first)) == ResolvedPath(NativeName(second));
+}
+
+namespace {
+
+// The names removed at an interruption, each in a slot of its own that the handler reads
+// without taking any lock; a slot is filled before it is marked used.
+constexpr int kInterruptionSlots = 8;
+struct InterruptionSlot {
+  volatile std::sig_atomic_t used;
+  char path[PATH_MAX];
+};
+InterruptionSlot interruptionSlots[kInterruptionSlots];
+bool handlersInstalled = false;
+
+extern "C" void OnInterruption(int signalNumber) {
+  for (InterruptionSlot& slot : interruptionSlots) {
+    if (slot.used != 0) ::unlink(slot.path);
+  }
+  ::signal(signalNumber, SIG_DFL);
+  ::raise(signalNumber);
+}
+
+void InstallInterruptionHandlers() {
+  if (handlersInstalled) return;
+  handlersInstalled = true;
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    // A run started to ignore the signal (as under nohup) goes on ignoring it.
+    if (::sigaction(signalNumber, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = OnInterruption;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(signalNumber, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+void RemoveOnInterruption(const std::u16string& name) {
+  const std::string native = NativeName(name);
+  if (native.empty() || native.size() >= PATH_MAX) return;
+  InstallInterruptionHandlers();
+  for (InterruptionSlot& slot : interruptionSlots) {
+    if (slot.used != 0) continue;
+    std::memcpy(slot.path, native.c_str(), native.size() + 1);
+    slot.used = 1;
+    return;
+  }
+}
+
+void KeepOnInterruption(const std::u16string& name) {
+  const std::string native = NativeName(name);
+  for (InterruptionSlot& slot : interruptionSlots) {
+    if (slot.used != 0 && native == slot.path) {
+      slot.used = 0;
+      return;
+    }
+  }
 }
 
 bool WriteStandardOutput(const void* buffer, std::size_t count) {

@@ -17,8 +17,10 @@
 // windows.h maps ReplaceFile to its own ReplaceFileW; the layer's function keeps its name.
 #undef ReplaceFile
 
+#include <cstdio>
 #include <cwchar>
 #include <new>
+#include <random>
 
 #include "platform/Platform.h"
 
@@ -57,15 +59,65 @@ HANDLE AsHandle(std::intptr_t value) {
   return reinterpret_cast<HANDLE>(value);
 }
 
-HANDLE OpenForReading(const std::u16string& name, ReadMode mode) {
+// A working file is opened as the reparse point itself (a symbolic link, a junction) where
+// one stands under its name, so that it is judged rather than followed.
+DWORD GuardFlags(Guard guard) {
+  return guard == Guard::Working || guard == Guard::Private ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
+}
+
+// Judges the file that was opened under a name by its guard. Windows gives no owner here
+// that a run could weigh, so a file is refused only for being a reparse point where a working
+// file belongs, or for being no file on disk.
+Refusal Judge(HANDLE handle, Guard guard) {
+  if (guard == Guard::None) return Refusal::None;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(handle) != FILE_TYPE_DISK || GetFileInformationByHandle(handle, &info) == 0 ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return Refusal::NotRegular;
+  }
+  if ((guard == Guard::Working || guard == Guard::Private) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return Refusal::Link;
+  }
+  return Refusal::None;
+}
+
+// Closes a handle that did not pass its guard.
+HANDLE Judged(HANDLE handle, Guard guard, Refusal& refused) {
+  refused = Refusal::None;
+  if (handle == INVALID_HANDLE_VALUE) return handle;
+  refused = Judge(handle, guard);
+  if (refused == Refusal::None) return handle;
+  CloseHandle(handle);
+  return INVALID_HANDLE_VALUE;
+}
+
+HANDLE OpenForReading(const std::u16string& name, ReadMode mode, Guard guard, Refusal& refused) {
   // Raw files ask for read and write access, as the programs always did: a read-only file
   // counts as missing. Text files are opened read-only.
   // Deleting and renaming stay allowed, so that a file being read can be replaced as a
   // whole once its replacement is complete.
   DWORD access = mode == ReadMode::Raw ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
-  return CreateFileW(Wide(name).c_str(), access,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  return Judged(CreateFileW(Wide(name).c_str(), access,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | GuardFlags(guard), nullptr),
+                guard, refused);
+}
+
+// A random part for a temporary name, that no other process can foresee.
+std::wstring RandomPart() {
+  std::random_device source;
+  const unsigned long long value =
+      (static_cast<unsigned long long>(source()) << 32) ^ static_cast<unsigned long long>(source());
+  wchar_t text[17];
+  std::swprintf(text, 17, L"%016llx", value);
+  return text;
+}
+
+std::int64_t ModificationTime(HANDLE handle) {
+  FILETIME written;
+  if (GetFileTime(handle, nullptr, nullptr, &written) == 0) return -1;
+  return (static_cast<std::int64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
 }
 
 // The path of an open file with links resolved; empty when the system cannot tell.
@@ -87,8 +139,6 @@ std::wstring FullPath(const std::wstring& name) {
   buffer.resize(got);
   return buffer;
 }
-
-unsigned long temporaryCounter = 0;
 
 }  // namespace
 
@@ -254,8 +304,10 @@ int ProcessStatus(int exitCode) {
   return exitCode;
 }
 
-bool CanOpen(const std::u16string& name, ReadMode mode) {
-  HANDLE handle = OpenForReading(name, mode);
+bool CanOpen(const std::u16string& name, ReadMode mode, Guard guard, Refusal* why) {
+  Refusal refused = Refusal::None;
+  HANDLE handle = OpenForReading(name, mode, guard, refused);
+  if (why != nullptr) *why = refused;
   if (handle == INVALID_HANDLE_VALUE) return false;
   CloseHandle(handle);
   return true;
@@ -279,7 +331,8 @@ bool SameFile(const std::u16string& first, const std::u16string& second) {
     HANDLE handle = CreateFileW(Wide(*names[i]).c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    // A path too long to open counts as the same file: the caller keeps the input whole.
+    if (handle == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILENAME_EXCED_RANGE;
     const bool ok = GetFileInformationByHandle(handle, &info[i]) != 0;
     CloseHandle(handle);
     if (!ok) return false;
@@ -293,22 +346,31 @@ InputFile::~InputFile() {
   Close();
 }
 
-bool InputFile::Open(const std::u16string& name, ReadMode mode) {
+bool InputFile::Open(const std::u16string& name, ReadMode mode, Guard guard) {
   Close();
+  refused_ = Refusal::None;
   if (name.empty()) {
     _setmode(_fileno(stdin), _O_BINARY);
     handle_ = reinterpret_cast<std::intptr_t>(GetStdHandle(STD_INPUT_HANDLE));
     standard_ = true;
     return true;
   }
-  HANDLE handle = OpenForReading(name, mode);
+  HANDLE handle = OpenForReading(name, mode, guard, refused_);
   if (handle == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<std::intptr_t>(handle);
   standard_ = false;
   LARGE_INTEGER size;
   regular_ = GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &size) != 0;
   size_ = regular_ ? size.QuadPart : -1;
+  modified_ = regular_ ? ModificationTime(handle) : 0;
   return true;
+}
+
+bool InputFile::Unchanged() const {
+  if (handle_ == kClosed || !regular_) return true;
+  LARGE_INTEGER size;
+  return GetFileSizeEx(AsHandle(handle_), &size) != 0 && size.QuadPart == size_ &&
+         ModificationTime(AsHandle(handle_)) == modified_;
 }
 
 std::int64_t InputFile::Read(void* buffer, std::int64_t count) {
@@ -345,14 +407,22 @@ OutputFile::~OutputFile() {
   Discard();
 }
 
-bool OutputFile::Create(const std::u16string& name, Placement placement) {
+bool OutputFile::Create(const std::u16string& name, Placement placement, Guard guard) {
   Discard();
   failed_ = false;
+  refused_ = Refusal::None;
   if (name.empty()) {
     _setmode(_fileno(stdout), _O_BINARY);
     handle_ = reinterpret_cast<std::intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE));
     standard_ = true;
     return true;
+  }
+  if (guard != Guard::None) {
+    const DWORD attributes = GetFileAttributesW(Wide(name).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      refused_ = Refusal::Link;
+      return false;
+    }
   }
   if (placement == Placement::Replace) {
     std::wstring target = FullPath(Wide(name));
@@ -371,14 +441,16 @@ bool OutputFile::Create(const std::u16string& name, Placement placement) {
       if (!final.empty()) target = final;
       CloseHandle(existing);
     }
+    if (!replace && guard != Guard::None) {
+      refused_ = Refusal::NotRegular;
+      return false;
+    }
     if (replace) {
       const std::size_t slash = target.find_last_of(L"\\/");
       const std::wstring directory =
           slash == std::wstring::npos ? std::wstring(L".") : target.substr(0, slash);
       for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring temporary = directory + L"\\kelvo-" +
-                                       std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                       std::to_wstring(temporaryCounter++) + L".tmp";
+        const std::wstring temporary = directory + L"\\kelvo-" + RandomPart() + L".tmp";
         HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
@@ -390,14 +462,30 @@ bool OutputFile::Create(const std::u16string& name, Placement placement) {
         standard_ = false;
         temporary_.assign(temporary.begin(), temporary.end());
         target_.assign(target.begin(), target.end());
+        RemoveOnInterruption(temporary_);
         return true;
       }
       return false;
     }
   }
-  HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (guard == Guard::None) {
+    HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    standard_ = false;
+    return true;
+  }
+  // A guarded file is opened as whatever stands there, and emptied only once it passed.
+  HANDLE handle =
+      Judged(CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | GuardFlags(guard), nullptr),
+             guard, refused_);
   if (handle == INVALID_HANDLE_VALUE) return false;
+  if (SetEndOfFile(handle) == 0) {
+    CloseHandle(handle);
+    return false;
+  }
   handle_ = reinterpret_cast<std::intptr_t>(handle);
   standard_ = false;
   return true;
@@ -475,6 +563,7 @@ bool OutputFile::Close() {
     }
   }
   if (!ok) DeleteFileW(temporary.c_str());
+  KeepOnInterruption(temporary_);
   temporary_.clear();
   target_.clear();
   return ok;
@@ -482,7 +571,10 @@ bool OutputFile::Close() {
 
 void OutputFile::Discard() {
   if (handle_ != kClosed && !standard_) CloseHandle(AsHandle(handle_));
-  if (!temporary_.empty()) DeleteFileW(Wide(temporary_).c_str());
+  if (!temporary_.empty()) {
+    DeleteFileW(Wide(temporary_).c_str());
+    KeepOnInterruption(temporary_);
+  }
   handle_ = kClosed;
   standard_ = false;
   temporary_.clear();
@@ -498,8 +590,11 @@ void FileLock::Release() {
   handle_ = kClosed;
 }
 
-FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds) {
+FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds,
+                                    Guard guard) {
   Release();
+  made_ = false;
+  refused_ = Refusal::None;
   const std::wstring wide = Wide(name);
   const ULONGLONG start = GetTickCount64();
   auto elapsed = [start] { return static_cast<std::int64_t>(GetTickCount64() - start); };
@@ -509,7 +604,10 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
     // covers one byte far beyond any data, so it never stands in the way of the file's I/O.
     HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | GuardFlags(guard), nullptr);
+    made_ = handle != INVALID_HANDLE_VALUE && GetLastError() != ERROR_ALREADY_EXISTS;
+    handle = Judged(handle, guard, refused_);
+    if (refused_ != Refusal::None) return Outcome::Refused;
     if (handle == INVALID_HANDLE_VALUE) {
       // A file that the holder removed stays in the way until its last handle is closed; a
       // directory of that name never makes way.
@@ -521,6 +619,10 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
         Sleep(pause);
         pause = pause < 50 ? pause * 2 : 50;
         continue;
+      }
+      if (directory && guard != Guard::None) {
+        refused_ = Refusal::NotRegular;
+        return Outcome::Refused;
       }
       return Outcome::Unavailable;
     }
@@ -570,8 +672,11 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
 
 bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
                    bool& opened) {
-  HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  Refusal refused = Refusal::None;
+  HANDLE handle = Judged(
+      CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | GuardFlags(Guard::Working), nullptr),
+      Guard::Working, refused);
   opened = handle != INVALID_HANDLE_VALUE;
   if (!opened) return false;
   const auto* data = static_cast<const unsigned char*>(bytes);
@@ -617,6 +722,54 @@ bool SamePlace(const std::u16string& first, const std::u16string& second) {
   if (first.empty() || second.empty()) return false;
   if (SameFile(first, second)) return true;
   return _wcsicmp(FullPath(Wide(first)).c_str(), FullPath(Wide(second)).c_str()) == 0;
+}
+
+namespace {
+
+// The names removed when Ctrl-C or Ctrl-Break ends the process at the console, each in a
+// slot of its own; a slot is filled before it is marked used.
+constexpr int kInterruptionSlots = 8;
+struct InterruptionSlot {
+  volatile LONG used;
+  wchar_t path[4096];
+};
+InterruptionSlot interruptionSlots[kInterruptionSlots];
+bool handlerInstalled = false;
+
+BOOL WINAPI OnInterruption(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+    for (InterruptionSlot& slot : interruptionSlots) {
+      if (slot.used != 0) DeleteFileW(slot.path);
+    }
+  }
+  return FALSE;  // the usual end of the process follows
+}
+
+}  // namespace
+
+void RemoveOnInterruption(const std::u16string& name) {
+  const std::wstring wide = Wide(name);
+  if (wide.empty() || wide.size() >= 4096) return;
+  if (!handlerInstalled) {
+    handlerInstalled = true;
+    SetConsoleCtrlHandler(OnInterruption, TRUE);
+  }
+  for (InterruptionSlot& slot : interruptionSlots) {
+    if (slot.used != 0) continue;
+    wmemcpy(slot.path, wide.c_str(), wide.size() + 1);
+    InterlockedExchange(&slot.used, 1);
+    return;
+  }
+}
+
+void KeepOnInterruption(const std::u16string& name) {
+  const std::wstring wide = Wide(name);
+  for (InterruptionSlot& slot : interruptionSlots) {
+    if (slot.used != 0 && wide == slot.path) {
+      InterlockedExchange(&slot.used, 0);
+      return;
+    }
+  }
 }
 
 bool WriteStandardOutput(const void* buffer, std::size_t count) {

@@ -2,6 +2,10 @@
 // except where a table is looked for elsewhere by the table search.
 #pragma once
 
+#include <string_view>
+
+#include "platform/Platform.h"
+
 namespace kelvo {
 
 // Working files.
@@ -21,5 +25,14 @@ inline constexpr char16_t kEucSource[] = u"MS932~EUC-JP.bin";
 inline constexpr char16_t kForwardTable[] = u"UTF16~EUC-JP.bin";
 inline constexpr char16_t kReverseTable[] = u"EUC-JP~UTF16.bin";
 inline constexpr char16_t kRecoderTable[] = u"EUC-JP~Shift_JIS.bin";
+
+// The guard under which a conversion opens a file of this name: binary.tmp and text.tmp hold
+// the user's text and are the user's alone; the surrogate lists steer the conversion. Any
+// other name was given by the user.
+inline platform::Guard GuardFor(std::u16string_view name) {
+  if (name == kBinaryTmp || name == kSpoolFile) return platform::Guard::Private;
+  if (name == kSurrogateList || name == kUnderscoreList) return platform::Guard::Steering;
+  return platform::Guard::None;
+}
 
 }  // namespace kelvo

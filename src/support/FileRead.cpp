@@ -11,20 +11,34 @@ namespace {
 constexpr std::int64_t kLargestRead = std::int64_t{1} << 30;
 constexpr std::int64_t kStreamChunk = std::int64_t{1} << 16;
 constexpr std::int64_t kLineBlock = 4096;
+// The most of a first line that is read: a file without a line end (a device, a huge file)
+// is never read whole for it.
+constexpr std::size_t kFirstLineLimit = std::size_t{64} << 10;
 }  // namespace
 
 ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
-                      platform::ReadMode mode) {
+                      platform::ReadMode mode, const ReadBounds& bounds,
+                      platform::Refusal* refusal) {
   bytes.clear();
+  const auto refuse = [&](platform::Refusal why) {
+    if (refusal != nullptr) *refusal = why;
+    bytes.clear();
+    return why == platform::Refusal::None ? ReadOutcome::CannotOpen : ReadOutcome::Refused;
+  };
   platform::InputFile file;
-  if (!file.Open(path, mode)) return ReadOutcome::CannotOpen;
+  if (!file.Open(path, mode, bounds.guard)) return refuse(file.Refused());
+  const bool bounded = bounds.limit >= 0;
   try {
     const bool sized = file.IsRegular();
+    if (sized && bounded && file.Size() > bounds.limit) return refuse(platform::Refusal::TooLarge);
     std::int64_t total = 0;
     if (sized) bytes.resize(static_cast<std::size_t>(file.Size()));
     for (;;) {
       if (!sized && static_cast<std::int64_t>(bytes.size()) - total < kStreamChunk) {
-        bytes.resize(static_cast<std::size_t>(total + kStreamChunk));
+        // One byte past the limit tells a stream that is too long.
+        const std::int64_t grown =
+            bounded ? std::min(total + kStreamChunk, bounds.limit + 1) : total + kStreamChunk;
+        bytes.resize(static_cast<std::size_t>(grown));
       }
       const std::int64_t room = static_cast<std::int64_t>(bytes.size()) - total;
       if (room == 0) break;
@@ -36,6 +50,7 @@ ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& byt
       if (got == 0) break;
       total += got;
     }
+    if (bounded && total > bounds.limit) return refuse(platform::Refusal::TooLarge);
     bytes.resize(static_cast<std::size_t>(total));
   } catch (const std::bad_alloc&) {
     bytes.clear();
@@ -45,9 +60,12 @@ ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& byt
   return ReadOutcome::Read;
 }
 
-bool ReadFirstLine(const std::u16string& name, std::u16string& line) {
+bool ReadFirstLine(const std::u16string& name, std::u16string& line, platform::Guard guard,
+                   platform::Refusal* refusal) {
   platform::InputFile file;
-  if (!file.Open(name, platform::ReadMode::Text)) return false;
+  const bool opened = file.Open(name, platform::ReadMode::Text, guard);
+  if (refusal != nullptr) *refusal = file.Refused();
+  if (!opened) return false;
   std::string bytes;
   char block[kLineBlock];
   for (;;) {
@@ -57,6 +75,7 @@ bool ReadFirstLine(const std::u16string& name, std::u16string& line) {
     const std::size_t before = bytes.size();
     bytes.append(block, static_cast<std::size_t>(got));
     if (bytes.find_first_of("\r\n", before) != std::string::npos) break;
+    if (bytes.size() >= kFirstLineLimit) break;
   }
   line = FirstLine(bytes);
   return true;

@@ -12,15 +12,25 @@
 namespace kelvo {
 
 enum class [[nodiscard]] ReadOutcome{
-    Read, CannotOpen,
+    Read,       CannotOpen,
     ReadFailed,  // bytes hold what was read before the failure
     NoMemory,    // the whole file does not fit in memory; bytes are empty
+    Refused,     // the file did not pass its guard, or is larger than the limit
+};
+
+// How a whole file is read: its guard, and the most bytes it may hold (none when negative).
+struct ReadBounds {
+  platform::Guard guard = platform::Guard::None;
+  std::int64_t limit = -1;
 };
 
 // Reads the whole file into bytes: a regular file up to the size it has when it is opened,
-// anything else (a pipe, a FIFO, a device) to its end.
+// anything else (a pipe, a FIFO, a device) to its end. A regular file larger than the limit
+// is refused before any byte is read; of anything else no more than the limit is read.
+// refusal tells why a file was refused.
 ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
-                      platform::ReadMode mode = platform::ReadMode::Raw);
+                      platform::ReadMode mode = platform::ReadMode::Raw,
+                      const ReadBounds& bounds = {}, platform::Refusal* refusal = nullptr);
 
 // The text of a settings file. It is in the system's "ANSI" code page unless it begins with a
 // UTF-8 byte-order mark (as Notepad may save it): then it is UTF-8 and the mark is no text.
@@ -30,9 +40,12 @@ bool DropUtf8Mark(std::string_view& bytes);
 std::u16string SettingsText(std::string_view bytes, bool utf8);
 
 // The first line of a text file, without its line end (CR, LF or CR LF) and decoded as a
-// settings file is; an empty file gives an empty line. False when the file cannot be opened
-// or read.
-[[nodiscard]] bool ReadFirstLine(const std::u16string& name, std::u16string& line);
+// settings file is; an empty file gives an empty line; no more than its first 64 KB are read.
+// False when the file cannot be opened or read, or is refused by the guard (refusal then
+// tells why).
+[[nodiscard]] bool ReadFirstLine(const std::u16string& name, std::u16string& line,
+                                 platform::Guard guard = platform::Guard::None,
+                                 platform::Refusal* refusal = nullptr);
 // The first line of text bytes, as ReadFirstLine gives it.
 std::u16string FirstLine(std::string_view bytes);
 

@@ -32,6 +32,25 @@ std::u16string ErrorMessage(std::u16string_view operation, int number, std::u16s
   return message;
 }
 
+std::u16string RefusedFile(std::u16string_view name, platform::Refusal refusal) {
+  std::u16string detail(name);
+  switch (refusal) {
+    case platform::Refusal::Link:
+      return detail + u": a symbolic link";
+    case platform::Refusal::NotRegular:
+      return detail + u": not a regular file";
+    case platform::Refusal::WritableByAll:
+      return detail + u": writable by everyone";
+    case platform::Refusal::Stranger:
+      return detail + u": owned by another user";
+    case platform::Refusal::TooLarge:
+      return detail + u": too large";
+    case platform::Refusal::None:
+      break;
+  }
+  return detail;
+}
+
 }  // namespace kelvo
 
 namespace kelvo {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Platform.h"
+
 namespace kelvo {
 
 // UTF-16 code units that the converters and the list readers treat on their own.
@@ -41,6 +43,9 @@ std::u16string Widen(std::string_view ascii);
 
 // The standard error message: operation + " error-" + number + ": " + detail.
 std::u16string ErrorMessage(std::u16string_view operation, int number, std::u16string_view detail);
+
+// The detail of a report on a file refused by its guard: the name and why.
+std::u16string RefusedFile(std::u16string_view name, platform::Refusal refusal);
 
 // Whether a decimal number may carry a leading '+' or '-'.
 enum class Sign { Refused, Allowed };

@@ -18,6 +18,7 @@ TimeNames::Clock clock = &platform::LocalTimeText;
 constexpr std::int64_t kLockWaitMilliseconds = 60000;
 std::int64_t lockWait = kLockWaitMilliseconds;
 bool lockTimedOut = false;
+bool workingFileRefused = false;
 LogNumbers logNumbers{};
 
 // Rewrites serial.txt in place; created reports whether the file could be opened or made.
@@ -54,6 +55,9 @@ void TimeNames::SetClockForTest(Clock replacement) {
 bool TimeNames::LockTimedOut() {
   return lockTimedOut;
 }
+bool TimeNames::WorkingFileRefused() {
+  return workingFileRefused;
+}
 void TimeNames::SetLockWaitForTest(std::int64_t milliseconds) {
   lockWait = milliseconds >= 0 ? milliseconds : kLockWaitMilliseconds;
 }
@@ -63,9 +67,23 @@ void TimeNames::Prepare(const std::u16string& prefix, const std::u16string& exte
   extension_ = extension;
   // A directory where serial.txt cannot be made has nothing to share; the numbering then
   // goes on as best it can.
-  if (serialLock_.Acquire(kSerialFile, lockWait) == platform::FileLock::Outcome::Busy) {
-    lockTimedOut = true;
-    WriteFailure(ErrorMessage(u"Lock()", logNumbers.lockTimeout, kSerialFile));
+  switch (serialLock_.Acquire(kSerialFile, lockWait)) {
+    case platform::FileLock::Outcome::Busy:
+      lockTimedOut = true;
+      WriteFailure(ErrorMessage(u"Lock()", logNumbers.lockTimeout, kSerialFile));
+      break;
+    case platform::FileLock::Outcome::Refused:
+      // Nothing is read from or written through what stands there; the logs are numbered
+      // from this run's own count.
+      serialRefused_ = true;
+      workingFileRefused = true;
+      WriteFailure(ErrorMessage(u"Lock()", logNumbers.workingFile,
+                                RefusedFile(kSerialFile, serialLock_.Refused())));
+      stem_ = prefix_ + ToText(serialNumber) + u"-";
+      return;
+    case platform::FileLock::Outcome::Held:
+    case platform::FileLock::Outcome::Unavailable:
+      break;
   }
   ReadSerial();
 }
@@ -74,6 +92,7 @@ void TimeNames::WriteFailure(const std::u16string& message) {
   message_ = message;
   MessagesTexts writer;
   if (!writer.WriteText(kErrorFile, message_)) {
+    if (writer.Refused()) workingFileRefused = true;
     // Nowhere to keep it on disk: the user still gets to see it.
     platform::WriteStandardError(platform::ToAnsi(message_) + "\n");
   }
@@ -82,7 +101,8 @@ void TimeNames::WriteFailure(const std::u16string& message) {
 void TimeNames::ReadSerial() {
   // An empty file is one the lock has just made: the series starts.
   std::u16string line;
-  if (platform::FileSize(kSerialFile) <= 0 || !ReadFirstLine(kSerialFile, line)) {
+  if (platform::FileSize(kSerialFile) <= 0 ||
+      !ReadFirstLine(kSerialFile, line, platform::Guard::Working)) {
     ResetSerial();
     return;
   }
@@ -105,6 +125,11 @@ void TimeNames::ResetSerial() {
 void TimeNames::AdvanceSerial() {
   const std::int32_t next =
       serialNumber == std::numeric_limits<std::int32_t>::max() ? 0 : serialNumber + 1;
+  if (serialRefused_) {
+    serialNumber = next;
+    stem_ = prefix_ + ToText(serialNumber) + u"-";
+    return;
+  }
   bool created = false;
   bool ok = WriteSerialFile(ToText(next), created);
   if (created) serialNumber = next;

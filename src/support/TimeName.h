@@ -16,6 +16,7 @@ struct LogNumbers {
   int serialReset;    // serial.txt cannot be started again
   int serialAdvance;  // serial.txt cannot be advanced
   int lockTimeout;    // serial.txt stayed locked by another run for the whole waiting time
+  int workingFile;    // serial.txt or error.txt is a link, a FIFO or a device
 };
 void SetLogNumbers(const LogNumbers& numbers);
 
@@ -54,6 +55,9 @@ class TimeNames {
   // point of this run (the number was then used without the lock); the run must not end as
   // a success.
   static bool LockTimedOut();
+  // Whether serial.txt or error.txt was refused at some point of this run (a link, a FIFO or
+  // a device stood there); the run must not end as a success.
+  static bool WorkingFileRefused();
   // How long Prepare waits for serial.txt, replaceable by tests.
   static void SetLockWaitForTest(std::int64_t milliseconds);
 
@@ -70,6 +74,7 @@ class TimeNames {
   std::u16string stem_;
   std::u16string lastName_;
   platform::FileLock serialLock_;
+  bool serialRefused_ = false;  // serial.txt is neither read nor written
 };
 
 }  // namespace kelvo

@@ -86,8 +86,15 @@ std::vector<std::u16string> CommandPath::Candidates(const std::u16string& fileNa
 }
 
 bool CommandPath::CanOpen(const std::u16string& candidate) {
-  if (platform::CanOpen(candidate, platform::ReadMode::Raw)) return true;
-  ReportError(ErrorMessage(u"Reset()", numbers_.candidate, candidate));
+  platform::Refusal why = platform::Refusal::None;
+  if (platform::CanOpen(candidate, platform::ReadMode::Raw, platform::Guard::Steering, &why)) {
+    return true;
+  }
+  if (why != platform::Refusal::None) {
+    ReportError(ErrorMessage(u"Reset()", numbers_.refused, RefusedFile(candidate, why)));
+  } else {
+    ReportError(ErrorMessage(u"Reset()", numbers_.candidate, candidate));
+  }
   return false;
 }
 

@@ -14,6 +14,7 @@ namespace kelvo {
 // The error numbers of the search along the variable.
 struct CommandPathNumbers {
   int candidate;          // a directory that does not hold the file
+  int refused;            // the file it holds is not one to trust
   QueueNumbers queue;     // the splitter's byte-string queue
   FieldListNumbers list;  // the list of the variable's entries
 };

@@ -21,40 +21,63 @@ void ReportReset(int number, const std::u16string& detail) {
   ReportError(ErrorMessage(u"Reset()", number, detail));
 }
 
-// A table file counts as present when it opens the way the loader will open it.
-bool Present(const std::u16string& path) {
-  return platform::CanOpen(path, platform::ReadMode::Raw);
+enum class Probed { Present, Missing, Refused };
+
+// A table file counts as present when it opens the way the loader will open it, and is a
+// regular file that no stranger could have planted. A refused one is reported with
+// refusedNumber and counts as missing.
+Probed Examine(const std::u16string& path, int refusedNumber) {
+  platform::Refusal why = platform::Refusal::None;
+  if (platform::CanOpen(path, platform::ReadMode::Raw, platform::Guard::Steering, &why)) {
+    return Probed::Present;
+  }
+  if (why == platform::Refusal::None) return Probed::Missing;
+  ReportReset(refusedNumber, RefusedFile(path, why));
+  return Probed::Refused;
+}
+
+// As Examine, and a missing file is reported with number.
+bool Present(const std::u16string& path, int number, int refusedNumber) {
+  const Probed probed = Examine(path, refusedNumber);
+  if (probed == Probed::Missing) ReportReset(number, path);
+  return probed == Probed::Present;
 }
 
 // Probe 2: a fixed path, reported with its own number when it cannot be opened.
-std::u16string ProbeFixedPath(const std::u16string& path, int number) {
-  if (Present(path)) return path;
-  ReportReset(number, path);
-  return u"";
+std::u16string ProbeFixedPath(const std::u16string& path, int number, int refusedNumber) {
+  return Present(path, number, refusedNumber) ? path : u"";
 }
 
 // Probe 1: the default directory, then the fallback directory where the system has one. A
-// table in either is a normal run; only when neither holds it is the default path reported.
+// table in either is a normal run; only when neither holds it is the default path reported
+// missing (a refused file is reported as refused wherever it stands).
 std::u16string ProbeDefaultDirectories(const std::u16string& defaultPath,
-                                       const std::u16string& tableName, int number) {
-  if (Present(defaultPath)) return defaultPath;
+                                       const std::u16string& tableName, int number,
+                                       int refusedNumber) {
+  const Probed first = Examine(defaultPath, refusedNumber);
+  if (first == Probed::Present) return defaultPath;
   const std::u16string fallback = platform::FallbackTableDirectory();
-  if (!fallback.empty() && Present(fallback + tableName)) return fallback + tableName;
-  ReportReset(number, defaultPath);
+  if (!fallback.empty() && Examine(fallback + tableName, refusedNumber) == Probed::Present) {
+    return fallback + tableName;
+  }
+  if (first == Probed::Missing) ReportReset(number, defaultPath);
   return u"";
 }
 
 // Probe 4: the file named on the first line of the program's settings file.
 std::u16string ProbeSetFile(const SearchNumbers& numbers, const std::u16string& settings) {
   std::u16string line;
-  if (!ReadFirstLine(settings, line)) {
-    ReportReset(numbers.settingsUnreadable, settings);
+  platform::Refusal why = platform::Refusal::None;
+  if (!ReadFirstLine(settings, line, platform::Guard::Steering, &why)) {
+    if (why != platform::Refusal::None) {
+      ReportReset(numbers.refused, RefusedFile(settings, why));
+    } else {
+      ReportReset(numbers.settingsUnreadable, settings);
+    }
     return u"";
   }
   if (line.empty()) return u"";
-  if (Present(line)) return line;
-  ReportReset(numbers.namedFileUnopenable, line);
-  return u"";
+  return Present(line, numbers.namedFileUnopenable, numbers.refused) ? line : u"";
 }
 
 // Probe 3: the directories of the program-search variable; CommandPath reports each
@@ -77,9 +100,10 @@ FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable&
   const std::array<std::function<std::u16string()>, 5> probes{
       nullptr,
       [&] {
-        return ProbeDefaultDirectories(defaultPath, instance.tableName, numbers.defaultDirectory);
+        return ProbeDefaultDirectories(defaultPath, instance.tableName, numbers.defaultDirectory,
+                                       numbers.refused);
       },
-      [&] { return ProbeFixedPath(instance.tableName, numbers.currentDirectory); },
+      [&] { return ProbeFixedPath(instance.tableName, numbers.currentDirectory, numbers.refused); },
       [&] { return ProbePathDirectories(instance.tableName, record.path); },
       [&] { return ProbeSetFile(numbers, record.settingsFile); },
   };
@@ -106,8 +130,16 @@ FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable&
 
 bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
                    const TableRecord& record, std::vector<std::uint8_t>& bytes) {
-  if (ReadWhole(path, bytes) != ReadOutcome::Read) {
-    ReportReset(readNumber, path);
+  platform::Refusal why = platform::Refusal::None;
+  const ReadBounds bounds{.guard = platform::Guard::Steering,
+                          .limit = kMostTableRecords * recordSize};
+  const ReadOutcome outcome = ReadWhole(path, bytes, platform::ReadMode::Raw, bounds, &why);
+  if (why == platform::Refusal::TooLarge) {
+    ReportError(ErrorMessage(u"FileSize()", record.tableSize, path));
+    return false;
+  }
+  if (outcome != ReadOutcome::Read) {
+    ReportReset(readNumber, why != platform::Refusal::None ? RefusedFile(path, why) : path);
     return false;
   }
   if (bytes.empty() || bytes.size() % static_cast<std::size_t>(recordSize) != 0) {

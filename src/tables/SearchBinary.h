@@ -27,6 +27,7 @@ struct SearchNumbers {
   int namedFileUnopenable;  // the file named on its first line could not be opened
   int defaultOnlyStop;      // "-d" and the default directory failed
   int allProbesFailed;      // every probe up to the fourth failed
+  int refused;              // a table or settings file found is not one to trust
 };
 
 // One instance of the search: the table file looked for and the error numbers of its
@@ -61,9 +62,13 @@ struct [[nodiscard]] FoundTable {
 FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable& switches,
                          const TableRecord& record);
 
-// Reads a table file found by the search into bytes. A file that cannot be read is reported
-// with readNumber; one whose size is not a whole, non-zero number of records cannot be a
-// table and is reported with the record's table-size number. Either way false.
+// The most records a table file can usefully hold: one for every 16-bit key.
+inline constexpr std::int64_t kMostTableRecords = 65536;
+
+// Reads a table file found by the search into bytes. A file that cannot be read, or that is
+// not one to trust, is reported with readNumber; one whose size is not a whole, non-zero
+// number of records, or that holds more than kMostTableRecords, cannot be a table and is
+// reported with the record's table-size number before it is read. Either way false.
 [[nodiscard]] bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
                                  const TableRecord& record, std::vector<std::uint8_t>& bytes);
 

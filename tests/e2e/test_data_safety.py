@@ -41,7 +41,7 @@ def big(program, times=400):
 
 def leftovers(directory):
     """Temporary files of replacements left in a directory."""
-    return [n for n in os.listdir(directory) if re.fullmatch(r"kelvo-\d+-\d+\.tmp", n)]
+    return [n for n in os.listdir(directory) if re.fullmatch(r"kelvo-[0-9a-f-]+\.tmp", n)]
 
 
 class Workspace(Sandbox):

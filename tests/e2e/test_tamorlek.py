@@ -228,7 +228,7 @@ class Tamorlek(unittest.TestCase):
             result = box.run("tamorlek", ["-b", "in.txt", "out.txt"])
             self.assertEqual(result.returncode, 1)
             self.assertEqual(box.read("out.txt"), b"old output")
-            self.assertIn("Rewrite() error-815: binary.tmp", box.error_logs())
+            self.assertIn("Lock() error-856: binary.tmp: not a regular file", box.error_logs())
 
     def test_same_file_as_input_and_output(self):
         with listed_sandbox() as box:

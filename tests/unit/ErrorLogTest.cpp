@@ -28,8 +28,11 @@ class ErrorLogTest : public ::testing::Test {
   }
   void TearDown() override { TimeNames::SetClockForTest(nullptr); }
   TempDir dir_;
-  ScopedLogNumbers numbers_{
-      {.serialParse = 812, .serialReset = 813, .serialAdvance = 814, .lockTimeout = 832}};
+  ScopedLogNumbers numbers_{{.serialParse = 812,
+                             .serialReset = 813,
+                             .serialAdvance = 814,
+                             .lockTimeout = 832,
+                             .workingFile = 855}};
 };
 
 TEST(TimeFieldsTest, CutsMinutesAndSecondsFromTheTime) {

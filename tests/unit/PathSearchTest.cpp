@@ -19,6 +19,7 @@ using test::TempDir;
 
 constexpr CommandPathNumbers kNumbers{
     .candidate = 801,
+    .refused = 853,
     .queue = {.count = 765, .unoccupied = 766},
     .list = {.readLow = 774, .readHigh = 775, .storeLow = 776, .storeHigh = 777}};
 const std::string kName = "kelvo-path-probe.bin";

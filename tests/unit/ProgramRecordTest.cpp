@@ -31,6 +31,7 @@ std::vector<Site> Sites(const ProgramRecord& p) {
     add(name + ".namedFileUnopenable", n.namedFileUnopenable);
     add(name + ".defaultOnlyStop", n.defaultOnlyStop);
     add(name + ".allProbesFailed", n.allProbesFailed);
+    add(name + ".refused", n.refused);
   };
   auto addList = [&](const std::string& name, const FieldListNumbers& n) {
     add(name + ".readLow", n.readLow);
@@ -42,10 +43,12 @@ std::vector<Site> Sites(const ProgramRecord& p) {
   add("options.paramStr", o.paramStr);
   add("options.settingsFile", o.settingsFile);
   add("options.sequenceToInteger", o.sequenceToInteger);
+  add("options.settingsRefused", o.settingsRefused);
   add("log.serialParse", p.log.serialParse);
   add("log.serialReset", p.log.serialReset);
   add("log.serialAdvance", p.log.serialAdvance);
   add("log.lockTimeout", p.log.lockTimeout);
+  add("log.workingFile", p.log.workingFile);
   const EngineNumbers& e = p.engine.numbers;
   add("engine.open", e.open);
   add("engine.unitArray", e.unitArray);
@@ -59,12 +62,15 @@ std::vector<Site> Sites(const ProgramRecord& p) {
     add("engine.readToStandardOutput" + std::to_string(i), e.readToStandardOutput[i]);
   }
   add("engine.binaryTmpItself", e.binaryTmpItself);
+  add("engine.workingFile", e.workingFile);
+  add("engine.inputChanged", e.inputChanged);
   const CodeTableRecord& t = p.engine.table;
   addSearch("table.search", t.search.numbers);
   add("table.tableRead", t.tableRead);
   add("table.tableReport", t.tables.tableReport);
   add("table.tableSize", t.tables.tableSize);
   add("table.path.candidate", t.tables.path.candidate);
+  add("table.path.refused", t.tables.path.refused);
   add("table.path.queue.count", t.tables.path.queue.count);
   add("table.path.queue.unoccupied", t.tables.path.queue.unoccupied);
   addList("table.path.list", t.tables.path.list);
@@ -80,6 +86,7 @@ std::vector<Site> Sites(const ProgramRecord& p) {
   add("forward.lists.refusedUnderscore", l.refusedUnderscore);
   add("forward.lists.underscoreRead", l.underscoreRead);
   add("forward.lists.furtherRefusals", l.furtherRefusals);
+  add("forward.lists.listRefused", l.listRefused);
   addList("forward.lists.fields", l.fields);
   const SelectionNumbers& s = p.forward.selection;
   add("forward.selection.write", s.write);
@@ -87,6 +94,7 @@ std::vector<Site> Sites(const ProgramRecord& p) {
   add("forward.selection.unitArray", s.unitArray);
   add("forward.selection.outputArray", s.outputArray);
   add("forward.selection.open", s.open);
+  add("forward.selection.inputChanged", s.inputChanged);
   add("forward.writeList", p.forward.writeList);
   const StandardInputNumbers& i = p.standardInput;
   add("standardInput.writeOutput", i.writeOutput);
@@ -97,6 +105,7 @@ std::vector<Site> Sites(const ProgramRecord& p) {
   add("standardInput.spoolArray", i.spoolArray);
   add("standardInput.outputArray", i.outputArray);
   add("standardInput.measuring", i.measuring);
+  add("standardInput.spoolRefused", i.spoolRefused);
   return sites;
 }
 
@@ -112,17 +121,17 @@ const ProgramCase kPrograms[] = {
     {&kTamorlek,
      u"Tamorlek",
      u"UTF16~EUC-JP.bin",
-     {{357, 362}, {765, 834}},
+     {{357, 362}, {765, 834}, {850, 858}},
      {"engine.readToStandardOutput", "standardInput."}},
     {&kBrenodax,
      u"Brenodax",
      u"EUC-JP~UTF16.bin",
-     {{129, 197}},
+     {{129, 197}, {210, 217}},
      {"engine.readToStandardOutput", "forward."}},
     {&kQuilvar,
      u"Quilvar",
      u"EUC-JP~Shift_JIS.bin",
-     {{85, 132}},
+     {{85, 132}, {240, 245}},
      // The recoder reads its source from the current directory, without a search; its
      // queue's count report carries no number.
      {"derivation.source", "table.path.queue.count", "forward.", "standardInput."}},

@@ -165,10 +165,11 @@ TEST_F(CodeTableTest, RefusedLineReportNamesTheLineAndBlankLinesAreRefusedToo) {
   EXPECT_EQ(table_.SurrogateUnit(0xD85F, 0xDDA0), test::kReplacement);
 }
 
-TEST_F(CodeTableTest, MissingSurrogateListCannotBeLoaded) {
+TEST_F(CodeTableTest, MissingSurrogateListLeavesTheBuiltInList) {
   std::filesystem::remove("surro.csv");
-  EXPECT_FALSE(Load());
+  EXPECT_TRUE(Load());
   EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{"Reset() error-792: surro.csv"});
+  EXPECT_EQ(table_.SurrogateUnit(0xD85F, 0xDDA0), test::kReplacement);
 }
 
 TEST_F(CodeTableTest, UnderscoreListMapsEveryListedCharacterToTheLowLine) {
