@@ -457,7 +457,7 @@ PumpOutcome StreamPump::PumpThreaded([[maybe_unused]] Ring& ring,
       }
     }
     std::vector<std::uint8_t> carried(static_cast<std::size_t>(std::max(carriedRoom_, carry)));
-    std::memcpy(carried.data(), input_.Data(), static_cast<std::size_t>(carry));
+    if (carry > 0) std::memcpy(carried.data(), input_.Data(), static_cast<std::size_t>(carry));
     std::vector<std::int64_t> bounds;
     for (std::int64_t n = 0;; ++n) {
       {
@@ -473,7 +473,7 @@ PumpOutcome StreamPump::PumpThreaded([[maybe_unused]] Ring& ring,
       }
       // The bytes the last block left go right before this block's.
       std::uint8_t* const buffer = slot.input.Data() + carriedRoom_ - carry;
-      std::memcpy(buffer, carried.data(), static_cast<std::size_t>(carry));
+      if (carry > 0) std::memcpy(buffer, carried.data(), static_cast<std::size_t>(carry));
       std::int64_t size = carry + slot.got;
       if (slot.final) size -= size % unit;
       const std::uint8_t* const from = buffer + std::min(skip, size);
@@ -522,7 +522,7 @@ PumpOutcome StreamPump::PumpThreaded([[maybe_unused]] Ring& ring,
       slot.length[0] += slot.start[0];
       slot.start[0] = 0;
       carry = available - consumed;
-      std::memcpy(carried.data(), from + consumed, static_cast<std::size_t>(carry));
+      if (carry > 0) std::memcpy(carried.data(), from + consumed, static_cast<std::size_t>(carry));
       // Once converted, the slot is the writer's and then the reader's again.
       const bool final = slot.final;
       {

@@ -760,7 +760,7 @@ std::int64_t Transcoder::Convert(const std::uint8_t* in, std::int64_t size, bool
       if (candidate == nullptr) continue;
       const Mark& mark = *candidate;
       const std::int64_t have = std::min(size, mark.length);
-      if (std::memcmp(in, mark.bytes, static_cast<std::size_t>(have)) != 0) continue;
+      if (have > 0 && std::memcmp(in, mark.bytes, static_cast<std::size_t>(have)) != 0) continue;
       if (have < mark.length) {
         if (!final) {
           consumed = 0;  // the next block tells whether this is the mark

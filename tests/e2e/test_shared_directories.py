@@ -384,7 +384,10 @@ class EndlessFiles(unittest.TestCase):
 
     def test_devices_and_huge_files_are_not_read_whole(self):
         def limited():
-            resource.setrlimit(resource.RLIMIT_AS, (2 << 30, 2 << 30))
+            # The sanitizer runtime needs far more address space; there the time limit alone
+            # catches a run that reads without end.
+            if os.environ.get("KELVO_SANITIZE") != "ON":
+                resource.setrlimit(resource.RLIMIT_AS, (2 << 30, 2 << 30))
 
         cases = [
             ("quilvar", "set_quilvar.txt", [], "Reset() error-240: set_quilvar.txt: "
