@@ -189,9 +189,9 @@ class Utf8Reading : public Reading {
     high_ = 0xBF;
     code_ = code_ << 6 | (b & 0x3F);
     if (--needed_ == 0) {
-      // A sequence of three or four bytes is itself evidence: bytes of other encodings
-      // rarely fall into that shape.
-      AddCodePoint(*this, code_, length_ >= 3 ? 10 : 0);
+      // A whole sequence is itself evidence: bytes of other encodings rarely fall into that
+      // shape, and sequences of three or four bytes more rarely still.
+      AddCodePoint(*this, code_, length_ >= 3 ? 25 : 15);
     }
   }
   void End() { valid = valid && needed_ == 0; }

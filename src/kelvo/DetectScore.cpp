@@ -183,6 +183,10 @@ int ScoreOfCodePoint(char32_t code) {
     return word ? 20 : 5;
   }
   if (code < 0xA0) return -100;
+  if (code == 0xA7 || code == 0xA8 || code == 0xB0 || code == 0xB1 || code == 0xB4 ||
+      code == 0xB6 || code == 0xD7 || code == 0xF7) {
+    return 0;  // the Latin-1 signs of the Japanese character set
+  }
   if (code < 0x250) return -10;
   if (code >= 0x370 && code < 0x500) return -5;
   if (code < 0x2010) return -20;  // up to the typographic spaces and format characters
