@@ -40,7 +40,7 @@ constexpr Kind KindOfRow(int row) {
   if (row == 5) return Kind::Katakana;
   if (row <= 7) return Kind::Foreign;
   if (row == 8) return Kind::BoxDrawing;
-  if (row == 13) return Kind::NecSpecial;
+  if (row == 13) return Kind::RowThirteen;
   if (row >= 16 && row <= 47) return Kind::Kanji1;
   if (row >= 48 && row <= 84) return Kind::Kanji2;
   if (row >= 89 && row <= 92) return Kind::ExtensionKanji;
@@ -125,7 +125,7 @@ int ScoreOfKind(Kind kind) {
       return -5;
     case Kind::BoxDrawing:
       return 10;
-    case Kind::NecSpecial:
+    case Kind::RowThirteen:
       return -15;
     case Kind::Kanji1:
       return 15;
