@@ -189,9 +189,9 @@ class Utf8Reading : public Reading {
     high_ = 0xBF;
     code_ = code_ << 6 | (b & 0x3F);
     if (--needed_ == 0) {
-      // A sequence of three or four bytes is itself evidence: bytes of other encodings
-      // rarely fall into that shape.
-      AddCodePoint(*this, code_, length_ >= 3 ? 10 : 0);
+      // A whole sequence is itself evidence: bytes of other encodings rarely fall into that
+      // shape, and sequences of three or four bytes more rarely still.
+      AddCodePoint(*this, code_, length_ >= 3 ? 25 : 15);
     }
   }
   void End() { valid = valid && needed_ == 0; }
@@ -226,6 +226,12 @@ class Utf16Reading : public Reading {
     const std::uint8_t lowByte = bigEndian_ ? b : first_;
     const std::uint8_t highByte = bigEndian_ ? first_ : b;
     Unit(static_cast<char32_t>(highByte << 8 | lowByte), first_, b);
+  }
+  // Two bytes that make one unit, when no byte of a unit is pending.
+  void Pair(std::uint8_t first, std::uint8_t second) {
+    Unit(bigEndian_ ? static_cast<char32_t>(first << 8 | second)
+                    : static_cast<char32_t>(second << 8 | first),
+         first, second);
   }
   void End() { valid = valid && !odd_ && surrogate_ == 0; }
   // Between units, on an even offset, where a run of printable ASCII pairs changes nothing.
@@ -416,6 +422,27 @@ struct Detector::State {
     return run;
   }
 
+  // Once only the readings as UTF-16 are left, the bytes go to them a unit at a time.
+  std::size_t Utf16Run(const std::uint8_t* p, std::size_t n) {
+    if (size < head.size() || size % 2 != 0 || utf8.valid || eucJp.valid || shiftJis.valid ||
+        utf16LE.keepLines || utf16BE.keepLines || !(utf16LE.Live() || utf16BE.Live())) {
+      return 0;
+    }
+    const std::size_t whole = n & ~std::size_t{1};
+    for (std::size_t i = 0; i < whole; i += 2) {
+      const std::uint8_t first = p[i];
+      const std::uint8_t second = p[i + 1];
+      zero = zero || first == 0 || second == 0;
+      high = high || first >= 0x80 || second >= 0x80;
+      byteLines.Unit(first);
+      byteLines.Unit(second);
+      if (utf16LE.Live()) utf16LE.Pair(first, second);
+      if (utf16BE.Live()) utf16BE.Pair(first, second);
+    }
+    size += whole;
+    return whole;
+  }
+
   // The run that the one reading left takes at once, or 0 when several are left or the one
   // left is inside a sequence.
   std::size_t SoleRun(const std::uint8_t* p, std::size_t n) {
@@ -469,6 +496,10 @@ void Detector::Feed(std::span<const std::uint8_t> block) {
   std::uint8_t scratch[16];
   while (i < n) {
     if (const std::size_t run = s.MarkedUtf16Run(p + i, n - i); run != 0) {
+      i += run;
+      continue;
+    }
+    if (const std::size_t run = s.Utf16Run(p + i, n - i); run != 0) {
       i += run;
       continue;
     }

@@ -40,7 +40,7 @@ constexpr Kind KindOfRow(int row) {
   if (row == 5) return Kind::Katakana;
   if (row <= 7) return Kind::Foreign;
   if (row == 8) return Kind::BoxDrawing;
-  if (row == 13) return Kind::NecSpecial;
+  if (row == 13) return Kind::RowThirteen;
   if (row >= 16 && row <= 47) return Kind::Kanji1;
   if (row >= 48 && row <= 84) return Kind::Kanji2;
   if (row >= 89 && row <= 92) return Kind::ExtensionKanji;
@@ -125,7 +125,7 @@ int ScoreOfKind(Kind kind) {
       return -5;
     case Kind::BoxDrawing:
       return 10;
-    case Kind::NecSpecial:
+    case Kind::RowThirteen:
       return -15;
     case Kind::Kanji1:
       return 15;
@@ -183,6 +183,10 @@ int ScoreOfCodePoint(char32_t code) {
     return word ? 20 : 5;
   }
   if (code < 0xA0) return -100;
+  if (code == 0xA7 || code == 0xA8 || code == 0xB0 || code == 0xB1 || code == 0xB4 ||
+      code == 0xB6 || code == 0xD7 || code == 0xF7) {
+    return 0;  // the Latin-1 signs of the Japanese character set
+  }
   if (code < 0x250) return -10;
   if (code >= 0x370 && code < 0x500) return -5;
   if (code < 0x2010) return -20;  // up to the typographic spaces and format characters

@@ -18,10 +18,10 @@ enum class Kind : std::uint8_t {
   Katakana,
   Foreign,  // Greek, Cyrillic
   BoxDrawing,
-  NecSpecial,
+  RowThirteen,     // circled numbers, Roman numerals, units
   Kanji1,          // the common level (rows 16-47)
   Kanji2,          // the rarer level (rows 48-84)
-  ExtensionKanji,  // the NEC-selected and IBM extensions
+  ExtensionKanji,  // the extension kanji of code page 932 (rows 89-92, FA40h-FC4Bh)
   UserDefined,
   Supplementary,  // the three-byte codes of EUC-JP
 };
@@ -30,7 +30,7 @@ enum class Kind : std::uint8_t {
 // rows 85-94 hold the extension kanji (rows 89-92) and otherwise nothing assigned.
 Kind KindOfCell(int row, int column);
 // The kind of a Shift_JIS two-byte code, lead and trail as they are (the user-defined leads
-// F0h-F9h and the IBM extension FA40h-FC4Bh included).
+// F0h-F9h and the extension kanji FA40h-FC4Bh included).
 Kind KindOfShiftJis(std::uint8_t lead, std::uint8_t trail);
 // The kind of an EUC-JP two-byte code, both bytes in A1h-FEh; rows 85-94 outside the
 // extension kanji are the user-defined area.

@@ -239,7 +239,7 @@ TEST(KelvoDetect, KindsOfCodes) {
       {true, 0x81, 0x40, Kind::Punctuation},     {true, 0x82, 0xA0, Kind::Hiragana},
       {true, 0x83, 0x96, Kind::Katakana},        {true, 0x83, 0x97, Kind::Unassigned},
       {true, 0x84, 0xBE, Kind::BoxDrawing},      {true, 0x85, 0x40, Kind::Unassigned},
-      {true, 0x87, 0x40, Kind::NecSpecial},      {true, 0x88, 0x9E, Kind::Unassigned},
+      {true, 0x87, 0x40, Kind::RowThirteen},     {true, 0x88, 0x9E, Kind::Unassigned},
       {true, 0x88, 0x9F, Kind::Kanji1},          {true, 0x98, 0x72, Kind::Kanji1},
       {true, 0x98, 0x73, Kind::Unassigned},      {true, 0x98, 0x9F, Kind::Kanji2},
       {true, 0xEA, 0xA4, Kind::Kanji2},          {true, 0xEA, 0xA5, Kind::Unassigned},
