@@ -113,8 +113,8 @@ class Zip(unittest.TestCase):
 
     def test_zip_holds_the_programs_and_their_tables(self):
         names = set(os.listdir(self.root))
-        self.assertEqual(names, {p + ".exe" for p in PROGRAMS} | {"Kelvo", "README.txt",
-                                                                 "LICENSE.txt"})
+        self.assertEqual(names, {p + ".exe" for p in PROGRAMS + ("kelvo",)} |
+                         {"Kelvo", "README.txt", "LICENSE.txt"})
         self.assertEqual(sorted(os.listdir(os.path.join(self.root, "Kelvo"))), sorted(TABLES))
 
     def test_unpacked_anywhere_the_programs_find_their_tables(self):
@@ -157,6 +157,22 @@ class Zip(unittest.TestCase):
                 self.assertTrue(guide.stdout.startswith(program.title().encode()))
                 self.assertEqual((asked.returncode, asked.stdout), (guide.returncode, guide.stdout))
                 self.assertEqual(log_texts(work), [])
+
+    def test_kelvo_converts_where_the_zip_was_unpacked(self):
+        # kelvo needs no table file: it converts the sample as tamorlek does, with CR LF line
+        # ends, and leaves nothing in its working directory; "/?" shows its options.
+        work = os.path.join(self.top, "作業 5")
+        prepare_work(work)
+        before = sorted(os.listdir(work))
+        result = self.run_program(
+            self.root, "kelvo", ["-f", "utf-16le", "-t", "euc-jp", "--eol=crlf", "sample.txt"],
+            work)
+        self.assertEqual((result.returncode, result.stdout), (0, self.expected["sample.euc"]),
+                         result.stderr)
+        self.assertEqual(sorted(os.listdir(work)), before)
+        asked = self.run_program(self.root, "kelvo", ["/?"], work)
+        self.assertEqual(asked.returncode, 0)
+        self.assertIn(b"--to", asked.stdout)
 
 
 if __name__ == "__main__":
