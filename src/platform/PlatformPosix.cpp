@@ -379,10 +379,12 @@ bool TrustedDirectory(const std::string& directory) {
          (info.st_mode & S_IWOTH) == 0;
 }
 
-// Judges the file that was opened under a name by its guard.
-Refusal Judge(int fd, const std::string& name, Guard guard) {
+// Judges the file that was opened under a name by its guard; info holds what fstat told of it
+// (left untouched, and false returned through judged, under no guard).
+Refusal Judge(int fd, const std::string& name, Guard guard, struct stat& info, bool& judged) {
+  judged = false;
   if (guard == Guard::None) return Refusal::None;
-  struct stat info {};
+  judged = true;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return Refusal::NotRegular;
   if (guard == Guard::Private && info.st_uid != ::geteuid()) return Refusal::Stranger;
   if (guard != Guard::Steering) return Refusal::None;
@@ -402,9 +404,11 @@ Refusal Judge(int fd, const std::string& name, Guard guard) {
 
 // Opens a name under its guard: a guarded open never blocks (the file is put back into
 // blocking mode once judged), and a working file is never reached through a link. -1 when it
-// cannot be opened or is refused (refused then tells why).
+// cannot be opened or is refused (refused then tells why). A guarded file's fstat, taken to
+// judge it, is handed back through info, so that the caller need not ask again; info is
+// null-safe and otherwise filled by a fstat of its own under no guard.
 int OpenGuarded(const std::string& name, int flags, Guard guard, Refusal& refused,
-                mode_t mode = 0666) {
+                mode_t mode = 0666, struct stat* info = nullptr) {
   refused = Refusal::None;
   const bool working = guard == Guard::Working || guard == Guard::Private;
   int fd = -1;
@@ -429,12 +433,24 @@ int OpenGuarded(const std::string& name, int flags, Guard guard, Refusal& refuse
     errno = error;
     return -1;
   }
-  refused = Judge(fd, name, guard);
+  struct stat judgedInfo {};
+  bool judged = false;
+  refused = Judge(fd, name, guard, judgedInfo, judged);
   if (refused != Refusal::None) {
     ::close(fd);
     return -1;
   }
-  if (guard != Guard::None) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // The status flags are those the file was opened with; F_SETFL ignores the access mode and
+  // the creation flags among them.
+  if (guard != Guard::None) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  if (info != nullptr) {
+    if (judged) {
+      *info = judgedInfo;
+    } else if (::fstat(fd, info) != 0) {
+      ::close(fd);
+      return -1;
+    }
+  }
   return fd;
 }
 
@@ -444,13 +460,12 @@ bool CanOpen(const std::u16string& name, ReadMode, Guard guard, Refusal* why) {
   // Installed tables are read-only for ordinary users, so raw files are opened read-only
   // here too; the presence probe and the later open therefore always agree.
   Refusal refused = Refusal::None;
-  int fd = OpenGuarded(NativeName(name), O_RDONLY, guard, refused);
+  struct stat info {};
+  int fd = OpenGuarded(NativeName(name), O_RDONLY, guard, refused, 0666, &info);
   if (why != nullptr) *why = refused;
   if (fd < 0) return false;
-  struct stat info {};
-  bool regular = ::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
   ::close(fd);
-  return regular;
+  return !S_ISDIR(info.st_mode);
 }
 
 std::int64_t FileSize(const std::u16string& name) {
@@ -485,10 +500,10 @@ bool InputFile::Open(const std::u16string& name, ReadMode, Guard guard) {
     standard_ = true;
     return true;
   }
-  int fd = OpenGuarded(NativeName(name), O_RDONLY, guard, refused_);
-  if (fd < 0) return false;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  int fd = OpenGuarded(NativeName(name), O_RDONLY, guard, refused_, 0666, &info);
+  if (fd < 0) return false;
+  if (S_ISDIR(info.st_mode)) {
     ::close(fd);
     return false;
   }

@@ -27,17 +27,28 @@ ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& byt
   };
   platform::InputFile file;
   if (!file.Open(path, mode, bounds.guard)) return refuse(file.Refused());
-  const bool bounded = bounds.limit >= 0;
+  return ReadOpened(file, bytes, bounds.limit, refusal);
+}
+
+ReadOutcome ReadOpened(platform::InputFile& file, std::vector<std::uint8_t>& bytes,
+                       std::int64_t limit, platform::Refusal* refusal) {
+  bytes.clear();
+  const auto refuse = [&](platform::Refusal why) {
+    if (refusal != nullptr) *refusal = why;
+    bytes.clear();
+    return ReadOutcome::Refused;
+  };
+  const bool bounded = limit >= 0;
   try {
     const bool sized = file.IsRegular();
-    if (sized && bounded && file.Size() > bounds.limit) return refuse(platform::Refusal::TooLarge);
+    if (sized && bounded && file.Size() > limit) return refuse(platform::Refusal::TooLarge);
     std::int64_t total = 0;
     if (sized) bytes.resize(static_cast<std::size_t>(file.Size()));
     for (;;) {
       if (!sized && static_cast<std::int64_t>(bytes.size()) - total < kStreamChunk) {
         // One byte past the limit tells a stream that is too long.
         const std::int64_t grown =
-            bounded ? std::min(total + kStreamChunk, bounds.limit + 1) : total + kStreamChunk;
+            bounded ? std::min(total + kStreamChunk, limit + 1) : total + kStreamChunk;
         bytes.resize(static_cast<std::size_t>(grown));
       }
       const std::int64_t room = static_cast<std::int64_t>(bytes.size()) - total;
@@ -50,7 +61,7 @@ ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& byt
       if (got == 0) break;
       total += got;
     }
-    if (bounded && total > bounds.limit) return refuse(platform::Refusal::TooLarge);
+    if (bounded && total > limit) return refuse(platform::Refusal::TooLarge);
     bytes.resize(static_cast<std::size_t>(total));
   } catch (const std::bad_alloc&) {
     bytes.clear();

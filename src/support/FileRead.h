@@ -32,6 +32,11 @@ ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& byt
                       platform::ReadMode mode = platform::ReadMode::Raw,
                       const ReadBounds& bounds = {}, platform::Refusal* refusal = nullptr);
 
+// As ReadWhole, for a file already opened (and judged by its guard): the whole of it from
+// where it stands, no more than limit bytes (none when negative).
+ReadOutcome ReadOpened(platform::InputFile& file, std::vector<std::uint8_t>& bytes,
+                       std::int64_t limit, platform::Refusal* refusal = nullptr);
+
 // The text of a settings file. It is in the system's "ANSI" code page unless it begins with a
 // UTF-8 byte-order mark (as Notepad may save it): then it is UTF-8 and the mark is no text.
 // Removes the mark from the start of a file's bytes; true when there was one.

@@ -23,29 +23,33 @@ void ReportReset(int number, const std::u16string& detail) {
 
 enum class Probed { Present, Missing, Refused };
 
-// A table file counts as present when it opens the way the loader will open it, and is a
+// A table file counts as present when it opens the way the loader reads it, and is a
 // regular file that no stranger could have planted. A refused one is reported with
-// refusedNumber and counts as missing.
-Probed Examine(const std::u16string& path, int refusedNumber) {
-  platform::Refusal why = platform::Refusal::None;
-  if (platform::CanOpen(path, platform::ReadMode::Raw, platform::Guard::Steering, &why)) {
+// refusedNumber and counts as missing. A present file is handed, still open, to kept: the
+// loader reads the very file that was judged, without opening the name again.
+Probed Examine(const std::u16string& path, int refusedNumber, OpenTable& kept) {
+  auto file = std::make_shared<platform::InputFile>();
+  if (file->Open(path, platform::ReadMode::Raw, platform::Guard::Steering)) {
+    kept = std::move(file);
     return Probed::Present;
   }
+  const platform::Refusal why = file->Refused();
   if (why == platform::Refusal::None) return Probed::Missing;
   ReportReset(refusedNumber, RefusedFile(path, why));
   return Probed::Refused;
 }
 
 // As Examine, and a missing file is reported with number.
-bool Present(const std::u16string& path, int number, int refusedNumber) {
-  const Probed probed = Examine(path, refusedNumber);
+bool Present(const std::u16string& path, int number, int refusedNumber, OpenTable& kept) {
+  const Probed probed = Examine(path, refusedNumber, kept);
   if (probed == Probed::Missing) ReportReset(number, path);
   return probed == Probed::Present;
 }
 
 // Probe 2: a fixed path, reported with its own number when it cannot be opened.
-std::u16string ProbeFixedPath(const std::u16string& path, int number, int refusedNumber) {
-  return Present(path, number, refusedNumber) ? path : u"";
+std::u16string ProbeFixedPath(const std::u16string& path, int number, int refusedNumber,
+                              OpenTable& kept) {
+  return Present(path, number, refusedNumber, kept) ? path : u"";
 }
 
 // Probe 1: the default directory, then the fallback directory where the system has one. A
@@ -53,11 +57,11 @@ std::u16string ProbeFixedPath(const std::u16string& path, int number, int refuse
 // missing (a refused file is reported as refused wherever it stands).
 std::u16string ProbeDefaultDirectories(const std::u16string& defaultPath,
                                        const std::u16string& tableName, int number,
-                                       int refusedNumber) {
-  const Probed first = Examine(defaultPath, refusedNumber);
+                                       int refusedNumber, OpenTable& kept) {
+  const Probed first = Examine(defaultPath, refusedNumber, kept);
   if (first == Probed::Present) return defaultPath;
   const std::u16string fallback = platform::FallbackTableDirectory();
-  if (!fallback.empty() && Examine(fallback + tableName, refusedNumber) == Probed::Present) {
+  if (!fallback.empty() && Examine(fallback + tableName, refusedNumber, kept) == Probed::Present) {
     return fallback + tableName;
   }
   if (first == Probed::Missing) ReportReset(number, defaultPath);
@@ -65,7 +69,8 @@ std::u16string ProbeDefaultDirectories(const std::u16string& defaultPath,
 }
 
 // Probe 4: the file named on the first line of the program's settings file.
-std::u16string ProbeSetFile(const SearchNumbers& numbers, const std::u16string& settings) {
+std::u16string ProbeSetFile(const SearchNumbers& numbers, const std::u16string& settings,
+                            OpenTable& kept) {
   std::u16string line;
   platform::Refusal why = platform::Refusal::None;
   if (!ReadFirstLine(settings, line, platform::Guard::Steering, &why)) {
@@ -77,7 +82,7 @@ std::u16string ProbeSetFile(const SearchNumbers& numbers, const std::u16string& 
     return u"";
   }
   if (line.empty()) return u"";
-  return Present(line, numbers.namedFileUnopenable, numbers.refused) ? line : u"";
+  return Present(line, numbers.namedFileUnopenable, numbers.refused, kept) ? line : u"";
 }
 
 // Probe 3: the directories of the program-search variable; CommandPath reports each
@@ -96,21 +101,25 @@ FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable&
   const SearchNumbers& numbers = instance.numbers;
   const std::u16string defaultPath = platform::DefaultTableDirectory() + instance.tableName;
 
+  OpenTable kept;
   // Entries 1 to 4; entry 0 is not used.
   const std::array<std::function<std::u16string()>, 5> probes{
       nullptr,
       [&] {
         return ProbeDefaultDirectories(defaultPath, instance.tableName, numbers.defaultDirectory,
-                                       numbers.refused);
+                                       numbers.refused, kept);
       },
-      [&] { return ProbeFixedPath(instance.tableName, numbers.currentDirectory, numbers.refused); },
+      [&] {
+        return ProbeFixedPath(instance.tableName, numbers.currentDirectory, numbers.refused, kept);
+      },
       [&] { return ProbePathDirectories(instance.tableName, record.path); },
-      [&] { return ProbeSetFile(numbers, record.settingsFile); },
+      [&] { return ProbeSetFile(numbers, record.settingsFile, kept); },
   };
 
   for (int i = switches.acquireTable ? kSettingsProbe : kDefaultProbe; i <= kSettingsProbe; ++i) {
-    FoundTable found{probes[i]()};
+    FoundTable found{.path = probes[i](), .file = nullptr};
     if (!found.path.empty()) {
+      found.file = std::move(kept);
       if (switches.showTable &&
           !MessagesTexts().WriteText(
               kDataFile, found.path + u" is primarily accessible to " + record.title + u".")) {
@@ -129,11 +138,14 @@ FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable&
 }
 
 bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
-                   const TableRecord& record, std::vector<std::uint8_t>& bytes) {
+                   const TableRecord& record, std::vector<std::uint8_t>& bytes,
+                   platform::InputFile* opened) {
   platform::Refusal why = platform::Refusal::None;
   const ReadBounds bounds{.guard = platform::Guard::Steering,
                           .limit = kMostTableRecords * recordSize};
-  const ReadOutcome outcome = ReadWhole(path, bytes, platform::ReadMode::Raw, bounds, &why);
+  const ReadOutcome outcome = opened != nullptr
+                                  ? ReadOpened(*opened, bytes, bounds.limit, &why)
+                                  : ReadWhole(path, bytes, platform::ReadMode::Raw, bounds, &why);
   if (why == platform::Refusal::TooLarge) {
     ReportError(ErrorMessage(u"FileSize()", record.tableSize, path));
     return false;
@@ -154,8 +166,8 @@ CodeTableFile ReadCodeTable(const SearchTable& switches, const CodeTableRecord& 
   CodeTableFile file;
   const FoundTable found = FindTableFile(record.search, switches, record.tables);
   file.reportFailed = found.reportFailed;
-  file.read = !found.path.empty() &&
-              ReadTableFile(found.path, recordSize, record.tableRead, record.tables, file.bytes);
+  file.read = !found.path.empty() && ReadTableFile(found.path, recordSize, record.tableRead,
+                                                   record.tables, file.bytes, found.file.get());
   return file;
 }
 

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "tables/PathEXE.h"
 
 namespace kelvo {
@@ -46,12 +48,19 @@ struct TableRecord {
   CommandPathNumbers path;      // the third probe
 };
 
+// A table file found by the search and kept open for its reading; null where the probe only
+// told the path.
+using OpenTable = std::shared_ptr<platform::InputFile>;
+
 // The outcome of a search.
 struct [[nodiscard]] FoundTable {
   // The path of the first probe that succeeded; empty when the search ended without a
   // table ("-d" with no table in the default directory, or every probe failed), which is
   // reported, and after which the run cannot go on.
   std::u16string path;
+  // The file under path, opened and judged by the probe that found it: reading it needs no
+  // second open, and nothing can be swapped in between the check and the read.
+  OpenTable file;
   // "-w": data.txt could not be written (reported).
   bool reportFailed = false;
 };
@@ -68,9 +77,11 @@ inline constexpr std::int64_t kMostTableRecords = 65536;
 // Reads a table file found by the search into bytes. A file that cannot be read, or that is
 // not one to trust, is reported with readNumber; one whose size is not a whole, non-zero
 // number of records, or that holds more than kMostTableRecords, cannot be a table and is
-// reported with the record's table-size number before it is read. Either way false.
+// reported with the record's table-size number before it is read. Either way false. When the
+// search handed the file over opened, it is read from there and path only names it.
 [[nodiscard]] bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
-                                 const TableRecord& record, std::vector<std::uint8_t>& bytes);
+                                 const TableRecord& record, std::vector<std::uint8_t>& bytes,
+                                 platform::InputFile* opened = nullptr);
 
 // What finding and reading a program's own code table takes.
 struct CodeTableRecord {

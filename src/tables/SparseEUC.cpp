@@ -11,9 +11,10 @@ bool SparsePopulationEUC::LoadTable(const SearchTable& search, const TableRecord
                                     const DerivationNumbers& numbers) {
   const FoundTable found = FindTableFile({kEucSource, numbers.source}, search, record);
   if (found.path.empty()) return false;
-  // A table that vanished since the search or cannot be read is no source to derive from.
+  // A table that cannot be read whole is no source to derive from.
   std::vector<std::uint8_t> bytes;
-  if (!ReadTableFile(found.path, kRecordSize, numbers.sourceRead, record, bytes)) return false;
+  if (!ReadTableFile(found.path, kRecordSize, numbers.sourceRead, record, bytes, found.file.get()))
+    return false;
   EnterRecords(bytes);
   return true;
 }

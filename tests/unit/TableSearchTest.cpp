@@ -248,14 +248,52 @@ TEST(TableSearchSettings, ReadingRefusesWhatIsNoTable) {
   };
   for (const auto& [content, message] : cases) {
     TempDir::Write("t.bin", content);
-    std::vector<std::uint8_t> bytes;
-    EXPECT_EQ(ReadTableFile(u"t.bin", 5, 178, kRecord.tables, bytes), message.empty());
-    EXPECT_EQ(TempDir::ErrorMessages().empty() ? "" : TempDir::ErrorMessages().back(), message);
-    for (const auto& log : TempDir::ErrorLogs()) fs::remove(log);
+    // Read by its name, and from the file a search handed over opened: the same reports.
+    for (const bool opened : {false, true}) {
+      platform::InputFile file;
+      ASSERT_TRUE(file.Open(u"t.bin", platform::ReadMode::Raw, platform::Guard::Steering));
+      std::vector<std::uint8_t> bytes;
+      EXPECT_EQ(ReadTableFile(u"t.bin", 5, 178, kRecord.tables, bytes, opened ? &file : nullptr),
+                message.empty());
+      EXPECT_EQ(TempDir::ErrorMessages().empty() ? "" : TempDir::ErrorMessages().back(), message);
+      for (const auto& log : TempDir::ErrorLogs()) fs::remove(log);
+    }
   }
   std::vector<std::uint8_t> bytes;
   EXPECT_FALSE(ReadTableFile(u"missing.bin", 5, 178, kRecord.tables, bytes));
   EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{"Reset() error-178: missing.bin"});
+}
+
+// The search hands the file it judged to the loader: a file put in its place afterwards is
+// not the one read, whichever probe found it.
+TEST(TableSearchSettings, LoaderReadsTheFileTheSearchJudged) {
+  TempDir dir;
+  ScopedVariable path(test::kSearchVariable, std::nullopt);
+  const std::string table = platform::ToAnsi(kRecord.search.tableName);
+  const struct {
+    const char* name;
+    SearchTable switches;
+    std::string file;  // where the table stands
+  } cases[] = {
+      {"current directory", {}, table},
+      {"named by the settings file", {.acquireTable = true}, "named.bin"},
+  };
+  TempDir::Write(platform::ToAnsi(kRecord.tables.settingsFile), "named.bin\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir::Write(c.file, "judge");
+    const FoundTable found = FindTableFile(kRecord.search, c.switches, kRecord.tables);
+    ASSERT_NE(found.file, nullptr);
+#ifndef _WIN32
+    // Windows does not replace a file held open.
+    TempDir::Write("swap", "swapped!!!");
+    fs::rename("swap", c.file);
+#endif
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(ReadTableFile(found.path, 5, 178, kRecord.tables, bytes, found.file.get()));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "judge");
+    fs::remove(c.file);
+  }
 }
 
 }  // namespace
