@@ -96,7 +96,8 @@ class SourceFile {
 
  private:
   std::intptr_t handle_ = -1;
-  std::intptr_t second_ = -1;  // for ReadAt where a read moves the position
+  // For ReadAt where a read moves the position (Windows; POSIX reads at an offset).
+  [[maybe_unused]] std::intptr_t second_ = -1;
   std::u16string path_;
   std::int64_t size_ = 0;
 };
