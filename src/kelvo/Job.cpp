@@ -227,6 +227,7 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
       .write = [&](const std::uint8_t* bytes,
                    std::int64_t size) { return output.Write(bytes, size); },
   };
+  pump_.SetThreads(alone_ && file.size > kBlock ? PumpThreads{} : PumpThreads{.processors = 1});
   const PumpOutcome outcome = pump_.Pump(ends, transcoder, 1, INT64_MAX, 0, std::string_view{}, 0);
   result.counts = transcoder.Counts();
   result.bytesOut = output.Written();

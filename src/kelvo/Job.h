@@ -62,11 +62,10 @@ struct FileResult {
 // The buffers of one worker, kept from file to file.
 class Worker {
  public:
-  // A worker alone may let its pump read and write on threads of their own beside the
-  // conversion; beside other workers it converts on its own thread alone.
-  explicit Worker(bool alone) {
-    if (!alone) pump_.SetThreads({.processors = 1});
-  }
+  // A worker alone may let its pump read and write a file larger than one block on threads
+  // of their own beside the conversion; beside other workers, and for a small file, where
+  // starting two threads would cost more than it saves, it converts on its own thread alone.
+  explicit Worker(bool alone) : alone_(alone) {}
 
   // The bytes read in a conversion's input block; the memory of a worker is a few times it.
   static constexpr std::int64_t kBlock = std::int64_t{1} << 18;
@@ -78,6 +77,7 @@ class Worker {
  private:
   [[nodiscard]] bool Ready();
 
+  bool alone_ = false;
   StreamPump pump_;
   std::vector<std::uint8_t> compare_;
   bool ready_ = false;
