@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/Result.h"
 
 namespace kelvo::platform {
 
@@ -50,14 +51,6 @@ std::u16string LastNameOf(const std::u16string& path);
 std::u16string JoinPath(const std::u16string& directory, const std::u16string& name);
 // Whether a character separates directories in a path.
 bool IsSeparator(char16_t c);
-
-// The error number of the last failed system call of this thread (for a call of another
-// part of the platform layer that reports none).
-int LastError();
-// The system's words for an error number, in the console's encoding.
-std::string SystemReason(int error);
-// Errors the tree conversion meets that are not the system's own.
-inline constexpr int kNotRegularError = -2;  // the path is no regular file
 
 // Lossless UTF-8 for text that a library takes as bytes (option words); FromUtf8
 // (Platform.h) turns it back.

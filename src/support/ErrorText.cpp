@@ -12,7 +12,7 @@ ReportSink reportSink = nullptr;
 }  // namespace
 
 void ErrorTexts::ReportError(const std::u16string& prefix, const std::u16string& extension,
-                             const std::u16string& message) {
+                             const std::u16string& message, const platform::Result& cause) {
   prefix_ = prefix;
   extension_ = extension;
   message_ = message;
@@ -38,16 +38,18 @@ void ErrorTexts::ReportError(const std::u16string& prefix, const std::u16string&
     static_cast<void>(platform::RemoveFile(name));
     break;
   }
-  platform::WriteStandardError(bytes + "\n");
+  std::string shown = bytes + "\n";
+  if (!cause.Succeeded()) shown += platform::ToAnsi(cause.Describe()) + "\n";
+  platform::WriteStandardError(shown);
 }
 
-void ReportError(const std::u16string& message) {
+void ReportError(const std::u16string& message, const platform::Result& cause) {
   if (reportSink != nullptr) {
     reportSink(message);
     return;
   }
   ErrorTexts log;
-  log.ReportError(u"err", u".txt", message);
+  log.ReportError(u"err", u".txt", message, cause);
 }
 
 }  // namespace kelvo

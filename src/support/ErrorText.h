@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/Result.h"
+
 namespace kelvo {
 
 class ErrorTexts {
@@ -12,9 +14,11 @@ class ErrorTexts {
   // the formed name is taken (a restarted numbering, or another program drawing the same
   // number at the same moment) the number is advanced and the name formed again. When no
   // log file can be written at all, the message goes to standard error instead. Either
-  // way the caller goes on by its own rule.
+  // way the caller goes on by its own rule. The cause, when one is given, is not part of the
+  // log's text: on standard error it follows the message on a line of its own, in the
+  // system's words ("cannot open 'x.txt': Permission denied").
   void ReportError(const std::u16string& prefix, const std::u16string& extension,
-                   const std::u16string& message);
+                   const std::u16string& message, const platform::Result& cause = {});
 
   // The name of the file the last message went to (empty when it went to standard error).
   const std::u16string& FileName() const { return fileName_; }
@@ -26,8 +30,10 @@ class ErrorTexts {
   std::u16string message_;
 };
 
-// Writes one message to the error log with the usual name parts "err" and ".txt".
-void ReportError(const std::u16string& message);
+// Writes one message to the error log with the usual name parts "err" and ".txt"; the
+// cause of the failure, when known, goes to standard error with the message if no log can
+// be written.
+void ReportError(const std::u16string& message, const platform::Result& cause = {});
 
 // Where ReportError sends its messages instead of the log while one is set (null: the log
 // again), for a process that must not write files, such as a fuzz target. Set once, before
