@@ -7,6 +7,7 @@
 
 #include "drivers/ProgramRecord.h"
 #include "fields/PutCSV.h"
+#include "support/ErrorLog.h"
 #include "support/ErrorText.h"
 #include "tables/DerivePairs.h"
 #include "tables/DeriveTable.h"
@@ -37,7 +38,9 @@ std::vector<std::uint8_t> DerivedPairs(PairDerivation::Layout layout) {
 }  // namespace
 
 void Quiet() {
-  SetReportSink(&Discard);
+  // Installed for the rest of the process: the target's inputs run after this returns.
+  static ErrorLog discarding({.sink = &Discard});
+  static const InstalledErrorLog installed(discarding);
 }
 
 void Fail(const char* what) {

@@ -4,8 +4,9 @@
 #include <new>
 
 #include "platform/Platform.h"
+#include "support/ErrorLog.h"
+#include "support/ErrorText.h"
 #include "support/Halt.h"
-#include "support/TimeName.h"
 
 namespace kelvo {
 
@@ -15,7 +16,8 @@ constexpr char16_t kGuideWord[] = u"-G";
 }  // namespace
 
 int RunMain(const ProgramRecord& program, Driver driver, int argc, char** argv) {
-  SetLogNumbers(program.log);
+  ErrorLog log({.numbers = program.log});
+  const InstalledErrorLog reportsGoTo(log);
   const std::string outOfMemory = platform::ToAnsi(program.name) + ": out of memory\n";
   int code = 0;
   try {
@@ -32,7 +34,7 @@ int RunMain(const ProgramRecord& program, Driver driver, int argc, char** argv) 
   }
   // A run whose error log could not lock its running number, or found a link, a FIFO or a
   // device where its numbering files belong, did not end cleanly.
-  if (code == 0 && (TimeNames::LockTimedOut() || TimeNames::WorkingFileRefused())) code = 1;
+  if (code == 0 && !log.MayEndInSuccess()) code = 1;
   return platform::ProcessStatus(code);
 }
 

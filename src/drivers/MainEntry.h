@@ -1,4 +1,4 @@
-// The common body of the three programs' main: set the error log's numbers, decode the
+// The common body of the three programs' main: install the run's error log, decode the
 // arguments, run the driver and turn a Halt into the process status.
 #pragma once
 

@@ -13,14 +13,6 @@ namespace kelvo {
 
 namespace {
 
-std::int32_t serialNumber = 0;
-TimeNames::Clock clock = &platform::LocalTimeText;
-constexpr std::int64_t kLockWaitMilliseconds = 60000;
-std::int64_t lockWait = kLockWaitMilliseconds;
-bool lockTimedOut = false;
-bool workingFileRefused = false;
-LogNumbers logNumbers{};
-
 // Rewrites serial.txt in place; created reports whether the file could be opened or made.
 // The number only grows (but for its wrap to 0), so a program reading it at the same
 // moment finds whole digits, never an empty file.
@@ -32,54 +24,24 @@ bool WriteSerialFile(const std::u16string& text, bool& created) {
 
 }  // namespace
 
-void SetLogNumbers(const LogNumbers& numbers) {
-  logNumbers = numbers;
-}
-
-ScopedLogNumbers::ScopedLogNumbers(const LogNumbers& numbers) : previous_(logNumbers) {
-  logNumbers = numbers;
-}
-ScopedLogNumbers::~ScopedLogNumbers() {
-  logNumbers = previous_;
-}
-
-std::int32_t TimeNames::SerialNumber() {
-  return serialNumber;
-}
-void TimeNames::SetSerialNumberForTest(std::int32_t value) {
-  serialNumber = value;
-}
-void TimeNames::SetClockForTest(Clock replacement) {
-  clock = replacement != nullptr ? replacement : &platform::LocalTimeText;
-}
-bool TimeNames::LockTimedOut() {
-  return lockTimedOut;
-}
-bool TimeNames::WorkingFileRefused() {
-  return workingFileRefused;
-}
-void TimeNames::SetLockWaitForTest(std::int64_t milliseconds) {
-  lockWait = milliseconds >= 0 ? milliseconds : kLockWaitMilliseconds;
-}
-
 void TimeNames::Prepare(const std::u16string& prefix, const std::u16string& extension) {
   prefix_ = prefix;
   extension_ = extension;
   // A directory where serial.txt cannot be made has nothing to share; the numbering then
   // goes on as best it can.
-  switch (serialLock_.Acquire(kSerialFile, lockWait)) {
+  switch (serialLock_.Acquire(kSerialFile, log_.settings_.lockWaitMilliseconds)) {
     case platform::FileLock::Outcome::Busy:
-      lockTimedOut = true;
-      WriteFailure(ErrorMessage(u"Lock()", logNumbers.lockTimeout, kSerialFile));
+      log_.lockTimedOut_ = true;
+      WriteFailure(ErrorMessage(u"Lock()", log_.settings_.numbers.lockTimeout, kSerialFile));
       break;
     case platform::FileLock::Outcome::Refused:
       // Nothing is read from or written through what stands there; the logs are numbered
       // from this run's own count.
       serialRefused_ = true;
-      workingFileRefused = true;
-      WriteFailure(ErrorMessage(u"Lock()", logNumbers.workingFile,
+      log_.workingFileRefused_ = true;
+      WriteFailure(ErrorMessage(u"Lock()", log_.settings_.numbers.workingFile,
                                 RefusedFile(kSerialFile, serialLock_.Refused())));
-      stem_ = prefix_ + ToText(serialNumber) + u"-";
+      stem_ = prefix_ + ToText(log_.serial_) + u"-";
       return;
     case platform::FileLock::Outcome::Held:
     case platform::FileLock::Outcome::Unavailable:
@@ -92,7 +54,7 @@ void TimeNames::WriteFailure(const std::u16string& message) {
   message_ = message;
   MessagesTexts writer;
   if (!writer.WriteText(kErrorFile, message_)) {
-    if (writer.Refused()) workingFileRefused = true;
+    if (writer.Refused()) log_.workingFileRefused_ = true;
     // Nowhere to keep it on disk: the user still gets to see it.
     platform::WriteStandardError(platform::ToAnsi(message_) + "\n");
   }
@@ -106,38 +68,39 @@ void TimeNames::ReadSerial() {
     ResetSerial();
     return;
   }
-  serialNumber = ParseSerial(line);
+  log_.serial_ = ParseSerial(line);
 }
 
 std::int32_t TimeNames::ParseSerial(const std::u16string& text) {
   if (const std::optional<std::int32_t> value = ParseDecimal(text, Sign::Allowed)) return *value;
-  WriteFailure(ErrorMessage(u"sequence_to_integer()", logNumbers.serialParse, text));
+  WriteFailure(ErrorMessage(u"sequence_to_integer()", log_.settings_.numbers.serialParse, text));
   return -1;
 }
 
 void TimeNames::ResetSerial() {
   bool created = false;
   bool ok = WriteSerialFile(u"0", created);
-  if (created) serialNumber = 0;
-  if (!ok) WriteFailure(ErrorMessage(u"Rewrite()", logNumbers.serialReset, kSerialFile));
+  if (created) log_.serial_ = 0;
+  if (!ok)
+    WriteFailure(ErrorMessage(u"Rewrite()", log_.settings_.numbers.serialReset, kSerialFile));
 }
 
 void TimeNames::AdvanceSerial() {
   const std::int32_t next =
-      serialNumber == std::numeric_limits<std::int32_t>::max() ? 0 : serialNumber + 1;
+      log_.serial_ == std::numeric_limits<std::int32_t>::max() ? 0 : log_.serial_ + 1;
   if (serialRefused_) {
-    serialNumber = next;
-    stem_ = prefix_ + ToText(serialNumber) + u"-";
+    log_.serial_ = next;
+    stem_ = prefix_ + ToText(log_.serial_) + u"-";
     return;
   }
   bool created = false;
   bool ok = WriteSerialFile(ToText(next), created);
-  if (created) serialNumber = next;
+  if (created) log_.serial_ = next;
   if (!ok) {
-    WriteFailure(
-        ErrorMessage(u"Rewrite()", logNumbers.serialAdvance, created ? ToText(next) : u""));
+    WriteFailure(ErrorMessage(u"Rewrite()", log_.settings_.numbers.serialAdvance,
+                              created ? ToText(next) : u""));
   }
-  stem_ = prefix_ + ToText(serialNumber) + u"-";
+  stem_ = prefix_ + ToText(log_.serial_) + u"-";
 }
 
 void TimeNames::TimeFields(const std::u16string& time, std::u16string& minutes,
@@ -168,7 +131,7 @@ void TimeNames::TimeFields(const std::u16string& time, std::u16string& minutes,
 std::u16string TimeNames::NextName(bool advance) {
   std::u16string minutes;
   std::u16string seconds;
-  TimeFields(clock(), minutes, seconds);
+  TimeFields(log_.settings_.clock(), minutes, seconds);
   if (advance) AdvanceSerial();
   std::u16string name = stem_ + minutes + u"-" + seconds + extension_;
   if (name == lastName_) {

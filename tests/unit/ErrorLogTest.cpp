@@ -2,10 +2,13 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "TempDir.h"
 #include "TestSystem.h"
 #include "platform/Platform.h"
+#include "support/ErrorLog.h"
 #include "support/ErrorText.h"
 #include "support/TimeName.h"
 
@@ -19,20 +22,22 @@ std::u16string FixedClock() {
   return fixedTime;
 }
 
+ErrorLogSettings Settings() {
+  return {.numbers = {.serialParse = 812,
+                      .serialReset = 813,
+                      .serialAdvance = 814,
+                      .lockTimeout = 832,
+                      .workingFile = 855},
+          .clock = &FixedClock};
+}
+
+// Each test runs in a directory of its own, reporting through a log of its own.
 class ErrorLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    TimeNames::SetSerialNumberForTest(0);
-    fixedTime = u"2026/12/06 14:05:09";
-    TimeNames::SetClockForTest(&FixedClock);
-  }
-  void TearDown() override { TimeNames::SetClockForTest(nullptr); }
+  void SetUp() override { fixedTime = u"2026/12/06 14:05:09"; }
   TempDir dir_;
-  ScopedLogNumbers numbers_{{.serialParse = 812,
-                             .serialReset = 813,
-                             .serialAdvance = 814,
-                             .lockTimeout = 832,
-                             .workingFile = 855}};
+  ErrorLog log_{Settings()};
+  InstalledErrorLog installed_{log_};
 };
 
 TEST(TimeFieldsTest, CutsMinutesAndSecondsFromTheTime) {
@@ -60,46 +65,70 @@ TEST_F(ErrorLogTest, NumbersMessagesFromSerialFileAcrossRuns) {
   EXPECT_EQ(TempDir::Read("err1-05-09.txt"), "Reset() error-782: set_tamorlek.txt");
   ReportError(u"item() error-774: ");
   EXPECT_EQ(TempDir::Read("err2-05-09.txt"), "item() error-774: ");
-  // A later run (fresh process state) continues the series from serial.txt.
-  TimeNames::SetSerialNumberForTest(0);
+  // A later run (a log of its own) continues the series from serial.txt.
+  ErrorLog later(Settings());
+  const InstalledErrorLog laterRun(later);
   ReportError(u"third");
   EXPECT_EQ(TempDir::Read("err3-05-09.txt"), "third");
   EXPECT_FALSE(TempDir::Exists("error.txt"));
 }
 
-TEST_F(ErrorLogTest, BrokenSerialFileIsReportedAndNumberingGoesOn) {
-  TempDir::Write("serial.txt", "abc\r\n7\r\n");
-  ReportError(u"m");
-  EXPECT_EQ(TempDir::Read("error.txt"), "sequence_to_integer() error-812: abc");
-  EXPECT_EQ(TempDir::Read("serial.txt"), "0");
-  EXPECT_EQ(TempDir::Read("err0-05-09.txt"), "m");
+TEST_F(ErrorLogTest, NamesTheLogFromSerialFileAndClock) {
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  struct Case {
+    const char* what;
+    Files before;
+    std::u16string time;
+    Files after;  // once "m" is reported
+  };
+  const Case cases[] = {
+      {"a broken serial.txt is reported and the numbering goes on",
+       {{"serial.txt", "abc\r\n7\r\n"}},
+       u"2026/12/06 14:05:09",
+       {{"error.txt", "sequence_to_integer() error-812: abc"},
+        {"serial.txt", "0"},
+        {"err0-05-09.txt", "m"}}},
+      {"only the first line of serial.txt counts",
+       {{"serial.txt", "41\r\n99\r\n"}},
+       u"2026/12/06 14:05:09",
+       {{"err42-05-09.txt", "m"}}},
+      {"a time without a colon gives empty fields", {}, u"no time", {{"err1--.txt", "m"}}},
+      // A restarted numbering meets the files of an earlier series.
+      {"an earlier log is never overwritten",
+       {{"err1-05-09.txt", "earlier"}, {"err2-05-09.txt", "earlier too"}},
+       u"2026/12/06 14:05:09",
+       {{"err1-05-09.txt", "earlier"},
+        {"err2-05-09.txt", "earlier too"},
+        {"err3-05-09.txt", "m"},
+        {"serial.txt", "3"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir own;
+    for (const auto& [name, bytes] : c.before) TempDir::Write(name, bytes);
+    fixedTime = c.time;
+    ErrorLog log(Settings());
+    log.Report(u"m");
+    for (const auto& [name, bytes] : c.after) EXPECT_EQ(TempDir::Read(name), bytes) << name;
+  }
 }
 
-TEST_F(ErrorLogTest, OnlyTheFirstLineOfSerialCounts) {
-  TempDir::Write("serial.txt", "41\r\n99\r\n");
-  ReportError(u"x");
-  EXPECT_EQ(TempDir::Read("err42-05-09.txt"), "x");
-}
-
-TEST_F(ErrorLogTest, TimeWithoutColonGivesEmptyFields) {
-  fixedTime = u"no time";
-  ReportError(u"x");
-  EXPECT_EQ(TempDir::Read("err1--.txt"), "x");
-}
-
-TEST_F(ErrorLogTest, NeverOverwritesAnEarlierLog) {
-  // A restarted numbering meets the files of an earlier series.
-  TempDir::Write("err1-05-09.txt", "earlier");
-  TempDir::Write("err2-05-09.txt", "earlier too");
-  ReportError(u"new");
-  EXPECT_EQ(TempDir::Read("err1-05-09.txt"), "earlier");
-  EXPECT_EQ(TempDir::Read("err2-05-09.txt"), "earlier too");
-  EXPECT_EQ(TempDir::Read("err3-05-09.txt"), "new");
-  EXPECT_EQ(TempDir::Read("serial.txt"), "3");
+// A log waiting in vain for serial.txt marks its own run alone as failed.
+TEST_F(ErrorLogTest, ALockThatTimesOutMarksOnlyItsOwnLog) {
+  TimeNames holder(log_);
+  holder.Prepare(u"err", u".txt");
+  ErrorLogSettings impatient = Settings();
+  impatient.lockWaitMilliseconds = 0;
+  ErrorLog other(impatient);
+  other.Report(u"m");
+  EXPECT_EQ(TempDir::Read("error.txt"), "Lock() error-832: serial.txt");
+  EXPECT_EQ(TempDir::Read("err1-05-09.txt"), "m");
+  EXPECT_FALSE(other.MayEndInSuccess());
+  EXPECT_TRUE(log_.MayEndInSuccess());
 }
 
 TEST_F(ErrorLogTest, TwoNamesInOneSecondDiffer) {
-  TimeNames names;
+  TimeNames names(log_);
   names.Prepare(u"err", u".txt");
   std::u16string first = names.NextName(true);
   std::u16string again = names.NextName(false);
