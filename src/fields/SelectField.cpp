@@ -65,7 +65,7 @@ EngineRecord SelectionRecord(const SelectionNumbers& numbers, const CodeTableRec
 }
 }  // namespace
 
-// A kept field's line feed gives CR LF: the output block has room for more past the block.
+// The output block has room for four bytes past two for every unit of the block.
 Selecting::Selecting(const SelectionNumbers& numbers, const CodeTableRecord& table,
                      const SurrogateListNumbers& lists, std::int32_t fieldNumber)
     : ConvertUtf16intoEUC(SelectionRecord(numbers, table), lists, 4), fieldNumber_(fieldNumber) {}
