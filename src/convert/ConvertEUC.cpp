@@ -3,24 +3,18 @@
 #include <memory>
 
 #include "convert/SurvivorEUC.h"
-#include "support/Halt.h"
 
 namespace kelvo {
 
 Conversion::Conversion(const EngineRecord& record)
     : EucEngine(kShiftJisOutput, record, std::make_unique<SurvivorsEUC>()) {}
 
-std::int64_t Conversion::ConvertToStandardOutput() {
-  return ToStandardOutput(Controls::Kept, Numbers().readToStandardOutput[0]);
+OutputStatus Conversion::ConvertToStandardOutput() {
+  return Run(LineEndMode::CrLf, Controls::Kept, Numbers().readToStandardOutput[0], u"");
 }
 
-std::int64_t Conversion::ConvertToStandardOutputFiltered() {
-  return ToStandardOutput(Controls::Removed, Numbers().readToStandardOutput[1]);
-}
-
-std::int64_t Conversion::ToStandardOutput(Controls controls, int readNumber) {
-  if (Run(LineEndMode::CrLf, controls, readNumber, u"") != OutputStatus::Written) Stop(1);
-  return LineEnds();
+OutputStatus Conversion::ConvertToStandardOutputFiltered() {
+  return Run(LineEndMode::CrLf, Controls::Removed, Numbers().readToStandardOutput[1], u"");
 }
 
 }  // namespace kelvo

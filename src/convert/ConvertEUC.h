@@ -12,15 +12,12 @@ class Conversion : public EucEngine {
  public:
   explicit Conversion(const EngineRecord& record);
 
-  // Convert the input with CR LF line ends and write it to standard output; the result is
-  // the number of LF line ends met. A read failure or a failed write ends the program with
-  // exit code 1 after its report.
-  std::int64_t ConvertToStandardOutput();
+  // Convert the input with CR LF line ends and write it to standard output (LineEnds()
+  // then counts the LF line ends met). A failed write is reported; a read failure ends the
+  // program with exit code 1 after its report.
+  OutputStatus ConvertToStandardOutput();
   // The same with control characters removed.
-  std::int64_t ConvertToStandardOutputFiltered();
-
- private:
-  std::int64_t ToStandardOutput(Controls controls, int readNumber);
+  OutputStatus ConvertToStandardOutputFiltered();
 };
 
 }  // namespace kelvo

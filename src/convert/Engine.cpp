@@ -1,5 +1,7 @@
 #include "convert/Engine.h"
 
+#include <utility>
+
 #include "support/ErrorText.h"
 #include "support/FileNames.h"
 #include "support/Halt.h"
@@ -26,10 +28,6 @@ std::size_t ReadIndex(LineEndMode mode, Controls controls) {
 ConversionEngine::ConversionEngine(const EngineNumbers& numbers, int tableReport)
     : numbers_(numbers), tableReport_(tableReport) {}
 
-void ConversionEngine::HaltIfNoInput(int exitCode) const {
-  if (!input_.Measured()) Stop(exitCode);
-}
-
 bool ConversionEngine::ShowDataFile() {
   return EngineFiles::ShowDataFile(numbers_.showData, tableReport_);
 }
@@ -42,10 +40,20 @@ bool ConversionEngine::CopyFromBinaryTmp(const std::u16string& name, bool keep) 
   return EngineFiles::CopyFromBinaryTmp(name, keep, numbers_);
 }
 
-bool ConversionEngine::OpenInput(const std::u16string& name, ConversionInput::Units units) {
-  if (input_.Open(name, units, GuardFor(name))) return true;
-  ReportError(ErrorMessage(u"Reset()", numbers_.open, name));
-  return false;
+platform::Result ConversionEngine::OpenInput(const std::u16string& name,
+                                             ConversionInput::Units units) {
+  if (input_.Open(name, units, GuardFor(name))) return platform::Result::Ok();
+  platform::Result failed =
+      platform::Result::Failed(platform::Step::Open, name).Numbered(numbers_.open);
+  ReportError(ErrorMessage(u"Reset()", numbers_.open, name), failed);
+  return failed;
+}
+
+OpenResult ConversionEngine::Opened(platform::Result input, bool tableReportFailed) const {
+  if (!tableReportFailed) return {.input = std::move(input), .tableReport = {}};
+  return {.input = std::move(input),
+          .tableReport =
+              platform::Result::Failed(platform::Step::Write, kDataFile).Numbered(tableReport_)};
 }
 
 OutputStatus ConversionEngine::ConvertCrLf(const std::u16string& outputName) {
@@ -73,15 +81,17 @@ OutputStatus ConversionEngine::Convert(LineEndMode mode, Controls controls,
 }
 
 OutputStatus ConversionEngine::Run(LineEndMode mode, Controls controls, int readNumber,
-                                   const std::u16string& outputName) {
+                                   const std::u16string& outputName,
+                                   std::optional<platform::Placement> placement,
+                                   std::optional<platform::Guard> guard) {
   BlockKernel& kernel = PrepareKernel(mode, controls);
   const PumpTarget target{
       .name = outputName,
-      .placement = EngineFiles::PlacementFor(input_.Name(), outputName),
+      .placement = placement.value_or(EngineFiles::PlacementFor(input_.Name(), outputName)),
       .prefix = OutputPrefix(),
       .readNumber = readNumber,
       .writeNumber = numbers_.writeOutput,
-      .guard = GuardFor(outputName),
+      .guard = guard.value_or(GuardFor(outputName)),
       .changedNumber = numbers_.inputChanged,
   };
   switch (pump_.Run(input_, kernel, target)) {

@@ -5,17 +5,30 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "convert/ConversionRules.h"
 #include "convert/EngineFile.h"
 #include "convert/StreamPump.h"
+#include "platform/Result.h"
 
 namespace kelvo {
 
 // What became of a conversion's output; a failure is already reported.
 enum class [[nodiscard]] OutputStatus{Written, NotWritten};
+
+// What an engine's Open found, each failure already reported. A table or list that cannot
+// be had is not among them: Open ends the run then, with exit code 1.
+struct [[nodiscard]] OpenResult {
+  // Step::Open, with the engine's open number and the input's name, when the input could
+  // not be opened and measured; the table was loaded all the same.
+  platform::Result input;
+  // Step::Write, with the table report number and data.txt, when the "-w" report of the
+  // table search could not be written.
+  platform::Result tableReport;
+};
 
 class ConversionEngine {
  public:
@@ -23,8 +36,6 @@ class ConversionEngine {
   ConversionEngine(const ConversionEngine&) = delete;
   ConversionEngine& operator=(const ConversionEngine&) = delete;
 
-  // Ends the program with the exit code when the input could not be measured.
-  void HaltIfNoInput(int exitCode) const;
   // Copies data.txt to standard output; false after the report when it cannot.
   [[nodiscard]] bool ShowDataFile();
   // "-t": renews the input's modification time, binary.tmp holding a copy on the way (kept
@@ -33,8 +44,6 @@ class ConversionEngine {
   [[nodiscard]] bool RenewInputTime(bool keep);
   // Replaces the file with binary.tmp (erased unless keep); false after the report.
   [[nodiscard]] bool CopyFromBinaryTmp(const std::u16string& name, bool keep);
-  // Whether the "-w" report of the table search could not be written.
-  bool TableReportFailed() const { return tableReportFailed_; }
 
   // Each conversion reads the input, converts it and writes the output (standard output
   // when the name is empty) a block at a time. An output that is the input itself goes to
@@ -61,11 +70,17 @@ class ConversionEngine {
   virtual std::string_view OutputPrefix() const { return {}; }
 
   // Opens and measures the input; reports "Reset() error-<open>: " + name when it cannot.
-  bool OpenInput(const std::u16string& name, ConversionInput::Units units);
-  // Runs one conversion with the given read number.
+  platform::Result OpenInput(const std::u16string& name, ConversionInput::Units units);
+  // What Open returns once the table is loaded: the input's result, and whether the
+  // table's "-w" report failed.
+  OpenResult Opened(platform::Result input, bool tableReportFailed) const;
+  // Runs one conversion with the given read number. The output is placed and guarded by
+  // its name (a replacement when it is the input itself) unless placement or guard is
+  // given.
   OutputStatus Run(LineEndMode mode, Controls controls, int readNumber,
-                   const std::u16string& outputName);
-  void SetTableReportFailed(bool failed) { tableReportFailed_ = failed; }
+                   const std::u16string& outputName,
+                   std::optional<platform::Placement> placement = std::nullopt,
+                   std::optional<platform::Guard> guard = std::nullopt);
 
   EngineNumbers numbers_;
   ConversionInput input_;
@@ -73,7 +88,6 @@ class ConversionEngine {
 
  private:
   int tableReport_;
-  bool tableReportFailed_ = false;
 };
 
 }  // namespace kelvo

@@ -23,14 +23,13 @@ EucEngine::EucEngine(const EucOutputForm& form, const EngineRecord& record,
       tableRecord_(record.table),
       table_(std::move(table)) {}
 
-void EucEngine::Open(const SearchTable& search, const std::u16string& inputName) {
+OpenResult EucEngine::Open(const SearchTable& search, const std::u16string& inputName) {
   // A regular file is measured; anything else (a pipe, a device) is read to its end.
-  static_cast<void>(OpenInput(inputName, ConversionInput::Units::Bytes));
+  platform::Result input = OpenInput(inputName, ConversionInput::Units::Bytes);
   AllocateArrays();
   if (!table_->Usable()) StopForWantOfMemory();
-  const bool loaded = table_->LoadTable(search, tableRecord_);
-  SetTableReportFailed(table_->ReportFailed());
-  if (!loaded) Stop(1);
+  if (!table_->LoadTable(search, tableRecord_)) Stop(1);
+  return Opened(std::move(input), table_->ReportFailed());
 }
 
 void EucEngine::AllocateArrays() {

@@ -21,15 +21,15 @@ class EucEngine : public ConversionEngine {
             std::unique_ptr<EucCodeTable> table);
 
   // Measures the input (reporting "Reset() error-<open>: " + name when it cannot be opened;
-  // the input is then unmeasured), sizes the block buffers and loads the code table. A
-  // table that cannot be had ends the program with exit code 1.
-  void Open(const SearchTable& search, const std::u16string& inputName);
+  // the input is then unmeasured and the result's input failed), sizes the block buffers
+  // and loads the code table. A table that cannot be had ends the program with exit code 1.
+  OpenResult Open(const SearchTable& search, const std::u16string& inputName);
+  // The LF line ends met by the last conversion.
+  std::int64_t LineEnds() const;
 
  protected:
   BlockKernel& PrepareKernel(LineEndMode mode, Controls controls) override;
   std::string_view OutputPrefix() const override;
-  // The LF line ends met by the last conversion.
-  std::int64_t LineEnds() const;
 
  private:
   // Sizes the input and output block buffers. An input that could not be measured has

@@ -118,9 +118,9 @@ std::int64_t StandardInput::CaptureStandardInput() {
   return written;
 }
 
-void StandardInput::Open(const SearchTable& search, const std::u16string& outputName) {
+OpenResult StandardInput::Open(const SearchTable& search, const std::u16string& outputName) {
   outputName_ = outputName;
-  engine_.Open(search, kSpoolFile);
+  return engine_.Open(search, kSpoolFile);
 }
 
 }  // namespace kelvo

@@ -35,14 +35,12 @@ class StandardInput {
   // gone. Any failure ends the program with exit code 1 after its report.
   std::int64_t CaptureStandardInput();
   // Measures text.tmp, sizes the buffers and loads the code table.
-  void Open(const SearchTable& search, const std::u16string& outputName);
+  OpenResult Open(const SearchTable& search, const std::u16string& outputName);
   [[nodiscard]] bool ShowDataFile() { return engine_.ShowDataFile(); }
   // Decode text.tmp and write the output; a failed write is reported.
   OutputStatus Convert() { return engine_.ConvertAsRead(outputName_); }
   // The same with control characters removed.
   OutputStatus ConvertFiltered() { return engine_.ConvertAsReadFiltered(outputName_); }
-  // Whether the "-w" report of the table search could not be written.
-  bool TableReportFailed() const { return engine_.TableReportFailed(); }
 
  private:
   int spooling_;

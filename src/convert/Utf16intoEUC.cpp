@@ -1,6 +1,7 @@
 #include "convert/Utf16intoEUC.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "support/ErrorText.h"
 #include "support/Halt.h"
@@ -8,21 +9,27 @@
 
 namespace kelvo {
 
+// The output block has room for a pair's low surrogate past the block.
 ConvertUtf16intoEUC::ConvertUtf16intoEUC(const EngineRecord& record,
                                          const SurrogateListNumbers& lists)
+    : ConvertUtf16intoEUC(record, lists, 2) {}
+
+ConvertUtf16intoEUC::ConvertUtf16intoEUC(const EngineRecord& record,
+                                         const SurrogateListNumbers& lists,
+                                         std::int64_t outputSlack)
     : ConversionEngine(record.numbers, record.table.tables.tableReport),
       tableRecord_(record.table),
-      lists_(lists) {}
+      lists_(lists),
+      outputSlack_(outputSlack) {}
 
-void ConvertUtf16intoEUC::Open(const SearchTable& search, SurrogateList list,
-                               const std::u16string& inputPath) {
-  static_cast<void>(OpenInput(inputPath, ConversionInput::Units::Utf16));
+OpenResult ConvertUtf16intoEUC::Open(const SearchTable& search, SurrogateList list,
+                                     const std::u16string& inputPath) {
+  platform::Result input = OpenInput(inputPath, ConversionInput::Units::Utf16);
   AllocateArrays();
   table_ = std::make_unique<PastoralSceneUTF16>(lists_);
   if (!table_->Usable()) StopForWantOfMemory();
-  const bool loaded = table_->LoadTableAndList(search, tableRecord_, list);
-  SetTableReportFailed(table_->ReportFailed());
-  if (!loaded) Stop(1);
+  if (!table_->LoadTableAndList(search, tableRecord_, list)) Stop(1);
+  return Opened(std::move(input), table_->ReportFailed());
 }
 
 void ConvertUtf16intoEUC::AllocateArrays() {
@@ -31,9 +38,8 @@ void ConvertUtf16intoEUC::AllocateArrays() {
     ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
     return;
   }
-  // The input is converted a block at a time; the output block has room for a pair's low
-  // surrogate past the block.
-  if (!pump_.AllocateUnitBlocks(unitCount, input_.Streamed(), 2, numbers_.unitArray,
+  // The input is converted a block at a time.
+  if (!pump_.AllocateUnitBlocks(unitCount, input_.Streamed(), outputSlack_, numbers_.unitArray,
                                 numbers_.outputArray)) {
     Stop(1);
   }

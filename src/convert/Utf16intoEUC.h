@@ -21,15 +21,20 @@ class ConvertUtf16intoEUC : public ConversionEngine {
 
   // Sizes the input, allocates the block buffers and loads the code table with the
   // surrogate list. An input that cannot be sized is reported ("Reset() error-<open>: " +
-  // path, then "SetLength() error-<unitArray>: -1") and leaves the unit count at -1; the
-  // table is loaded all the same. A table or list that cannot be had ends the program with
-  // exit code 1.
-  void Open(const SearchTable& search, SurrogateList list, const std::u16string& inputPath);
+  // path, then "SetLength() error-<unitArray>: -1"), leaves the unit count at -1 and fails
+  // the result's input; the table is loaded all the same. A table or list that cannot be
+  // had ends the program with exit code 1.
+  OpenResult Open(const SearchTable& search, SurrogateList list, const std::u16string& inputPath);
 
   std::int64_t UnitCount() const { return input_.Measured() ? input_.Size() / 2 : -1; }
   const PastoralSceneUTF16* Table() const { return table_.get(); }
 
  protected:
+  // An engine over the same input, blocks and table whose kernel gives up to outputSlack
+  // bytes past twice the units of a block.
+  ConvertUtf16intoEUC(const EngineRecord& record, const SurrogateListNumbers& lists,
+                      std::int64_t outputSlack);
+
   BlockKernel& PrepareKernel(LineEndMode mode, Controls controls) override;
 
  private:
@@ -39,6 +44,7 @@ class ConvertUtf16intoEUC : public ConversionEngine {
 
   CodeTableRecord tableRecord_;
   SurrogateListNumbers lists_;
+  std::int64_t outputSlack_;
   std::unique_ptr<PastoralSceneUTF16> table_;
   Utf16Encoder encoder_;
   std::vector<std::unique_ptr<Utf16Encoder>> partEncoders_;

@@ -4,6 +4,7 @@
 #include "convert/StandardIO.h"
 #include "drivers/ProgramRecord.h"
 #include "drivers/ScanRun.h"
+#include "support/Halt.h"
 #include "tables/DerivePairs.h"
 
 namespace kelvo {
@@ -26,8 +27,9 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
     // apply, every line keeps the CR LF the spool gives it.
     StandardInput reader(program.engine, program.standardInput);
     reader.CaptureStandardInput();
-    reader.Open(settings.search, settings.outputName);
-    const bool reported = ShowTableReport(reader, settings);
+    // text.tmp that cannot be measured is reported again when it is read, and ends the run.
+    const OpenResult opened = reader.Open(settings.search, settings.outputName);
+    const bool reported = ShowTableReport(reader, settings, opened);
     const OutputStatus written =
         settings.controls == Controls::Removed ? reader.ConvertFiltered() : reader.Convert();
     return written == OutputStatus::Written && reported ? 0 : 1;
@@ -36,9 +38,9 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
   RefuseBinaryTmpItself(settings, program.engine.numbers);
 
   ConvertEUCintoUTF16 engine(program.engine);
-  engine.Open(settings.search, settings.inputName);
-  engine.HaltIfNoInput(-1);
-  const bool reported = ShowTableReport(engine, settings);
+  const OpenResult opened = engine.Open(settings.search, settings.inputName);
+  if (!opened.input) Stop(-1);
+  const bool reported = ShowTableReport(engine, settings, opened);
   // An empty output name ("--out", or "-z" alone) writes to standard output.
   const int code = ConvertBySettings(engine, settings);
   return reported ? code : 1;

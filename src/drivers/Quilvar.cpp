@@ -3,6 +3,7 @@
 #include "convert/ConvertEUC.h"
 #include "drivers/ProgramRecord.h"
 #include "drivers/ScanRun.h"
+#include "support/Halt.h"
 #include "tables/DeriveTable.h"
 
 namespace kelvo {
@@ -23,18 +24,16 @@ int RunQuilvar(const std::vector<std::u16string>& arguments) {
   RefuseBinaryTmpItself(settings, program.engine.numbers);
 
   Conversion engine(program.engine);
-  engine.Open(settings.search, settings.inputName);
-  engine.HaltIfNoInput(-1);
-  const bool reported = ShowTableReport(engine, settings);
+  const OpenResult opened = engine.Open(settings.search, settings.inputName);
+  if (!opened.input) Stop(-1);
+  const bool reported = ShowTableReport(engine, settings, opened);
 
   if (settings.outputName.empty()) {
     // Standard output ("--out", or "-z" alone): always CR LF; "-t" and "-b" do not apply.
-    if (settings.controls == Controls::Removed) {
-      engine.ConvertToStandardOutputFiltered();
-    } else {
-      engine.ConvertToStandardOutput();
-    }
-    return reported ? 0 : 1;
+    const OutputStatus written = settings.controls == Controls::Removed
+                                     ? engine.ConvertToStandardOutputFiltered()
+                                     : engine.ConvertToStandardOutput();
+    return written == OutputStatus::Written && reported ? 0 : 1;
   }
   const int code = ConvertBySettings(engine, settings);
   return reported ? code : 1;

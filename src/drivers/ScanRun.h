@@ -25,10 +25,12 @@ FinalEffects ScanRun(const ProgramRecord& program, const std::vector<std::u16str
 void RefuseBinaryTmpItself(const FinalEffects& settings, const EngineNumbers& numbers);
 
 // Under "-w", shows data.txt, which the engine's table search wrote: false when that or the
-// search's own report could not be written. True without "-w".
+// search's own report (as the engine's Open found it) could not be written. True without
+// "-w".
 template <class Engine>
-[[nodiscard]] bool ShowTableReport(Engine& engine, const FinalEffects& settings) {
-  return !settings.search.showTable || (engine.ShowDataFile() && !engine.TableReportFailed());
+[[nodiscard]] bool ShowTableReport(Engine& engine, const FinalEffects& settings,
+                                   const OpenResult& opened) {
+  return !settings.search.showTable || (engine.ShowDataFile() && opened.tableReport);
 }
 
 // The file conversion as the run settings choose it, after the engine's Open: binary.tmp is

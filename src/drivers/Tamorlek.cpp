@@ -37,9 +37,9 @@ void EnsureSurrogateLists() {
   // surro.txt is made only from a surro.csv to trust.
   if (missing(kUnderscoreList) &&
       platform::CanOpen(kSurrogateList, platform::ReadMode::Text, GuardFor(kSurrogateList))) {
-    Selecting selecting(program.forward.selection, program.engine.table, program.forward.lists);
-    selecting.Open(SearchTable{}, SurrogateList::Underscores, kCodePointField, kSurrogateList);
-    selecting.HaltIfNoInput(1);
+    Selecting selecting(program.forward.selection, program.engine.table, program.forward.lists,
+                        kCodePointField);
+    if (!selecting.Open(SearchTable{}, SurrogateList::Underscores, kSurrogateList).input) Stop(1);
     // Put in place whole, for runs starting at the same moment that read it.
     static_cast<void>(selecting.WriteSelectedField(kUnderscoreList, platform::Placement::Replace,
                                                    platform::Guard::Working));
@@ -60,22 +60,24 @@ int RunTamorlek(const std::vector<std::u16string>& arguments) {
   const FinalEffects settings = ScanRun(program, arguments);
 
   if (settings.fieldNumber < settings.fieldLimit) {
-    Selecting selecting(program.forward.selection, program.engine.table, program.forward.lists);
-    selecting.Open(settings.search, settings.surrogates, settings.fieldNumber, settings.inputName);
-    selecting.HaltIfNoInput(-1);
+    Selecting selecting(program.forward.selection, program.engine.table, program.forward.lists,
+                        settings.fieldNumber);
+    const OpenResult opened =
+        selecting.Open(settings.search, settings.surrogates, settings.inputName);
+    if (!opened.input) Stop(-1);
     // A selection whose output could not be written did not succeed; nor did a run whose
     // "-w" report could not be written.
     const OutputStatus written = selecting.WriteSelectedField(settings.outputName);
-    return written == OutputStatus::Written && !selecting.TableReportFailed() ? 0 : 1;
+    return written == OutputStatus::Written && opened.tableReport ? 0 : 1;
   }
 
   if (settings.inputName.empty()) StopWithShortGuide(program);
   RefuseBinaryTmpItself(settings, program.engine.numbers);
 
   ConvertUtf16intoEUC engine(program.engine, program.forward.lists);
-  engine.Open(settings.search, settings.surrogates, settings.inputName);
-  engine.HaltIfNoInput(-1);
-  const bool reported = ShowTableReport(engine, settings);
+  const OpenResult opened = engine.Open(settings.search, settings.surrogates, settings.inputName);
+  if (!opened.input) Stop(-1);
+  const bool reported = ShowTableReport(engine, settings, opened);
 
   if (settings.outputName.empty()) StopWithShortGuide(program);
 

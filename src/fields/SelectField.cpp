@@ -2,9 +2,6 @@
 
 #include <cstdint>
 
-#include "convert/EngineFile.h"
-#include "support/ErrorText.h"
-#include "support/FileNames.h"
 #include "support/Halt.h"
 #include "support/Text.h"
 
@@ -54,68 +51,38 @@ std::int64_t FieldSelection::Convert(const std::uint8_t* in, std::int64_t size, 
   return o - out;
 }
 
+namespace {
+// The engine record of field selection: its own numbers, every conversion reading under one.
+EngineRecord SelectionRecord(const SelectionNumbers& numbers, const CodeTableRecord& table) {
+  EngineRecord record{.numbers = {}, .table = table};
+  record.numbers.open = numbers.open;
+  record.numbers.unitArray = numbers.unitArray;
+  record.numbers.outputArray = numbers.outputArray;
+  record.numbers.writeOutput = numbers.write;
+  record.numbers.read.fill(numbers.read);
+  record.numbers.inputChanged = numbers.inputChanged;
+  return record;
+}
+}  // namespace
+
+// The output block has room for four bytes past two for every unit of the block.
 Selecting::Selecting(const SelectionNumbers& numbers, const CodeTableRecord& table,
-                     const SurrogateListNumbers& lists)
-    : numbers_(numbers), tableRecord_(table), lists_(lists) {}
-
-void Selecting::Open(const SearchTable& search, SurrogateList list, std::int32_t fieldNumber,
-                     const std::u16string& inputName) {
-  fieldNumber_ = fieldNumber;
-  if (!input_.Open(inputName, ConversionInput::Units::Utf16, GuardFor(inputName))) {
-    ReportError(ErrorMessage(u"Reset()", numbers_.open, inputName));
-  }
-  AllocateArrays();
-  table_ = std::make_unique<PastoralSceneUTF16>(lists_);
-  if (!table_->Usable()) StopForWantOfMemory();
-  if (!table_->LoadTableAndList(search, tableRecord_, list)) Stop(1);
-  // Line ends are CR LF; controls stay, but one-byte codes that are controls go.
-  const EncoderRules rules{.lineEnds = LineEndMode::CrLf,
-                           .controls = Controls::Kept,
-                           .oneByteControls = Controls::Removed,
-                           .marked = FieldSelection::kMarked};
-  if (!encoder_.Build(*table_, rules)) StopForWantOfMemory();
-}
-
-void Selecting::HaltIfNoInput(int exitCode) const {
-  if (!input_.Measured()) Stop(exitCode);
-}
-
-void Selecting::AllocateArrays() {
-  const std::int64_t unitCount = UnitCount();
-  if (unitCount < 0) {
-    ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
-    return;
-  }
-  // The input is selected a block at a time.
-  if (!pump_.AllocateUnitBlocks(unitCount, input_.Streamed(), 4, numbers_.unitArray,
-                                numbers_.outputArray)) {
-    Stop(1);
-  }
-}
+                     const SurrogateListNumbers& lists, std::int32_t fieldNumber)
+    : ConvertUtf16intoEUC(SelectionRecord(numbers, table), lists, 4), fieldNumber_(fieldNumber) {}
 
 OutputStatus Selecting::WriteSelectedField(const std::u16string& outputName,
                                            std::optional<platform::Placement> placement,
                                            platform::Guard guard) {
-  FieldSelection selection(encoder_, fieldNumber_);
-  const PumpTarget target{
-      .name = outputName,
-      .placement = placement.value_or(EngineFiles::PlacementFor(input_.Name(), outputName)),
-      .prefix = {},
-      .readNumber = numbers_.read,
-      .writeNumber = numbers_.write,
-      .guard = guard,
-      .changedNumber = numbers_.inputChanged,
-  };
-  switch (pump_.Run(input_, selection, target)) {
-    case PumpOutcome::Written:
-      return OutputStatus::Written;
-    case PumpOutcome::WriteFailed:
-      return OutputStatus::NotWritten;
-    case PumpOutcome::ReadFailed:
-    case PumpOutcome::InputChanged:
-      break;
-  }
-  Stop(1);
+  return Run(LineEndMode::CrLf, Controls::Kept, Numbers().read[0], outputName, placement, guard);
+}
+
+BlockKernel& Selecting::PrepareKernel(LineEndMode, Controls) {
+  const EncoderRules rules{.lineEnds = LineEndMode::CrLf,
+                           .controls = Controls::Kept,
+                           .oneByteControls = Controls::Removed,
+                           .marked = FieldSelection::kMarked};
+  if (!encoder_.Build(*Table(), rules)) StopForWantOfMemory();
+  return selection_.emplace(encoder_, fieldNumber_);
 }
 
 }  // namespace kelvo

@@ -1,17 +1,16 @@
 // Field selection: keeps one comma-separated field of every line of a UTF-16 little-endian
-// file, converts it to EUC-JP with the forward kernel and writes it with CR LF line ends.
+// file, converts it to EUC-JP with the forward kernel and writes it with CR LF line ends,
+// through the forward engine's machinery.
 // Also builds "surro.txt" from "surro.csv".
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "convert/Engine.h"
-#include "convert/PastoralUTF16.h"
 #include "convert/StreamPump.h"
 #include "convert/Utf16Encoder.h"
+#include "convert/Utf16intoEUC.h"
 
 namespace kelvo {
 
@@ -51,21 +50,13 @@ class FieldSelection : public BlockKernel {
   bool firstLine_ = true;
 };
 
-class Selecting {
+// Field selection as an engine: the forward engine's input, blocks and table, under field
+// selection's own numbers, with the selection kernel. Its Open is the forward engine's.
+class Selecting : public ConvertUtf16intoEUC {
  public:
   Selecting(const SelectionNumbers& numbers, const CodeTableRecord& table,
-            const SurrogateListNumbers& lists);
-  Selecting(const Selecting&) = delete;
-  Selecting& operator=(const Selecting&) = delete;
+            const SurrogateListNumbers& lists, std::int32_t fieldNumber);
 
-  // Sizes the input, allocates the block buffers and loads the code table with its
-  // surrogate list. An input that cannot be sized leaves the unit count at -1 after
-  // reporting "Reset() error-<open>: " + name. A table or list that cannot be had ends the
-  // program with exit code 1.
-  void Open(const SearchTable& search, SurrogateList list, std::int32_t fieldNumber,
-            const std::u16string& inputName);
-  // Ends the program with the exit code when the input was not sized.
-  void HaltIfNoInput(int exitCode) const;
   // Reads the input a block at a time, keeps the selected field of every line and writes
   // it. The output replaces the file under that name only once it is complete when it is
   // the input itself, or always under Placement::Replace (a list file that concurrent runs
@@ -74,21 +65,15 @@ class Selecting {
                                   std::optional<platform::Placement> placement = std::nullopt,
                                   platform::Guard guard = platform::Guard::None);
 
-  // Whether the "-w" report of the table search could not be written.
-  bool TableReportFailed() const { return table_ != nullptr && table_->ReportFailed(); }
-  std::int64_t UnitCount() const { return input_.Measured() ? input_.Size() / 2 : -1; }
+ protected:
+  // The selection kernel, whatever the mode: line ends are CR LF; controls stay, but
+  // one-byte codes that are controls go.
+  BlockKernel& PrepareKernel(LineEndMode mode, Controls controls) override;
 
  private:
-  void AllocateArrays();
-
-  SelectionNumbers numbers_;
-  CodeTableRecord tableRecord_;
-  SurrogateListNumbers lists_;
-  ConversionInput input_;
-  StreamPump pump_;
-  std::int32_t fieldNumber_ = 0;
-  std::unique_ptr<PastoralSceneUTF16> table_;
+  std::int32_t fieldNumber_;
   Utf16Encoder encoder_;
+  std::optional<FieldSelection> selection_;
 };
 
 }  // namespace kelvo

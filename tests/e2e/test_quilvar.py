@@ -3,6 +3,7 @@ modes, control filter, copies through binary.tmp and failures; its table compare
 detour through brenodax and the system iconv."""
 
 import os
+import subprocess
 import unittest
 
 import kelvo_e2e
@@ -158,6 +159,13 @@ class QuilvarTest(kelvo_e2e.TableSandboxTest):
                 self.assertEqual(result.returncode, code)
                 self.assertIn(message, box.error_logs())
         self.assertFalse(box.exists("out.sjis"))
+        if not kelvo_e2e.LAUNCHER and os.path.exists("/dev/full"):
+            with self.subTest("standard output that cannot be written"), \
+                    open("/dev/full", "wb") as full:
+                result = subprocess.run([kelvo_e2e.program("quilvar"), "--out", "in.euc"],
+                                        cwd=box.path, stdout=full, stderr=subprocess.PIPE)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn("Rewrite() error-88: ", box.error_logs())
         result = box.run("quilvar", ["-s"])
         self.assertEqual(result.returncode, 1)
         self.assertTrue(result.stdout.startswith(b"Quilvar Version 1.04"))

@@ -76,9 +76,10 @@ std::string RunMode(EucEngine& engine, Mode mode, const std::u16string& output,
   if (mode == kStdOut || mode == kStdOutS) {
     auto& recoder = dynamic_cast<Conversion&>(engine);
     test::CapturedOutput output;
-    const std::int64_t ends = mode == kStdOut ? recoder.ConvertToStandardOutput()
-                                              : recoder.ConvertToStandardOutputFiltered();
-    if (lineEnds != nullptr) *lineEnds = ends;
+    EXPECT_EQ(mode == kStdOut ? recoder.ConvertToStandardOutput()
+                              : recoder.ConvertToStandardOutputFiltered(),
+              OutputStatus::Written);
+    if (lineEnds != nullptr) *lineEnds = recoder.LineEnds();
     return output.Finish();
   }
   EXPECT_EQ(
@@ -99,14 +100,14 @@ class EucEngineTest : public ::testing::Test {
     TempDir::Write("in.euc", input);
     std::filesystem::remove("out.bin");
     auto engine = Make(kind);
-    engine->Open(SearchTable{}, u"in.euc");
+    EXPECT_TRUE(engine->Open(SearchTable{}, u"in.euc").input);
     return RunMode(*engine, mode, u"out.bin", lineEnds);
   }
   // The same, converted in place: the output names the input, which is read whole first.
   static std::string ConvertInPlace(const Engine& kind, const std::string& input) {
     TempDir::Write("in.euc", input);
     auto engine = Make(kind);
-    engine->Open(SearchTable{}, u"in.euc");
+    EXPECT_TRUE(engine->Open(SearchTable{}, u"in.euc").input);
     EXPECT_EQ(engine->ConvertCrLf(u"./in.euc"), OutputStatus::Written);
     return TempDir::Read("in.euc");
   }
@@ -369,7 +370,7 @@ TEST_F(EucEngineTest, ReadFailureStopsWithItsNumber) {
   for (const auto& [mode, number] : cases) {
     TempDir::Write("in.euc", "text");
     auto engine = Make(kRecoder);
-    engine->Open(SearchTable{}, u"in.euc");
+    EXPECT_TRUE(engine->Open(SearchTable{}, u"in.euc").input);
     std::filesystem::remove("in.euc");
     try {
       RunMode(*engine, mode, u"out.sjis");
@@ -385,7 +386,7 @@ TEST_F(EucEngineTest, ReadFailureStopsWithItsNumber) {
 TEST_F(EucEngineTest, OpenAndWriteFailuresAreReported) {
   {
     auto engine = Make(kRecoder);
-    engine->Open(SearchTable{}, u"none.euc");
+    const OpenResult opened = engine->Open(SearchTable{}, u"none.euc");
     // The table is loaded all the same: its first probe, the default directory, fails.
     const std::string defaultProbe =
         "Reset() error-116: " + platform::ToAnsi(platform::DefaultTableDirectory()) +
@@ -393,17 +394,15 @@ TEST_F(EucEngineTest, OpenAndWriteFailuresAreReported) {
     EXPECT_EQ(TempDir::ErrorMessages(),
               (std::vector<std::string>{"Reset() error-103: none.euc", "SetLength() error-96: -1",
                                         "SetLength() error-97: -3", defaultProbe}));
-    try {
-      engine->HaltIfNoInput(-1);
-      ADD_FAILURE() << "no halt";
-    } catch (const Halt& halt) {
-      EXPECT_EQ(halt.exitCode, -1);
-    }
+    // The driver ends the run with -1 on the failed input.
+    EXPECT_EQ(opened.input.failed, platform::Step::Open);
+    EXPECT_EQ(opened.input.errorNumber, 103);
+    EXPECT_TRUE(opened.tableReport);
   }
   TempDir::Write("in.euc", "A");
   std::filesystem::create_directory("taken");
   auto engine = Make(kRecoder);
-  engine->Open(SearchTable{}, u"in.euc");
+  EXPECT_TRUE(engine->Open(SearchTable{}, u"in.euc").input);
   EXPECT_EQ(engine->ConvertLf(u"taken"), OutputStatus::NotWritten);
   EXPECT_EQ(TempDir::ErrorMessages().back(), "Rewrite() error-88: taken");
 }
@@ -434,7 +433,7 @@ TEST_F(EucEngineTest, ShowDataFileReportsWithItsOwnNumber) {
       shown = reader.ShowDataFile();
     } else {
       auto engine = Make(kReverse);
-      engine->Open(SearchTable{}, u"in.euc");
+      EXPECT_TRUE(engine->Open(SearchTable{}, u"in.euc").input);
       shown = engine->ShowDataFile();
     }
     EXPECT_FALSE(shown);

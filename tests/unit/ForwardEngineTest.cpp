@@ -7,6 +7,7 @@
 
 #include "ForwardTableFixture.h"
 #include "convert/Utf16intoEUC.h"
+#include "fields/SelectField.h"
 #include "support/Halt.h"
 
 namespace kelvo {
@@ -42,7 +43,7 @@ class ForwardEngineTest : public ForwardTableFixture {
   std::unique_ptr<ConvertUtf16intoEUC> Open(const std::u16string& input,
                                             SurrogateList list = SurrogateList::Replacements) {
     auto engine = std::make_unique<ConvertUtf16intoEUC>(kTamorlek.engine, kTamorlek.forward.lists);
-    engine->Open(SearchTable{}, list, input);
+    opened_ = engine->Open(SearchTable{}, list, input);
     return engine;
   }
   // Converts the input bytes in one mode and returns the output file's bytes.
@@ -50,10 +51,12 @@ class ForwardEngineTest : public ForwardTableFixture {
                       SurrogateList list = SurrogateList::Replacements) {
     TempDir::Write("in.txt", input);
     auto engine = Open(u"in.txt", list);
-    engine->HaltIfNoInput(-1);
+    EXPECT_TRUE(opened_.input);
     EXPECT_EQ(RunMode(*engine, mode, u"out.txt"), OutputStatus::Written);
     return TempDir::Read("out.txt");
   }
+
+  OpenResult opened_;  // what the last Open found
 };
 
 TEST_F(ForwardEngineTest, LineEndsByMode) {
@@ -165,17 +168,62 @@ TEST_F(ForwardEngineTest, UserAddedListLineAndUnderscoreList) {
   EXPECT_EQ(Convert(input, Mode::CrLf, SurrogateList::Underscores), "?\xA1\xB2");
 }
 
-TEST_F(ForwardEngineTest, MissingInputIsReportedAndHaltsWithMinusOne) {
-  auto engine = Open(u"missing.txt");
-  EXPECT_EQ(engine->UnitCount(), -1);
-  try {
-    engine->HaltIfNoInput(-1);
-    FAIL() << "no halt";
-  } catch (const Halt& halt) {
-    EXPECT_EQ(halt.exitCode, -1);
+// What Open returns, for the forward engine and for field selection, each with its own
+// numbers: a missing input fails the result's input after its reports, the table being
+// loaded all the same (the driver then ends the run with -1); a "-w" report that could not
+// be written fails the result's table report.
+TEST_F(ForwardEngineTest, OpenResultCarriesTheFailureAndItsNumber) {
+  using platform::Step;
+  struct Case {
+    const char* what;
+    bool selection;
+    // "-w" on an input that is there, with a directory where data.txt is to be written;
+    // else a missing input.
+    bool showTable;
+    Step inputStep;
+    int inputNumber;
+    Step reportStep;
+    int reportNumber;
+    const char* messages;  // the reports in order, joined by "|"
+  };
+  const Case cases[] = {
+      {"forward, missing input", false, false, Step::Open, 828, Step::None, 0,
+       "Reset() error-828: missing.txt|SetLength() error-823: -1"},
+      {"selection, missing input", true, false, Step::Open, 362, Step::None, 0,
+       "Reset() error-362: missing.txt|SetLength() error-360: -1"},
+      {"forward, -w report", false, true, Step::None, 0, Step::Write, 834,
+       "Rewrite() error-834: data.txt"},
+      {"selection, -w report", true, true, Step::None, 0, Step::Write, 834,
+       "Rewrite() error-834: data.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    SetUp();
+    TempDir::Write("in.txt", Utf16(u"A"));
+    if (c.showTable) std::filesystem::create_directory("data.txt");
+    std::unique_ptr<ConvertUtf16intoEUC> engine;
+    if (c.selection) {
+      engine = std::make_unique<Selecting>(kTamorlek.forward.selection, kTamorlek.engine.table,
+                                           kTamorlek.forward.lists, 2);
+    } else {
+      engine = std::make_unique<ConvertUtf16intoEUC>(kTamorlek.engine, kTamorlek.forward.lists);
+    }
+    const OpenResult opened =
+        engine->Open(SearchTable{.showTable = c.showTable}, SurrogateList::Replacements,
+                     c.showTable ? u"in.txt" : u"missing.txt");
+    EXPECT_EQ(opened.input.failed, c.inputStep);
+    EXPECT_EQ(opened.input.errorNumber, c.inputNumber);
+    EXPECT_EQ(engine->UnitCount() < 0, !c.showTable);
+    EXPECT_EQ(opened.tableReport.failed, c.reportStep);
+    EXPECT_EQ(opened.tableReport.errorNumber, c.reportNumber);
+    EXPECT_NE(engine->Table(), nullptr);
+    std::string reports;
+    for (const std::string& message : TempDir::ErrorMessages()) {
+      reports += (reports.empty() ? "" : "|") + message;
+    }
+    EXPECT_EQ(reports, c.messages);
   }
-  EXPECT_EQ(TempDir::ErrorMessages(), (std::vector<std::string>{"Reset() error-828: missing.txt",
-                                                                "SetLength() error-823: -1"}));
 }
 
 // Each of the six conversions reports a failed read with its own number.

@@ -8,7 +8,6 @@
 
 #include "ForwardTableFixture.h"
 #include "fields/SelectField.h"
-#include "support/Halt.h"
 
 namespace kelvo {
 namespace {
@@ -19,18 +18,17 @@ using test::Utf16;
 
 class SelectFieldTest : public ForwardTableFixture {
  protected:
-  // A field selection, opened on the input.
+  // A field selection, opened on the input, which is there.
   static std::unique_ptr<Selecting> Open(const std::u16string& input, std::int32_t field,
                                          SurrogateList list = SurrogateList::Replacements) {
-    auto selecting = std::make_unique<Selecting>(kTamorlek.forward.selection,
-                                                 kTamorlek.engine.table, kTamorlek.forward.lists);
-    selecting->Open(SearchTable{}, list, field, input);
+    auto selecting = std::make_unique<Selecting>(
+        kTamorlek.forward.selection, kTamorlek.engine.table, kTamorlek.forward.lists, field);
+    EXPECT_TRUE(selecting->Open(SearchTable{}, list, input).input);
     return selecting;
   }
   std::string Select(const std::string& input, std::int32_t field) {
     TempDir::Write("in.txt", input);
     auto selecting = Open(u"in.txt", field);
-    selecting->HaltIfNoInput(-1);
     EXPECT_EQ(selecting->WriteSelectedField(u"out.txt"), OutputStatus::Written);
     return TempDir::Read("out.txt");
   }
@@ -96,18 +94,6 @@ TEST_F(SelectFieldTest, CharactersOfTheKeptField) {
   }
 }
 
-TEST_F(SelectFieldTest, MissingInputIsReportedAndHaltsWithMinusOne) {
-  auto selecting = Open(u"missing.txt", 2);
-  try {
-    selecting->HaltIfNoInput(-1);
-    FAIL() << "no halt";
-  } catch (const Halt& halt) {
-    EXPECT_EQ(halt.exitCode, -1);
-  }
-  EXPECT_EQ(TempDir::ErrorMessages(), (std::vector<std::string>{"Reset() error-362: missing.txt",
-                                                                "SetLength() error-360: -1"}));
-}
-
 TEST_F(SelectFieldTest, FailedWriteIsReported) {
   TempDir::Write("in.txt", Utf16(u"a,b\n"));
   auto selecting = Open(u"in.txt", 2);
@@ -118,7 +104,6 @@ TEST_F(SelectFieldTest, FailedWriteIsReported) {
 
 TEST_F(SelectFieldTest, BuildsTheUnderscoreListFromTheSurrogateList) {
   auto selecting = Open(u"surro.csv", 4, SurrogateList::Underscores);
-  selecting->HaltIfNoInput(-1);
   EXPECT_EQ(selecting->WriteSelectedField(u"surro.txt", platform::Placement::Replace),
             OutputStatus::Written);
   EXPECT_EQ(TempDir::Read("surro.txt"), "27DA0,\r\n");
