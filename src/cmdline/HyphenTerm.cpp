@@ -115,12 +115,15 @@ void HyphenTerms::ReadSetFile() {
   // A settings file steers the run: one that a stranger could have planted, or that is too
   // large to be one, counts as missing.
   platform::InputFile file;
-  if (!file.Open(settingsFile, platform::ReadMode::Text, platform::Guard::Steering)) {
-    if (file.Refused() != platform::Refusal::None) {
+  const platform::Result opened =
+      file.Open(settingsFile, platform::ReadMode::Text, platform::Guard::Steering);
+  if (!opened) {
+    if (opened.refused != platform::Refusal::None) {
       ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsRefused,
-                               RefusedFile(settingsFile, file.Refused())));
+                               RefusedFile(settingsFile, opened.refused)),
+                  opened);
     } else {
-      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile));
+      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile), opened);
     }
     return;
   }

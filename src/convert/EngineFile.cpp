@@ -36,7 +36,7 @@ bool CopyFile(const std::u16string& from, const std::u16string& to, platform::Pl
   }
   // The source is closed first: a replacement may take its place.
   in.Close();
-  return out.Close();
+  return out.Close().Succeeded();
 }
 
 bool ReportReset(int number, const std::u16string& detail) {
@@ -49,7 +49,7 @@ bool ReportReset(int number, const std::u16string& detail) {
 bool EngineFiles::ShowDataFile(int readNumber, int reportNumber) {
   std::vector<std::uint8_t> bytes;
   const ReadBounds bounds{.guard = platform::Guard::Working};
-  if (ReadWhole(kDataFile, bytes, platform::ReadMode::Text, bounds) != ReadOutcome::Read) {
+  if (!ReadWhole(kDataFile, bytes, platform::ReadMode::Text, bounds)) {
     return ReportReset(readNumber, kDataFile);
   }
   // Line by line: CR LF or LF ends a line; each line is written with CR LF.

@@ -107,7 +107,7 @@ std::int64_t StandardInput::CaptureStandardInput() {
       .write =
           [&](const std::uint8_t* bytes, std::int64_t count) {
             written += count;
-            return out.Write(bytes, count);
+            return out.Write(bytes, count).Succeeded();
           },
   };
   if (pump.Pump(ends, spool, 1, std::numeric_limits<std::int64_t>::max(), 0, {}) !=

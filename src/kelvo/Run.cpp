@@ -68,7 +68,7 @@ bool ReadList(const Settings& s, std::vector<std::u16string>& paths, FileResult&
   const std::u16string name = *s.filesFrom == u"-" ? u"" : *s.filesFrom;
   platform::InputFile list;
   std::string bytes;
-  bool read = list.Open(name, platform::ReadMode::Raw);
+  bool read = list.Open(name, platform::ReadMode::Raw).Succeeded();
   char block[65536];
   for (std::int64_t got = 0; read && (got = list.Read(block, sizeof block)) != 0;) {
     read = got > 0;

@@ -24,12 +24,12 @@ void ErrorTexts::ReportError(const std::u16string& prefix, const std::u16string&
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::u16string name = names.NextName(true);
     platform::OutputFile file;
-    bool exists = false;
-    if (!file.CreateNew(name, exists)) {
-      if (exists) continue;
+    const platform::Result created = file.CreateNew(name);
+    if (!created) {
+      if (created.NameTaken()) continue;
       break;
     }
-    bool ok = file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    const bool ok = file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size())).Succeeded();
     if (file.Close() && ok) {
       fileName_ = name;
       return;

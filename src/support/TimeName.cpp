@@ -26,8 +26,10 @@ LogNumbers logNumbers{};
 // moment finds whole digits, never an empty file.
 bool WriteSerialFile(const std::u16string& text, bool& created) {
   const std::string bytes = platform::ToAnsi(text);
-  return platform::OverwriteFile(kSerialFile, bytes.data(), static_cast<std::int64_t>(bytes.size()),
-                                 created);
+  const platform::Result written =
+      platform::OverwriteFile(kSerialFile, bytes.data(), static_cast<std::int64_t>(bytes.size()));
+  created = written.failed != platform::Step::Open;
+  return written.Succeeded();
 }
 
 }  // namespace
@@ -90,9 +92,9 @@ void TimeNames::Prepare(const std::u16string& prefix, const std::u16string& exte
 
 void TimeNames::WriteFailure(const std::u16string& message) {
   message_ = message;
-  MessagesTexts writer;
-  if (!writer.WriteText(kErrorFile, message_)) {
-    if (writer.Refused()) workingFileRefused = true;
+  const platform::Result written = MessagesTexts().WriteText(kErrorFile, message_);
+  if (!written) {
+    if (written.refused != platform::Refusal::None) workingFileRefused = true;
     // Nowhere to keep it on disk: the user still gets to see it.
     platform::WriteStandardError(platform::ToAnsi(message_) + "\n");
   }
