@@ -163,7 +163,7 @@ bool PastoralSceneUTF16::LoadSurrogateList() {
       return true;
     case platform::Step::Allocate:
       ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray,
-                               ToText(platform::FileSize(kSurrogateList) / 2)),
+                               ToText(platform::FileSize(kSurrogateList).value_or(0) / 2)),
                   read);
       return false;
     default:

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,8 +72,9 @@ enum class Guard {
 // or the failure (Step::Open) with the system's code or the refusal.
 Result CanOpen(const std::u16string& name, ReadMode mode, Guard guard = Guard::None);
 
-// Size in bytes of a file opened for shared reading; -1 when it cannot be opened.
-[[nodiscard]] std::int64_t FileSize(const std::u16string& name);
+// Size in bytes of a file opened for shared reading; nothing when it cannot be opened or
+// measured.
+[[nodiscard]] std::optional<std::int64_t> FileSize(const std::u16string& name);
 
 // True when both names open one and the same existing file (through links or different
 // spellings of the path), told by identity (device and inode, or volume serial number and

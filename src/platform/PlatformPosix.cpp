@@ -478,12 +478,12 @@ Result CanOpen(const std::u16string& name, ReadMode, Guard guard) {
   return Result::Ok();
 }
 
-std::int64_t FileSize(const std::u16string& name) {
+std::optional<std::int64_t> FileSize(const std::u16string& name) {
   // Without blocking: a FIFO planted under the name has no size to wait for.
   int fd = ::open(NativeName(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
+  if (fd < 0) return std::nullopt;
   struct stat info {};
-  std::int64_t size = -1;
+  std::optional<std::int64_t> size;
   if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) size = info.st_size;
   ::close(fd);
   return size;

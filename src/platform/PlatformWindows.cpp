@@ -322,12 +322,13 @@ Result CanOpen(const std::u16string& name, ReadMode mode, Guard guard) {
   return Result::Ok();
 }
 
-std::int64_t FileSize(const std::u16string& name) {
+std::optional<std::int64_t> FileSize(const std::u16string& name) {
   HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return -1;
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
   LARGE_INTEGER size;
-  std::int64_t result = GetFileSizeEx(handle, &size) ? size.QuadPart : -1;
+  std::optional<std::int64_t> result;
+  if (GetFileSizeEx(handle, &size)) result = size.QuadPart;
   CloseHandle(handle);
   return result;
 }

@@ -103,7 +103,7 @@ void TimeNames::WriteFailure(const std::u16string& message) {
 void TimeNames::ReadSerial() {
   // An empty file is one the lock has just made: the series starts.
   std::u16string line;
-  if (platform::FileSize(kSerialFile) <= 0 ||
+  if (platform::FileSize(kSerialFile).value_or(0) <= 0 ||
       !ReadFirstLine(kSerialFile, line, platform::Guard::Working)) {
     ResetSerial();
     return;
