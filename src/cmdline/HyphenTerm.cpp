@@ -136,9 +136,10 @@ void HyphenTerms::ReadSetFile() {
   SetFileLines lines(setFileWords_);
   char block[4096];
   for (;;) {
-    const std::int64_t count = file.Read(block, sizeof block);
-    if (count < 0) {
-      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile));
+    std::int64_t count = 0;
+    const platform::Result read = file.Read(block, sizeof block, count);
+    if (!read) {
+      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile), read);
       return;
     }
     if (count == 0) break;

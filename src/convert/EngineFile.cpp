@@ -27,8 +27,8 @@ bool CopyFile(const std::u16string& from, const std::u16string& to, platform::Pl
   platform::OutputFile out;
   if (!out.Create(to, placement, GuardFor(to))) return false;
   for (;;) {
-    const std::int64_t got = in.Read(block.Data(), kCopyBlock);
-    if (got < 0 || (got > 0 && !out.Write(block.Data(), got))) {
+    std::int64_t got = 0;
+    if (!in.Read(block.Data(), kCopyBlock, got) || (got > 0 && !out.Write(block.Data(), got))) {
       out.Discard();
       return false;
     }

@@ -102,8 +102,11 @@ std::int64_t StandardInput::CaptureStandardInput() {
   LineEndSpool spool;
   std::int64_t written = 0;
   const PumpEnds ends{
-      .read = [&](std::uint8_t* buffer,
-                  std::int64_t count) { return input.ReadFully(buffer, count); },
+      .read =
+          [&](std::uint8_t* buffer, std::int64_t count) {
+            std::int64_t got = 0;
+            return input.ReadFully(buffer, count, got) ? got : -1;
+          },
       .write =
           [&](const std::uint8_t* bytes, std::int64_t count) {
             written += count;

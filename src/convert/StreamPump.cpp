@@ -38,11 +38,10 @@ platform::Result ConversionInput::Open(const std::u16string& name, Units units,
   if (!opened) return opened;
   if (units == Units::Utf16) {
     // A stream cannot be read twice: the bytes read here are converted first.
-    headLength_ = file_.ReadFully(head_, 2);
-    if (headLength_ < 0) {
-      platform::Result failed = platform::Result::FromSystem(platform::Step::Read, name);
+    platform::Result read = file_.ReadFully(head_, 2, headLength_);
+    if (!read) {
       Close();
-      return failed;
+      return read;
     }
     if (StartsWithByteOrderMark(head_, headLength_)) skipped_ = 2;
   }
@@ -134,10 +133,11 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
   const PumpEnds ends{
       .read =
           [&](std::uint8_t* buffer, std::int64_t count) {
-            const std::int64_t got = file.ReadFully(buffer, count);
-            if (got < 0)
-              readCause = platform::Result::FromSystem(platform::Step::Read, input.Name());
-            return got;
+            std::int64_t got = 0;
+            platform::Result read = file.ReadFully(buffer, count, got);
+            if (read) return got;
+            readCause = std::move(read);
+            return std::int64_t{-1};
           },
       // The output is created once the first block has been read.
       .write =

@@ -124,10 +124,12 @@ class InputFile {
   // Whether a regular file still has the size and modification time it had when it was
   // opened (another process may have cut or grown it); true for anything else.
   [[nodiscard]] bool Unchanged() const;
-  // Reads up to count bytes; returns the number read (0 at the end) or -1 on failure.
-  [[nodiscard]] std::int64_t Read(void* buffer, std::int64_t count);
-  // Reads until count bytes are in or the file ends; -1 on failure.
-  [[nodiscard]] std::int64_t ReadFully(void* buffer, std::int64_t count);
+  // Reads up to count bytes; got tells how many were read (0 at the end). A failure is
+  // Step::Read with the system's code.
+  Result Read(void* buffer, std::int64_t count, std::int64_t& got);
+  // Reads until count bytes are in or the file ends; got tells how many (on a failure, how
+  // many were read before it).
+  Result ReadFully(void* buffer, std::int64_t count, std::int64_t& got);
   void Close();
   bool IsOpen() const { return handle_ != kClosed; }
   // Whether the open file is a regular file on disk, whose size is known when it is opened.
@@ -139,6 +141,7 @@ class InputFile {
  private:
   static constexpr std::intptr_t kClosed = -1;
   std::intptr_t handle_ = kClosed;
+  std::u16string name_;  // as the caller named the file, for its failures
   bool standard_ = false;
   bool regular_ = false;
   std::int64_t size_ = -1;

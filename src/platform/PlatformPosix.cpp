@@ -507,8 +507,10 @@ Result InputFile::Open(const std::u16string& name, ReadMode, Guard guard) {
   if (name.empty()) {
     handle_ = STDIN_FILENO;
     standard_ = true;
+    name_ = u"standard input";
     return Result::Ok();
   }
+  name_ = name;
   struct stat info {};
   Refusal refused = Refusal::None;
   int fd = OpenGuarded(NativeName(name), O_RDONLY, guard, refused, 0666, &info);
@@ -532,27 +534,31 @@ bool InputFile::Unchanged() const {
          info.st_mtim.tv_sec * std::int64_t{1000000000} + info.st_mtim.tv_nsec == modified_;
 }
 
-std::int64_t InputFile::Read(void* buffer, std::int64_t count) {
-  if (handle_ == kClosed) return -1;
+Result InputFile::Read(void* buffer, std::int64_t count, std::int64_t& got) {
+  got = 0;
+  if (handle_ == kClosed) return Result::Failed(Step::Read, name_, EBADF);
   for (;;) {
-    ssize_t got = ::read(static_cast<int>(handle_), buffer, static_cast<std::size_t>(count));
-    if (got < 0 && errno == EINTR) continue;
-    return got;
+    const ssize_t read = ::read(static_cast<int>(handle_), buffer, static_cast<std::size_t>(count));
+    if (read < 0 && errno == EINTR) continue;
+    if (read < 0) return Result::FromSystem(Step::Read, name_);
+    got = read;
+    return Result::Ok();
   }
 }
 
-std::int64_t InputFile::ReadFully(void* buffer, std::int64_t count) {
+Result InputFile::ReadFully(void* buffer, std::int64_t count, std::int64_t& got) {
   auto* bytes = static_cast<unsigned char*>(buffer);
-  std::int64_t total = 0;
-  while (total < count) {
-    std::int64_t chunk = count - total;
+  got = 0;
+  while (got < count) {
+    std::int64_t chunk = count - got;
     if (chunk > (std::int64_t{1} << 30)) chunk = std::int64_t{1} << 30;
-    std::int64_t got = Read(bytes + total, chunk);
-    if (got < 0) return -1;
-    if (got == 0) break;
-    total += got;
+    std::int64_t part = 0;
+    Result result = Read(bytes + got, chunk, part);
+    if (!result) return result;
+    if (part == 0) break;
+    got += part;
   }
-  return total;
+  return Result::Ok();
 }
 
 void InputFile::Close() {

@@ -362,8 +362,10 @@ Result InputFile::Open(const std::u16string& name, ReadMode mode, Guard guard) {
     _setmode(_fileno(stdin), _O_BINARY);
     handle_ = reinterpret_cast<std::intptr_t>(GetStdHandle(STD_INPUT_HANDLE));
     standard_ = true;
+    name_ = u"standard input";
     return Result::Ok();
   }
+  name_ = name;
   Refusal refused = Refusal::None;
   HANDLE handle = OpenForReading(name, mode, guard, refused);
   if (handle == INVALID_HANDLE_VALUE) return OpenFailure(Step::Open, name, refused);
@@ -383,26 +385,32 @@ bool InputFile::Unchanged() const {
          ModificationTime(AsHandle(handle_)) == modified_;
 }
 
-std::int64_t InputFile::Read(void* buffer, std::int64_t count) {
-  if (handle_ == kClosed) return -1;
+Result InputFile::Read(void* buffer, std::int64_t count, std::int64_t& got) {
+  got = 0;
+  if (handle_ == kClosed) return Result::Failed(Step::Read, name_, ERROR_INVALID_HANDLE);
   DWORD chunk = count > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count);
-  DWORD got = 0;
-  if (!ReadFile(AsHandle(handle_), buffer, chunk, &got, nullptr)) {
-    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+  DWORD read = 0;
+  if (!ReadFile(AsHandle(handle_), buffer, chunk, &read, nullptr)) {
+    // The end of a pipe is the end of its input.
+    const DWORD error = GetLastError();
+    if (error == ERROR_BROKEN_PIPE) return Result::Ok();
+    return Result::Failed(Step::Read, name_, static_cast<int>(error));
   }
-  return got;
+  got = read;
+  return Result::Ok();
 }
 
-std::int64_t InputFile::ReadFully(void* buffer, std::int64_t count) {
+Result InputFile::ReadFully(void* buffer, std::int64_t count, std::int64_t& got) {
   auto* bytes = static_cast<unsigned char*>(buffer);
-  std::int64_t total = 0;
-  while (total < count) {
-    std::int64_t got = Read(bytes + total, count - total);
-    if (got < 0) return -1;
-    if (got == 0) break;
-    total += got;
+  got = 0;
+  while (got < count) {
+    std::int64_t part = 0;
+    Result result = Read(bytes + got, count - got, part);
+    if (!result) return result;
+    if (part == 0) break;
+    got += part;
   }
-  return total;
+  return Result::Ok();
 }
 
 void InputFile::Close() {

@@ -49,11 +49,11 @@ platform::Result ReadOpened(platform::InputFile& file, const std::u16string& nam
       }
       const std::int64_t room = static_cast<std::int64_t>(bytes.size()) - total;
       if (room == 0) break;
-      const std::int64_t got = file.Read(bytes.data() + total, std::min(room, kLargestRead));
-      if (got < 0) {
-        Result failed = Result::FromSystem(Step::Read, name);
+      std::int64_t got = 0;
+      Result read = file.Read(bytes.data() + total, std::min(room, kLargestRead), got);
+      if (!read) {
         bytes.resize(static_cast<std::size_t>(total));
-        return failed;
+        return read;
       }
       if (got == 0) break;
       total += got;
@@ -76,8 +76,9 @@ platform::Result ReadFirstLine(const std::u16string& name, std::u16string& line,
   std::string bytes;
   char block[kLineBlock];
   for (;;) {
-    const std::int64_t got = file.Read(block, kLineBlock);
-    if (got < 0) return platform::Result::FromSystem(platform::Step::Read, name);
+    std::int64_t got = 0;
+    platform::Result read = file.Read(block, kLineBlock, got);
+    if (!read) return read;
     if (got == 0) break;
     const std::size_t before = bytes.size();
     bytes.append(block, static_cast<std::size_t>(got));

@@ -56,6 +56,20 @@ TEST(ResultTest, FailedCallsCarryTheStepThePathAndTheSystemsCode) {
          return file.Open(u"missing.txt", ReadMode::Raw);
        },
        Step::Open, u"missing.txt", ENOENT, Refusal::None},
+      {"open a directory",
+       [] {
+         InputFile file;
+         return file.Open(u"folder", ReadMode::Raw);
+       },
+       Step::Open, u"folder", EISDIR, Refusal::None},
+      {"read a file never opened",
+       [] {
+         InputFile file;
+         char byte = 0;
+         std::int64_t got = 0;
+         return file.Read(&byte, 1, got);
+       },
+       Step::Read, u"", EBADF, Refusal::None},
       {"create in a missing directory",
        [] {
          OutputFile file;
@@ -105,6 +119,7 @@ TEST(ResultTest, FailedCallsCarryTheStepThePathAndTheSystemsCode) {
   test::TempDir::Write("taken", "x");
   test::TempDir::Write("target", "x");
   ASSERT_EQ(mkfifo("fifo", 0600), 0);
+  ASSERT_EQ(mkdir("folder", 0700), 0);
   ASSERT_EQ(symlink("target", "link"), 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
