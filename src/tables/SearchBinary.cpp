@@ -139,9 +139,9 @@ FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable&
   return {};
 }
 
-bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
-                   const TableRecord& record, std::vector<std::uint8_t>& bytes,
-                   platform::InputFile* opened) {
+platform::Result ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
+                               const TableRecord& record, std::vector<std::uint8_t>& bytes,
+                               platform::InputFile* opened) {
   const ReadBounds bounds{.guard = platform::Guard::Steering,
                           .limit = kMostTableRecords * recordSize};
   const platform::Result read = opened != nullptr
@@ -150,17 +150,17 @@ bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
   const platform::Refusal why = read.refused;
   if (why == platform::Refusal::TooLarge) {
     ReportError(ErrorMessage(u"FileSize()", record.tableSize, path), read);
-    return false;
+    return read;
   }
   if (!read) {
     ReportReset(readNumber, why != platform::Refusal::None ? RefusedFile(path, why) : path, read);
-    return false;
+    return read;
   }
   if (bytes.empty() || bytes.size() % static_cast<std::size_t>(recordSize) != 0) {
     ReportError(ErrorMessage(u"FileSize()", record.tableSize, path));
-    return false;
+    return platform::Result::Failed(platform::Step::Load, path);
   }
-  return true;
+  return platform::Result::Ok();
 }
 
 CodeTableFile ReadCodeTable(const SearchTable& switches, const CodeTableRecord& record,
@@ -168,8 +168,10 @@ CodeTableFile ReadCodeTable(const SearchTable& switches, const CodeTableRecord& 
   CodeTableFile file;
   const FoundTable found = FindTableFile(record.search, switches, record.tables);
   file.reportFailed = found.reportFailed;
-  file.read = !found.path.empty() && ReadTableFile(found.path, recordSize, record.tableRead,
-                                                   record.tables, file.bytes, found.file.get());
+  file.read = found.path.empty()
+                  ? platform::Result::Failed(platform::Step::Load, record.search.tableName)
+                  : ReadTableFile(found.path, recordSize, record.tableRead, record.tables,
+                                  file.bytes, found.file.get());
   return file;
 }
 
