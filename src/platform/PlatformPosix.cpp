@@ -721,10 +721,9 @@ Result OutputFile::Create(const std::u16string& name, Placement placement, Guard
   }
   if (guard == Guard::None) {
     const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return Result::FromSystem(Step::Create, name);
-    handle_ = fd;
+    if (fd >= 0) handle_ = fd;
     standard_ = false;
-    return Result::Ok();
+    return Result::Check(fd >= 0, Step::Create, name);
   }
   // A guarded file is made exclusively when it is missing, and emptied only once it passed.
   const mode_t mode = guard == Guard::Private ? 0600 : 0666;
@@ -751,10 +750,9 @@ Result OutputFile::CreateNew(const std::u16string& name) {
   name_ = name;
   int fd =
       ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return Result::FromSystem(Step::Create, name);
-  handle_ = fd;
+  if (fd >= 0) handle_ = fd;
   standard_ = false;
-  return Result::Ok();
+  return Result::Check(fd >= 0, Step::Create, name);
 }
 
 namespace {
@@ -929,23 +927,18 @@ Result OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t
 }
 
 Result RemoveFile(const std::u16string& name) {
-  if (::unlink(NativeName(name).c_str()) != 0) return Result::FromSystem(Step::Remove, name);
-  return Result::Ok();
+  return Result::Check(::unlink(NativeName(name).c_str()) == 0, Step::Remove, name);
 }
 
 Result ReplaceFile(const std::u16string& from, const std::u16string& to) {
-  if (::rename(NativeName(from).c_str(), NativeName(to).c_str()) != 0) {
-    return Result::FromSystem(Step::Rename, to);
-  }
-  return Result::Ok();
+  return Result::Check(::rename(NativeName(from).c_str(), NativeName(to).c_str()) == 0,
+                       Step::Rename, to);
 }
 
 Result RenewModificationTime(const std::u16string& name) {
   const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
-  if (::utimensat(AT_FDCWD, NativeName(name).c_str(), times, 0) != 0) {
-    return Result::FromSystem(Step::Stamp, name);
-  }
-  return Result::Ok();
+  return Result::Check(::utimensat(AT_FDCWD, NativeName(name).c_str(), times, 0) == 0, Step::Stamp,
+                       name);
 }
 
 bool SamePlace(const std::u16string& first, const std::u16string& second) {

@@ -729,16 +729,13 @@ Result OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t
 }
 
 Result RemoveFile(const std::u16string& name) {
-  if (DeleteFileW(Wide(name).c_str()) == 0) return Result::FromSystem(Step::Remove, name);
-  return Result::Ok();
+  return Result::Check(DeleteFileW(Wide(name).c_str()) != 0, Step::Remove, name);
 }
 
 Result ReplaceFile(const std::u16string& from, const std::u16string& to) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
-    return Result::FromSystem(Step::Rename, to);
-  }
-  return Result::Ok();
+  return Result::Check(MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0,
+                       Step::Rename, to);
 }
 
 Result RenewModificationTime(const std::u16string& name) {

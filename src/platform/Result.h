@@ -61,10 +61,14 @@ struct [[nodiscard]] Result {
     result.systemCode = systemCode;
     return result;
   }
-  // A failure of the last system call, with its error code.
-  static Result FromSystem(Step step, std::u16string detail) {
+  // A failure of the last system call, with its error code (taken before anything else).
+  static Result FromSystem(Step step, const std::u16string& detail) {
     const int code = LastError();
-    return Failed(step, std::move(detail), code);
+    return Failed(step, detail, code);
+  }
+  // Nothing failed when the system call succeeded; otherwise its failure, as FromSystem.
+  static Result Check(bool succeeded, Step step, const std::u16string& detail) {
+    return succeeded ? Ok() : FromSystem(step, detail);
   }
   // A file refused under its guard for what it is.
   static Result Refused(Step step, std::u16string detail, Refusal why) {
