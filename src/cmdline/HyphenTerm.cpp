@@ -115,12 +115,15 @@ void HyphenTerms::ReadSetFile() {
   // A settings file steers the run: one that a stranger could have planted, or that is too
   // large to be one, counts as missing.
   platform::InputFile file;
-  if (!file.Open(settingsFile, platform::ReadMode::Text, platform::Guard::Steering)) {
-    if (file.Refused() != platform::Refusal::None) {
+  const platform::Result opened =
+      file.Open(settingsFile, platform::ReadMode::Text, platform::Guard::Steering);
+  if (!opened) {
+    if (opened.refused != platform::Refusal::None) {
       ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsRefused,
-                               RefusedFile(settingsFile, file.Refused())));
+                               RefusedFile(settingsFile, opened.refused)),
+                  opened);
     } else {
-      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile));
+      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile), opened);
     }
     return;
   }
@@ -133,9 +136,10 @@ void HyphenTerms::ReadSetFile() {
   SetFileLines lines(setFileWords_);
   char block[4096];
   for (;;) {
-    const std::int64_t count = file.Read(block, sizeof block);
-    if (count < 0) {
-      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile));
+    std::int64_t count = 0;
+    const platform::Result read = file.Read(block, sizeof block, count);
+    if (!read) {
+      ReportError(ErrorMessage(u"Reset()", record_.numbers.settingsFile, settingsFile), read);
       return;
     }
     if (count == 0) break;

@@ -42,9 +42,9 @@ bool ConversionEngine::CopyFromBinaryTmp(const std::u16string& name, bool keep) 
 
 platform::Result ConversionEngine::OpenInput(const std::u16string& name,
                                              ConversionInput::Units units) {
-  if (input_.Open(name, units, GuardFor(name))) return platform::Result::Ok();
-  platform::Result failed =
-      platform::Result::Failed(platform::Step::Open, name).Numbered(numbers_.open);
+  platform::Result opened = input_.Open(name, units, GuardFor(name));
+  if (opened) return opened;
+  platform::Result failed = std::move(opened).Numbered(numbers_.open);
   ReportError(ErrorMessage(u"Reset()", numbers_.open, name), failed);
   return failed;
 }

@@ -27,8 +27,8 @@ bool CopyFile(const std::u16string& from, const std::u16string& to, platform::Pl
   platform::OutputFile out;
   if (!out.Create(to, placement, GuardFor(to))) return false;
   for (;;) {
-    const std::int64_t got = in.Read(block.Data(), kCopyBlock);
-    if (got < 0 || (got > 0 && !out.Write(block.Data(), got))) {
+    std::int64_t got = 0;
+    if (!in.Read(block.Data(), kCopyBlock, got) || (got > 0 && !out.Write(block.Data(), got))) {
       out.Discard();
       return false;
     }
@@ -36,7 +36,7 @@ bool CopyFile(const std::u16string& from, const std::u16string& to, platform::Pl
   }
   // The source is closed first: a replacement may take its place.
   in.Close();
-  return out.Close();
+  return out.Close().Succeeded();
 }
 
 bool ReportReset(int number, const std::u16string& detail) {
@@ -49,7 +49,7 @@ bool ReportReset(int number, const std::u16string& detail) {
 bool EngineFiles::ShowDataFile(int readNumber, int reportNumber) {
   std::vector<std::uint8_t> bytes;
   const ReadBounds bounds{.guard = platform::Guard::Working};
-  if (ReadWhole(kDataFile, bytes, platform::ReadMode::Text, bounds) != ReadOutcome::Read) {
+  if (!ReadWhole(kDataFile, bytes, platform::ReadMode::Text, bounds)) {
     return ReportReset(readNumber, kDataFile);
   }
   // Line by line: CR LF or LF ends a line; each line is written with CR LF.

@@ -142,30 +142,34 @@ bool PastoralSceneUTF16::LoadSurrogateList() {
   const std::vector<std::uint8_t> builtIn(kBuiltInSurrogateList.begin(),
                                           kBuiltInSurrogateList.end());
   std::vector<std::uint8_t> bytes;
-  platform::Refusal why = platform::Refusal::None;
   const ReadBounds bounds{.guard = GuardFor(kSurrogateList), .limit = kListLimit};
-  switch (ReadWhole(kSurrogateList, bytes, platform::ReadMode::Raw, bounds, &why)) {
-    case ReadOutcome::Read:
-      break;
-    case ReadOutcome::CannotOpen:
+  const platform::Result read = ReadWhole(kSurrogateList, bytes, platform::ReadMode::Raw, bounds);
+  if (read) {
+    EnterSurrogateList(bytes);
+    return true;
+  }
+  if (read.refused != platform::Refusal::None) {
+    ReportError(
+        ErrorMessage(u"Reset()", numbers_.listRefused, RefusedFile(kSurrogateList, read.refused)),
+        read);
+    EnterSurrogateList(builtIn);
+    return true;
+  }
+  switch (read.failed) {
+    case platform::Step::Open:
       // A list that could not be written (a read-only directory) leaves the built-in one.
-      ReportError(ErrorMessage(u"Reset()", numbers_.listOpen, kSurrogateList));
+      ReportError(ErrorMessage(u"Reset()", numbers_.listOpen, kSurrogateList), read);
       EnterSurrogateList(builtIn);
       return true;
-    case ReadOutcome::Refused:
-      ReportError(ErrorMessage(u"Reset()", numbers_.listRefused, RefusedFile(kSurrogateList, why)));
-      EnterSurrogateList(builtIn);
-      return true;
-    case ReadOutcome::NoMemory:
+    case platform::Step::Allocate:
       ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray,
-                               ToText(platform::FileSize(kSurrogateList) / 2)));
+                               ToText(platform::FileSize(kSurrogateList).value_or(0) / 2)),
+                  read);
       return false;
-    case ReadOutcome::ReadFailed:
-      ReportError(ErrorMessage(u"Reset()", numbers_.listRead, kSurrogateList));
+    default:
+      ReportError(ErrorMessage(u"Reset()", numbers_.listRead, kSurrogateList), read);
       return false;
   }
-  EnterSurrogateList(bytes);
-  return true;
 }
 
 void PastoralSceneUTF16::EnterSurrogateList(const std::vector<std::uint8_t>& bytes) {
@@ -254,19 +258,18 @@ bool PastoralSceneUTF16::LoadTableAndList(const SearchTable& search, const CodeT
 
 void PastoralSceneUTF16::LoadUnderscoreList() {
   std::vector<std::uint8_t> bytes;
-  platform::Refusal why = platform::Refusal::None;
   const ReadBounds bounds{.guard = GuardFor(kUnderscoreList), .limit = kListLimit};
-  const ReadOutcome outcome =
-      ReadWhole(kUnderscoreList, bytes, platform::ReadMode::Text, bounds, &why);
-  if (outcome == ReadOutcome::Refused) {
-    ReportError(ErrorMessage(u"Reset()", numbers_.listRefused, RefusedFile(kUnderscoreList, why)));
+  const platform::Result read = ReadWhole(kUnderscoreList, bytes, platform::ReadMode::Text, bounds);
+  if (read.refused != platform::Refusal::None) {
+    ReportError(
+        ErrorMessage(u"Reset()", numbers_.listRefused, RefusedFile(kUnderscoreList, read.refused)),
+        read);
     EnterUnderscoreList(kBuiltInUnderscoreList);
     return;
   }
-  const bool ok = outcome == ReadOutcome::Read;
   // The lines read before a failure are entered all the same.
   EnterUnderscoreList(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-  if (!ok) ReportError(ErrorMessage(u"Reset()", numbers_.underscoreRead, kUnderscoreList));
+  if (!read) ReportError(ErrorMessage(u"Reset()", numbers_.underscoreRead, kUnderscoreList), read);
 }
 
 void PastoralSceneUTF16::EnterUnderscoreList(std::string_view text) {

@@ -102,12 +102,15 @@ std::int64_t StandardInput::CaptureStandardInput() {
   LineEndSpool spool;
   std::int64_t written = 0;
   const PumpEnds ends{
-      .read = [&](std::uint8_t* buffer,
-                  std::int64_t count) { return input.ReadFully(buffer, count); },
+      .read =
+          [&](std::uint8_t* buffer, std::int64_t count) {
+            std::int64_t got = 0;
+            return input.ReadFully(buffer, count, got) ? got : -1;
+          },
       .write =
           [&](const std::uint8_t* bytes, std::int64_t count) {
             written += count;
-            return out.Write(bytes, count);
+            return out.Write(bytes, count).Succeeded();
           },
   };
   if (pump.Pump(ends, spool, 1, std::numeric_limits<std::int64_t>::max(), 0, {}) !=

@@ -23,7 +23,8 @@
 
 namespace kelvo {
 
-bool ConversionInput::Open(const std::u16string& name, Units units, platform::Guard guard) {
+platform::Result ConversionInput::Open(const std::u16string& name, Units units,
+                                       platform::Guard guard) {
   Close();
   name_ = name;
   units_ = units;
@@ -32,13 +33,15 @@ bool ConversionInput::Open(const std::u16string& name, Units units, platform::Gu
   fileSize_ = -1;
   streamed_ = false;
   skipped_ = 0;
-  if (name.empty() || !file_.Open(name, platform::ReadMode::Raw, guard)) return false;
+  if (name.empty()) return platform::Result::Failed(platform::Step::Open, name);
+  platform::Result opened = file_.Open(name, platform::ReadMode::Raw, guard);
+  if (!opened) return opened;
   if (units == Units::Utf16) {
     // A stream cannot be read twice: the bytes read here are converted first.
-    headLength_ = file_.ReadFully(head_, 2);
-    if (headLength_ < 0) {
+    platform::Result read = file_.ReadFully(head_, 2, headLength_);
+    if (!read) {
       Close();
-      return false;
+      return read;
     }
     if (StartsWithByteOrderMark(head_, headLength_)) skipped_ = 2;
   }
@@ -51,7 +54,7 @@ bool ConversionInput::Open(const std::u16string& name, Units units, platform::Gu
     file_.Close();
     headLength_ = 0;
   }
-  return true;
+  return platform::Result::Ok();
 }
 
 void ConversionInput::Close() {
@@ -100,15 +103,16 @@ bool StreamPump::AllocateUnitBlocks(std::int64_t unitCount, bool streamed, std::
 }
 
 PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const PumpTarget& target) {
-  auto readFailed = [&] {
+  auto readFailed = [&](const platform::Result& cause) {
     input.Close();
-    ReportError(ErrorMessage(u"Reset()", target.readNumber, input.Name()));
+    ReportError(ErrorMessage(u"Reset()", target.readNumber, input.Name()), cause);
     return PumpOutcome::ReadFailed;
   };
   platform::InputFile& file = input.file_;
-  if (!input.Measured() || !Allocated() ||
-      (!file.IsOpen() && !file.Open(input.Name(), platform::ReadMode::Raw, input.guard_))) {
-    return readFailed();
+  if (!input.Measured() || !Allocated()) return readFailed({});
+  if (!file.IsOpen()) {
+    const platform::Result opened = file.Open(input.Name(), platform::ReadMode::Raw, input.guard_);
+    if (!opened) return readFailed(opened);
   }
   // Changed since it was measured: the bytes read would not be the ones measured.
   bool changed = !input.Streamed() && file.Size() != input.fileSize_;
@@ -123,17 +127,28 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
 
   platform::OutputFile out;
   bool created = false;
+  // What failed on either end, kept on the thread that met it and read once the pump is done.
+  platform::Result readCause;
+  platform::Result writeCause;
   const PumpEnds ends{
-      .read = [&](std::uint8_t* buffer,
-                  std::int64_t count) { return file.ReadFully(buffer, count); },
+      .read =
+          [&](std::uint8_t* buffer, std::int64_t count) {
+            std::int64_t got = 0;
+            platform::Result read = file.ReadFully(buffer, count, got);
+            if (read) return got;
+            readCause = std::move(read);
+            return std::int64_t{-1};
+          },
       // The output is created once the first block has been read.
       .write =
           [&](const std::uint8_t* bytes, std::int64_t count) {
             if (!created) {
               created = true;
-              if (!out.Create(target.name, target.placement, target.guard)) return false;
+              writeCause = out.Create(target.name, target.placement, target.guard);
+              if (!writeCause) return false;
             }
-            return out.Write(bytes, count);
+            writeCause = out.Write(bytes, count);
+            return writeCause.Succeeded();
           },
   };
   const PumpOutcome outcome = changed ? PumpOutcome::InputChanged
@@ -141,7 +156,7 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
                                              remaining, input.SkippedBytes(), target.prefix, carry);
   if (outcome == PumpOutcome::ReadFailed) {
     out.Discard();
-    return readFailed();
+    return readFailed(readCause);
   }
   changed = changed || !file.Unchanged();
   input.Close();
@@ -155,9 +170,10 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
     ReportError(ErrorMessage(u"Reset()", target.changedNumber, input.Name()));
     return PumpOutcome::InputChanged;
   }
-  if (outcome != PumpOutcome::Written || !out.Close()) {
+  if (outcome == PumpOutcome::Written) writeCause = out.Close();
+  if (outcome != PumpOutcome::Written || !writeCause) {
     out.Discard();
-    ReportError(ErrorMessage(u"Rewrite()", target.writeNumber, target.name));
+    ReportError(ErrorMessage(u"Rewrite()", target.writeNumber, target.name), writeCause);
     return PumpOutcome::WriteFailed;
   }
   return PumpOutcome::Written;

@@ -34,10 +34,11 @@ class ConversionInput {
   enum class Units { Bytes = 1, Utf16 = 2 };
 
   // Opens and measures the input; a UTF-16 input's first unit is read at once, to see
-  // whether it is the byte-order mark. False when it cannot be opened or read (nothing is
-  // reported); the input is then unmeasured. An empty name (standard input) is no input.
-  [[nodiscard]] bool Open(const std::u16string& name, Units units,
-                          platform::Guard guard = platform::Guard::None);
+  // whether it is the byte-order mark. Fails (Step::Open or Step::Read; nothing is reported)
+  // when it cannot be opened or read; the input is then unmeasured. An empty name (standard
+  // input) is no input.
+  platform::Result Open(const std::u16string& name, Units units,
+                        platform::Guard guard = platform::Guard::None);
   void Close();
 
   const std::u16string& Name() const { return name_; }

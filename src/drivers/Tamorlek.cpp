@@ -27,9 +27,9 @@ constexpr std::int32_t kCodePointField = 4;
 // written is reported; the run goes on with the built-in list.
 void EnsureSurrogateLists() {
   const auto missing = [](const char16_t* name) {
-    platform::Refusal why = platform::Refusal::None;
-    return !platform::CanOpen(name, platform::ReadMode::Text, platform::Guard::Working, &why) &&
-           why == platform::Refusal::None;
+    const platform::Result opened =
+        platform::CanOpen(name, platform::ReadMode::Text, platform::Guard::Working);
+    return !opened && opened.refused == platform::Refusal::None;
   };
   if (missing(kSurrogateList)) {
     static_cast<void>(PutSurroCSV(program.forward.writeList).WriteList(kSurrogateList));

@@ -68,17 +68,17 @@ bool ReadList(const Settings& s, std::vector<std::u16string>& paths, FileResult&
   const std::u16string name = *s.filesFrom == u"-" ? u"" : *s.filesFrom;
   platform::InputFile list;
   std::string bytes;
-  bool read = list.Open(name, platform::ReadMode::Raw);
+  platform::Result read = list.Open(name, platform::ReadMode::Raw);
   char block[65536];
-  for (std::int64_t got = 0; read && (got = list.Read(block, sizeof block)) != 0;) {
-    read = got > 0;
+  for (std::int64_t got = 1; read && got != 0;) {
+    read = list.Read(block, sizeof block, got);
     if (read) bytes.append(block, static_cast<std::size_t>(got));
   }
   if (!read) {
     failure.path = *s.filesFrom;
     failure.status = FileStatus::Failed;
     failure.what = "cannot read the list";
-    failure.error = platform::LastError();
+    failure.error = read.systemCode;
     return false;
   }
   for (const auto& entry : walk::SplitList(bytes, s.nulSeparated)) {

@@ -4,9 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Result.h"
 
 namespace kelvo::platform {
 
@@ -65,24 +68,13 @@ enum class Guard {
   Steering,  // settings, tables, lists: a regular file that no stranger could have planted
 };
 
-// Why a guarded file was refused. On Windows, which gives no owner here, a file is never
-// refused for its owner or for write access by everyone.
-enum class Refusal {
-  None,
-  Link,           // a symbolic link (a reparse point) where a working file is expected
-  NotRegular,     // a FIFO, a device, a directory
-  WritableByAll,  // anyone may write it
-  Stranger,       // owned by another user, in a directory that user or anyone may write
-  TooLarge,       // larger than any file of its kind can be
-};
+// Opens and closes the file at once: it could be opened in that mode and passes the guard,
+// or the failure (Step::Open) with the system's code or the refusal.
+Result CanOpen(const std::u16string& name, ReadMode mode, Guard guard = Guard::None);
 
-// Opens and closes the file at once: true when it could be opened in that mode and passes
-// the guard; why tells the refusal when it did not pass.
-[[nodiscard]] bool CanOpen(const std::u16string& name, ReadMode mode, Guard guard = Guard::None,
-                           Refusal* why = nullptr);
-
-// Size in bytes of a file opened for shared reading; -1 when it cannot be opened.
-[[nodiscard]] std::int64_t FileSize(const std::u16string& name);
+// Size in bytes of a file opened for shared reading; nothing when it cannot be opened or
+// measured.
+[[nodiscard]] std::optional<std::int64_t> FileSize(const std::u16string& name);
 
 // True when both names open one and the same existing file (through links or different
 // spellings of the path), told by identity (device and inode, or volume serial number and
@@ -126,17 +118,18 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // An empty name reads standard input, which no guard refuses.
-  [[nodiscard]] bool Open(const std::u16string& name, ReadMode mode, Guard guard = Guard::None);
-  // Why the last Open refused the file under its guard; None when it could not be opened.
-  Refusal Refused() const { return refused_; }
+  // An empty name reads standard input, which no guard refuses. A failure is Step::Open with
+  // the system's code, or with the refusal of the file under its guard.
+  Result Open(const std::u16string& name, ReadMode mode, Guard guard = Guard::None);
   // Whether a regular file still has the size and modification time it had when it was
   // opened (another process may have cut or grown it); true for anything else.
   [[nodiscard]] bool Unchanged() const;
-  // Reads up to count bytes; returns the number read (0 at the end) or -1 on failure.
-  [[nodiscard]] std::int64_t Read(void* buffer, std::int64_t count);
-  // Reads until count bytes are in or the file ends; -1 on failure.
-  [[nodiscard]] std::int64_t ReadFully(void* buffer, std::int64_t count);
+  // Reads up to count bytes; got tells how many were read (0 at the end). A failure is
+  // Step::Read with the system's code.
+  Result Read(void* buffer, std::int64_t count, std::int64_t& got);
+  // Reads until count bytes are in or the file ends; got tells how many (on a failure, how
+  // many were read before it).
+  Result ReadFully(void* buffer, std::int64_t count, std::int64_t& got);
   void Close();
   bool IsOpen() const { return handle_ != kClosed; }
   // Whether the open file is a regular file on disk, whose size is known when it is opened.
@@ -148,11 +141,11 @@ class InputFile {
  private:
   static constexpr std::intptr_t kClosed = -1;
   std::intptr_t handle_ = kClosed;
+  std::u16string name_;  // as the caller named the file, for its failures
   bool standard_ = false;
   bool regular_ = false;
   std::int64_t size_ = -1;
   std::int64_t modified_ = 0;  // the modification time when opened, in the system's units
-  Refusal refused_ = Refusal::None;
 };
 
 // Where the bytes of an output file go while it is written.
@@ -180,21 +173,19 @@ class OutputFile {
 
   // Under a guard a link, FIFO or device is refused (and a Private file of another user);
   // a Private file is made with mode 0600 or set to it. A file is emptied only once it has
-  // passed its guard.
-  [[nodiscard]] bool Create(const std::u16string& name, Placement placement = Placement::Truncate,
-                            Guard guard = Guard::None);
-  // Why the last Create refused the file under its guard.
-  Refusal Refused() const { return refused_; }
+  // passed its guard. A failure is Step::Create with the system's code or the refusal.
+  Result Create(const std::u16string& name, Placement placement = Placement::Truncate,
+                Guard guard = Guard::None);
   // Creates the file only when no file of that name exists (a symbolic link of that name
-  // counts as one, and is never followed). exists is set when that was the reason for
-  // failing.
-  [[nodiscard]] bool CreateNew(const std::u16string& name, bool& exists);
-  // Writes all count bytes; false on any failure.
-  [[nodiscard]] bool Write(const void* buffer, std::int64_t count);
-  // Closes the file; false when any write or the close failed. A replacement is put in
-  // place only when every write succeeded; otherwise its temporary file is removed and the
-  // old file stays as it was.
-  [[nodiscard]] bool Close();
+  // counts as one, and is never followed); the failure's NameTaken() tells when that was
+  // the reason.
+  Result CreateNew(const std::u16string& name);
+  // Writes all count bytes; after a failure (Step::Write) every later write fails the same.
+  Result Write(const void* buffer, std::int64_t count);
+  // Closes the file; the first failed write, or the failed flush or close (Step::Close) or
+  // rename (Step::Rename). A replacement is put in place only when every write succeeded;
+  // otherwise its temporary file is removed and the old file stays as it was.
+  Result Close();
   // Gives up a replacement: its temporary file is removed and the old file stays. Any other
   // file is closed as it stands. The destructor does this for a file not closed.
   void Discard();
@@ -204,12 +195,12 @@ class OutputFile {
   static constexpr std::intptr_t kClosed = -1;
   std::intptr_t handle_ = kClosed;
   bool standard_ = false;
-  bool failed_ = false;
+  std::u16string name_;  // as the caller named the file, for its failures
+  Result failed_;        // the first failed write
   // A replacement: the temporary file and the real path it is renamed to.
   std::u16string temporary_;
   std::u16string target_;
   bool targetExists_ = false;
-  Refusal refused_ = Refusal::None;
 };
 
 // An exclusive lock on a working file that concurrent runs in one directory share. The
@@ -249,18 +240,17 @@ class FileLock {
   Refusal refused_ = Refusal::None;
 };
 
-[[nodiscard]] bool RemoveFile(const std::u16string& name);
+Result RemoveFile(const std::u16string& name);
 // Writes the bytes at the start of the named working file, creating it when it is missing,
-// and cuts the file after them; opened tells whether the file could be opened at all (a link,
-// FIFO or device is not opened). An existing file is written in place rather than emptied
-// first, so that it never stands empty.
-[[nodiscard]] bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
-                                 bool& opened);
+// and cuts the file after them. A file that cannot be opened at all (a link, FIFO or device
+// is not opened) fails as Step::Open; a failed write or cut as Step::Write. An existing file
+// is written in place rather than emptied first, so that it never stands empty.
+Result OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count);
 // Renames from over to, replacing an existing target.
-[[nodiscard]] bool ReplaceFile(const std::u16string& from, const std::u16string& to);
+Result ReplaceFile(const std::u16string& from, const std::u16string& to);
 // Sets the modification time of the file (a symbolic link is followed) to now, and nothing
 // else: content, permissions, owner, links and identity stay as they are.
-[[nodiscard]] bool RenewModificationTime(const std::u16string& name);
+Result RenewModificationTime(const std::u16string& name);
 // True when both names stand for the same place: one and the same existing file, or, where
 // a file is missing, the same path once the directories are resolved. Empty names (the
 // standard streams) are no place.

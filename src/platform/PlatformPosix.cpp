@@ -454,26 +454,36 @@ int OpenGuarded(const std::string& name, int flags, Guard guard, Refusal& refuse
   return fd;
 }
 
+// The failure of an OpenGuarded: the refusal, or else the system's code of the failed call.
+Result OpenFailure(Step step, const std::u16string& name, Refusal refused) {
+  if (refused != Refusal::None) return Result::Refused(step, name, refused);
+  return Result::FromSystem(step, name);
+}
+
 }  // namespace
 
-bool CanOpen(const std::u16string& name, ReadMode, Guard guard, Refusal* why) {
+bool Result::NameTaken() const {
+  return systemCode == EEXIST;
+}
+
+Result CanOpen(const std::u16string& name, ReadMode, Guard guard) {
   // Installed tables are read-only for ordinary users, so raw files are opened read-only
   // here too; the presence probe and the later open therefore always agree.
   Refusal refused = Refusal::None;
   struct stat info {};
   int fd = OpenGuarded(NativeName(name), O_RDONLY, guard, refused, 0666, &info);
-  if (why != nullptr) *why = refused;
-  if (fd < 0) return false;
+  if (fd < 0) return OpenFailure(Step::Open, name, refused);
   ::close(fd);
-  return !S_ISDIR(info.st_mode);
+  if (S_ISDIR(info.st_mode)) return Result::Failed(Step::Open, name, EISDIR);
+  return Result::Ok();
 }
 
-std::int64_t FileSize(const std::u16string& name) {
+std::optional<std::int64_t> FileSize(const std::u16string& name) {
   // Without blocking: a FIFO planted under the name has no size to wait for.
   int fd = ::open(NativeName(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
+  if (fd < 0) return std::nullopt;
   struct stat info {};
-  std::int64_t size = -1;
+  std::optional<std::int64_t> size;
   if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) size = info.st_size;
   ::close(fd);
   return size;
@@ -492,27 +502,29 @@ InputFile::~InputFile() {
   Close();
 }
 
-bool InputFile::Open(const std::u16string& name, ReadMode, Guard guard) {
+Result InputFile::Open(const std::u16string& name, ReadMode, Guard guard) {
   Close();
-  refused_ = Refusal::None;
   if (name.empty()) {
     handle_ = STDIN_FILENO;
     standard_ = true;
-    return true;
+    name_ = u"standard input";
+    return Result::Ok();
   }
+  name_ = name;
   struct stat info {};
-  int fd = OpenGuarded(NativeName(name), O_RDONLY, guard, refused_, 0666, &info);
-  if (fd < 0) return false;
+  Refusal refused = Refusal::None;
+  int fd = OpenGuarded(NativeName(name), O_RDONLY, guard, refused, 0666, &info);
+  if (fd < 0) return OpenFailure(Step::Open, name, refused);
   if (S_ISDIR(info.st_mode)) {
     ::close(fd);
-    return false;
+    return Result::Failed(Step::Open, name, EISDIR);
   }
   handle_ = fd;
   standard_ = false;
   regular_ = S_ISREG(info.st_mode);
   size_ = regular_ ? info.st_size : -1;
   modified_ = info.st_mtim.tv_sec * std::int64_t{1000000000} + info.st_mtim.tv_nsec;
-  return true;
+  return Result::Ok();
 }
 
 bool InputFile::Unchanged() const {
@@ -522,27 +534,31 @@ bool InputFile::Unchanged() const {
          info.st_mtim.tv_sec * std::int64_t{1000000000} + info.st_mtim.tv_nsec == modified_;
 }
 
-std::int64_t InputFile::Read(void* buffer, std::int64_t count) {
-  if (handle_ == kClosed) return -1;
+Result InputFile::Read(void* buffer, std::int64_t count, std::int64_t& got) {
+  got = 0;
+  if (handle_ == kClosed) return Result::Failed(Step::Read, name_, EBADF);
   for (;;) {
-    ssize_t got = ::read(static_cast<int>(handle_), buffer, static_cast<std::size_t>(count));
-    if (got < 0 && errno == EINTR) continue;
-    return got;
+    const ssize_t read = ::read(static_cast<int>(handle_), buffer, static_cast<std::size_t>(count));
+    if (read < 0 && errno == EINTR) continue;
+    if (read < 0) return Result::FromSystem(Step::Read, name_);
+    got = read;
+    return Result::Ok();
   }
 }
 
-std::int64_t InputFile::ReadFully(void* buffer, std::int64_t count) {
+Result InputFile::ReadFully(void* buffer, std::int64_t count, std::int64_t& got) {
   auto* bytes = static_cast<unsigned char*>(buffer);
-  std::int64_t total = 0;
-  while (total < count) {
-    std::int64_t chunk = count - total;
+  got = 0;
+  while (got < count) {
+    std::int64_t chunk = count - got;
     if (chunk > (std::int64_t{1} << 30)) chunk = std::int64_t{1} << 30;
-    std::int64_t got = Read(bytes + total, chunk);
-    if (got < 0) return -1;
-    if (got == 0) break;
-    total += got;
+    std::int64_t part = 0;
+    Result result = Read(bytes + got, chunk, part);
+    if (!result) return result;
+    if (part == 0) break;
+    got += part;
   }
-  return total;
+  return Result::Ok();
 }
 
 void InputFile::Close() {
@@ -634,33 +650,32 @@ bool CopyAttributes(const std::string& from, int to) {
 
 }  // namespace
 
-bool OutputFile::Create(const std::u16string& name, Placement placement, Guard guard) {
+Result OutputFile::Create(const std::u16string& name, Placement placement, Guard guard) {
   Discard();
-  failed_ = false;
-  refused_ = Refusal::None;
+  failed_ = {};
   if (name.empty()) {
     handle_ = STDOUT_FILENO;
     standard_ = true;
-    return true;
+    name_ = u"standard output";
+    return Result::Ok();
   }
+  name_ = name;
   const std::string native = NativeName(name);
   if (guard != Guard::None) {
     struct stat link {};
     if (::lstat(native.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-      refused_ = Refusal::Link;
-      return false;
+      return Result::Refused(Step::Create, name, Refusal::Link);
     }
   }
   if (placement == Placement::Replace) {
     // The file a link points to is the one replaced; the link stays a link. A link that
     // points nowhere is written through, which creates its target.
     const std::string target = FollowLinks(native);
-    if (target.empty()) return false;
+    if (target.empty()) return Result::Failed(Step::Create, name, ELOOP);
     struct stat info {};
     targetExists_ = ::stat(target.c_str(), &info) == 0;
     if (targetExists_ && !S_ISREG(info.st_mode) && guard != Guard::None) {
-      refused_ = Refusal::NotRegular;
-      return false;
+      return Result::Refused(Step::Create, name, Refusal::NotRegular);
     }
     if (!targetExists_ || S_ISREG(info.st_mode)) {
       const std::size_t slash = target.rfind('/');
@@ -672,7 +687,7 @@ bool OutputFile::Create(const std::u16string& name, Placement placement, Guard g
             ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
           if (errno == EEXIST || errno == EINTR) continue;
-          return false;
+          return Result::FromSystem(Step::Create, name);
         }
         // The new file takes the old one's owner and group where the process may (only the
         // group, or nothing, otherwise), then its permission bits and its extended
@@ -689,56 +704,55 @@ bool OutputFile::Create(const std::u16string& name, Placement placement, Guard g
         }
         if (!ok) {
           // Without its access control list the file could be read by more than before.
+          const int code = errno;
           ::close(fd);
           ::unlink(temporary.c_str());
-          return false;
+          return Result::Failed(Step::Create, name, code);
         }
         handle_ = fd;
         standard_ = false;
         temporary_ = DecodeUtf8(temporary);
         target_ = DecodeUtf8(target);
         RemoveOnInterruption(temporary_);
-        return true;
+        return Result::Ok();
       }
-      return false;
+      return Result::Failed(Step::Create, name, EEXIST);
     }
   }
   if (guard == Guard::None) {
     const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    handle_ = fd;
+    if (fd >= 0) handle_ = fd;
     standard_ = false;
-    return true;
+    return Result::Check(fd >= 0, Step::Create, name);
   }
   // A guarded file is made exclusively when it is missing, and emptied only once it passed.
   const mode_t mode = guard == Guard::Private ? 0600 : 0666;
   int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
   if (fd < 0) {
-    if (errno != EEXIST) return false;
-    fd = OpenGuarded(native, O_WRONLY, guard, refused_);
-    if (fd < 0) return false;
+    if (errno != EEXIST) return Result::FromSystem(Step::Create, name);
+    Refusal refused = Refusal::None;
+    fd = OpenGuarded(native, O_WRONLY, guard, refused);
+    if (fd < 0) return OpenFailure(Step::Create, name, refused);
     if ((guard == Guard::Private && ::fchmod(fd, 0600) != 0) || ::ftruncate(fd, 0) != 0) {
+      const int code = errno;
       ::close(fd);
-      return false;
+      return Result::Failed(Step::Create, name, code);
     }
   }
   handle_ = fd;
   standard_ = false;
-  return true;
+  return Result::Ok();
 }
 
-bool OutputFile::CreateNew(const std::u16string& name, bool& exists) {
+Result OutputFile::CreateNew(const std::u16string& name) {
   static_cast<void>(Close());
-  exists = false;
+  failed_ = {};
+  name_ = name;
   int fd =
       ::open(NativeName(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    exists = errno == EEXIST;
-    return false;
-  }
-  handle_ = fd;
+  if (fd >= 0) handle_ = fd;
   standard_ = false;
-  return true;
+  return Result::Check(fd >= 0, Step::Create, name);
 }
 
 namespace {
@@ -759,30 +773,40 @@ bool WriteAll(int fd, const void* buffer, std::int64_t count) {
 }
 }  // namespace
 
-bool OutputFile::Write(const void* buffer, std::int64_t count) {
-  if (handle_ == kClosed) return false;
-  if (!WriteAll(static_cast<int>(handle_), buffer, count)) failed_ = true;
-  return !failed_;
+Result OutputFile::Write(const void* buffer, std::int64_t count) {
+  if (handle_ == kClosed) return Result::Failed(Step::Write, name_, EBADF);
+  if (!WriteAll(static_cast<int>(handle_), buffer, count) && failed_.Succeeded()) {
+    failed_ = Result::FromSystem(Step::Write, name_);
+  }
+  return failed_;
 }
 
-bool OutputFile::Close() {
-  if (handle_ == kClosed) return true;
+Result OutputFile::Close() {
+  if (handle_ == kClosed) return Result::Ok();
+  Result result = std::move(failed_);
+  failed_ = {};
   if (standard_) {
     handle_ = kClosed;
     standard_ = false;
-    return !failed_;
+    return result;
   }
   const int fd = static_cast<int>(handle_);
   handle_ = kClosed;
-  if (temporary_.empty()) return ::close(fd) == 0 && !failed_;
+  const auto failing = [&result, this](bool failed, Step step) {
+    if (failed && result.Succeeded()) result = Result::FromSystem(step, name_);
+  };
+  if (temporary_.empty()) {
+    failing(::close(fd) != 0, Step::Close);
+    return result;
+  }
   // A replacement is renamed into place only when all of it is on disk.
   const std::string temporary = NativeName(temporary_);
   const std::string target = NativeName(target_);
-  bool ok = !failed_ && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+  if (result.Succeeded()) failing(::fsync(fd) != 0, Step::Close);
+  failing(::close(fd) != 0, Step::Close);
+  if (result.Succeeded()) failing(::rename(temporary.c_str(), target.c_str()) != 0, Step::Rename);
   KeepOnInterruption(temporary_);
-  if (!ok) {
+  if (!result.Succeeded()) {
     ::unlink(temporary.c_str());
   } else {
     std::string directory;
@@ -792,7 +816,7 @@ bool OutputFile::Close() {
   }
   temporary_.clear();
   target_.clear();
-  return ok;
+  return result;
 }
 
 void OutputFile::Discard() {
@@ -881,36 +905,40 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
   }
 }
 
-bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
-                   bool& opened) {
+Result OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count) {
   Refusal refused = Refusal::None;
   const int fd = OpenGuarded(NativeName(name), O_WRONLY | O_CREAT, Guard::Working, refused);
-  opened = fd >= 0;
-  if (fd < 0) return false;
+  if (fd < 0) return OpenFailure(Step::Open, name, refused);
   const auto* data = static_cast<const unsigned char*>(bytes);
-  bool ok = count >= 0;
-  for (std::int64_t done = 0; ok && done < count;) {
+  Result result = count >= 0 ? Result::Ok() : Result::Failed(Step::Write, name, EINVAL);
+  for (std::int64_t done = 0; result && done < count;) {
     const ssize_t wrote = ::pwrite(fd, data + done, static_cast<std::size_t>(count - done), done);
     if (wrote < 0 && errno == EINTR) continue;
-    ok = wrote > 0;
-    if (ok) done += wrote;
+    if (wrote < 0) result = Result::FromSystem(Step::Write, name);
+    if (wrote == 0) result = Result::Failed(Step::Write, name);
+    if (wrote > 0) done += wrote;
   }
   struct stat info {};
-  if (ok && ::fstat(fd, &info) == 0 && info.st_size > count) ok = ::ftruncate(fd, count) == 0;
-  return ::close(fd) == 0 && ok;
+  if (result && ::fstat(fd, &info) == 0 && info.st_size > count && ::ftruncate(fd, count) != 0) {
+    result = Result::FromSystem(Step::Write, name);
+  }
+  if (::close(fd) != 0 && result) result = Result::FromSystem(Step::Close, name);
+  return result;
 }
 
-bool RemoveFile(const std::u16string& name) {
-  return ::unlink(NativeName(name).c_str()) == 0;
+Result RemoveFile(const std::u16string& name) {
+  return Result::Check(::unlink(NativeName(name).c_str()) == 0, Step::Remove, name);
 }
 
-bool ReplaceFile(const std::u16string& from, const std::u16string& to) {
-  return ::rename(NativeName(from).c_str(), NativeName(to).c_str()) == 0;
+Result ReplaceFile(const std::u16string& from, const std::u16string& to) {
+  return Result::Check(::rename(NativeName(from).c_str(), NativeName(to).c_str()) == 0,
+                       Step::Rename, to);
 }
 
-bool RenewModificationTime(const std::u16string& name) {
+Result RenewModificationTime(const std::u16string& name) {
   const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
-  return ::utimensat(AT_FDCWD, NativeName(name).c_str(), times, 0) == 0;
+  return Result::Check(::utimensat(AT_FDCWD, NativeName(name).c_str(), times, 0) == 0, Step::Stamp,
+                       name);
 }
 
 bool SamePlace(const std::u16string& first, const std::u16string& second) {

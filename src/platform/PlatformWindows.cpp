@@ -104,6 +104,12 @@ HANDLE OpenForReading(const std::u16string& name, ReadMode mode, Guard guard, Re
                 guard, refused);
 }
 
+// The failure of an open under a guard: the refusal, or else the system's code.
+Result OpenFailure(Step step, const std::u16string& name, Refusal refused) {
+  if (refused != Refusal::None) return Result::Refused(step, name, refused);
+  return Result::FromSystem(step, name);
+}
+
 // A random part for a temporary name, that no other process can foresee.
 std::wstring RandomPart() {
   std::random_device source;
@@ -304,21 +310,25 @@ int ProcessStatus(int exitCode) {
   return exitCode;
 }
 
-bool CanOpen(const std::u16string& name, ReadMode mode, Guard guard, Refusal* why) {
-  Refusal refused = Refusal::None;
-  HANDLE handle = OpenForReading(name, mode, guard, refused);
-  if (why != nullptr) *why = refused;
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(handle);
-  return true;
+bool Result::NameTaken() const {
+  return systemCode == ERROR_FILE_EXISTS || systemCode == ERROR_ALREADY_EXISTS;
 }
 
-std::int64_t FileSize(const std::u16string& name) {
+Result CanOpen(const std::u16string& name, ReadMode mode, Guard guard) {
+  Refusal refused = Refusal::None;
+  HANDLE handle = OpenForReading(name, mode, guard, refused);
+  if (handle == INVALID_HANDLE_VALUE) return OpenFailure(Step::Open, name, refused);
+  CloseHandle(handle);
+  return Result::Ok();
+}
+
+std::optional<std::int64_t> FileSize(const std::u16string& name) {
   HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return -1;
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
   LARGE_INTEGER size;
-  std::int64_t result = GetFileSizeEx(handle, &size) ? size.QuadPart : -1;
+  std::optional<std::int64_t> result;
+  if (GetFileSizeEx(handle, &size)) result = size.QuadPart;
   CloseHandle(handle);
   return result;
 }
@@ -346,24 +356,26 @@ InputFile::~InputFile() {
   Close();
 }
 
-bool InputFile::Open(const std::u16string& name, ReadMode mode, Guard guard) {
+Result InputFile::Open(const std::u16string& name, ReadMode mode, Guard guard) {
   Close();
-  refused_ = Refusal::None;
   if (name.empty()) {
     _setmode(_fileno(stdin), _O_BINARY);
     handle_ = reinterpret_cast<std::intptr_t>(GetStdHandle(STD_INPUT_HANDLE));
     standard_ = true;
-    return true;
+    name_ = u"standard input";
+    return Result::Ok();
   }
-  HANDLE handle = OpenForReading(name, mode, guard, refused_);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  name_ = name;
+  Refusal refused = Refusal::None;
+  HANDLE handle = OpenForReading(name, mode, guard, refused);
+  if (handle == INVALID_HANDLE_VALUE) return OpenFailure(Step::Open, name, refused);
   handle_ = reinterpret_cast<std::intptr_t>(handle);
   standard_ = false;
   LARGE_INTEGER size;
   regular_ = GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &size) != 0;
   size_ = regular_ ? size.QuadPart : -1;
   modified_ = regular_ ? ModificationTime(handle) : 0;
-  return true;
+  return Result::Ok();
 }
 
 bool InputFile::Unchanged() const {
@@ -373,26 +385,32 @@ bool InputFile::Unchanged() const {
          ModificationTime(AsHandle(handle_)) == modified_;
 }
 
-std::int64_t InputFile::Read(void* buffer, std::int64_t count) {
-  if (handle_ == kClosed) return -1;
+Result InputFile::Read(void* buffer, std::int64_t count, std::int64_t& got) {
+  got = 0;
+  if (handle_ == kClosed) return Result::Failed(Step::Read, name_, ERROR_INVALID_HANDLE);
   DWORD chunk = count > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count);
-  DWORD got = 0;
-  if (!ReadFile(AsHandle(handle_), buffer, chunk, &got, nullptr)) {
-    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+  DWORD read = 0;
+  if (!ReadFile(AsHandle(handle_), buffer, chunk, &read, nullptr)) {
+    // The end of a pipe is the end of its input.
+    const DWORD error = GetLastError();
+    if (error == ERROR_BROKEN_PIPE) return Result::Ok();
+    return Result::Failed(Step::Read, name_, static_cast<int>(error));
   }
-  return got;
+  got = read;
+  return Result::Ok();
 }
 
-std::int64_t InputFile::ReadFully(void* buffer, std::int64_t count) {
+Result InputFile::ReadFully(void* buffer, std::int64_t count, std::int64_t& got) {
   auto* bytes = static_cast<unsigned char*>(buffer);
-  std::int64_t total = 0;
-  while (total < count) {
-    std::int64_t got = Read(bytes + total, count - total);
-    if (got < 0) return -1;
-    if (got == 0) break;
-    total += got;
+  got = 0;
+  while (got < count) {
+    std::int64_t part = 0;
+    Result result = Read(bytes + got, count - got, part);
+    if (!result) return result;
+    if (part == 0) break;
+    got += part;
   }
-  return total;
+  return Result::Ok();
 }
 
 void InputFile::Close() {
@@ -407,21 +425,21 @@ OutputFile::~OutputFile() {
   Discard();
 }
 
-bool OutputFile::Create(const std::u16string& name, Placement placement, Guard guard) {
+Result OutputFile::Create(const std::u16string& name, Placement placement, Guard guard) {
   Discard();
-  failed_ = false;
-  refused_ = Refusal::None;
+  failed_ = {};
   if (name.empty()) {
     _setmode(_fileno(stdout), _O_BINARY);
     handle_ = reinterpret_cast<std::intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE));
     standard_ = true;
-    return true;
+    name_ = u"standard output";
+    return Result::Ok();
   }
+  name_ = name;
   if (guard != Guard::None) {
     const DWORD attributes = GetFileAttributesW(Wide(name).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      refused_ = Refusal::Link;
-      return false;
+      return Result::Refused(Step::Create, name, Refusal::Link);
     }
   }
   if (placement == Placement::Replace) {
@@ -442,8 +460,7 @@ bool OutputFile::Create(const std::u16string& name, Placement placement, Guard g
       CloseHandle(existing);
     }
     if (!replace && guard != Guard::None) {
-      refused_ = Refusal::NotRegular;
-      return false;
+      return Result::Refused(Step::Create, name, Refusal::NotRegular);
     }
     if (replace) {
       const std::size_t slash = target.find_last_of(L"\\/");
@@ -456,82 +473,89 @@ bool OutputFile::Create(const std::u16string& name, Placement placement, Guard g
         if (handle == INVALID_HANDLE_VALUE) {
           const DWORD error = GetLastError();
           if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-          return false;
+          return Result::Failed(Step::Create, name, static_cast<int>(error));
         }
         handle_ = reinterpret_cast<std::intptr_t>(handle);
         standard_ = false;
         temporary_.assign(temporary.begin(), temporary.end());
         target_.assign(target.begin(), target.end());
         RemoveOnInterruption(temporary_);
-        return true;
+        return Result::Ok();
       }
-      return false;
+      return Result::Failed(Step::Create, name, ERROR_FILE_EXISTS);
     }
   }
   if (guard == Guard::None) {
     HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (handle == INVALID_HANDLE_VALUE) return Result::FromSystem(Step::Create, name);
     handle_ = reinterpret_cast<std::intptr_t>(handle);
     standard_ = false;
-    return true;
+    return Result::Ok();
   }
   // A guarded file is opened as whatever stands there, and emptied only once it passed.
+  Refusal refused = Refusal::None;
   HANDLE handle =
       Judged(CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL | GuardFlags(guard), nullptr),
-             guard, refused_);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+             guard, refused);
+  if (handle == INVALID_HANDLE_VALUE) return OpenFailure(Step::Create, name, refused);
   if (SetEndOfFile(handle) == 0) {
+    Result failed = Result::FromSystem(Step::Create, name);
     CloseHandle(handle);
-    return false;
+    return failed;
   }
   handle_ = reinterpret_cast<std::intptr_t>(handle);
   standard_ = false;
-  return true;
+  return Result::Ok();
 }
 
-bool OutputFile::CreateNew(const std::u16string& name, bool& exists) {
+Result OutputFile::CreateNew(const std::u16string& name) {
   static_cast<void>(Close());
-  exists = false;
+  failed_ = {};
+  name_ = name;
   HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    DWORD error = GetLastError();
-    exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-    return false;
-  }
+  if (handle == INVALID_HANDLE_VALUE) return Result::FromSystem(Step::Create, name);
   handle_ = reinterpret_cast<std::intptr_t>(handle);
   standard_ = false;
-  return true;
+  return Result::Ok();
 }
 
-bool OutputFile::Write(const void* buffer, std::int64_t count) {
-  if (handle_ == kClosed) return false;
+Result OutputFile::Write(const void* buffer, std::int64_t count) {
+  if (handle_ == kClosed) return Result::Failed(Step::Write, name_, ERROR_INVALID_HANDLE);
   const auto* bytes = static_cast<const unsigned char*>(buffer);
-  while (count > 0 && !failed_) {
+  while (count > 0 && failed_.Succeeded()) {
     DWORD chunk = count > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count);
     DWORD put = 0;
     if (!WriteFile(AsHandle(handle_), bytes, chunk, &put, nullptr) || put == 0) {
-      failed_ = true;
+      failed_ = Result::FromSystem(Step::Write, name_);
       break;
     }
     bytes += put;
     count -= put;
   }
-  return !failed_;
+  return failed_;
 }
 
-bool OutputFile::Close() {
-  if (handle_ == kClosed) return true;
+Result OutputFile::Close() {
+  if (handle_ == kClosed) return Result::Ok();
+  Result result = std::move(failed_);
+  failed_ = {};
   if (standard_) {
     handle_ = kClosed;
     standard_ = false;
-    return !failed_;
+    return result;
   }
   HANDLE handle = AsHandle(handle_);
   handle_ = kClosed;
-  if (temporary_.empty()) return CloseHandle(handle) != 0 && !failed_;
+  const auto failing = [&result, this](bool failed, Step step) {
+    if (failed && result.Succeeded()) result = Result::FromSystem(step, name_);
+  };
+  if (temporary_.empty()) {
+    failing(CloseHandle(handle) == 0, Step::Close);
+    return result;
+  }
   // A replacement is put in place only when all of it is on disk, with the old file's
   // attributes. Renaming over a file that another process has open without sharing, or that
   // another run is replacing at the same moment, is refused for a while: it is tried again.
@@ -539,8 +563,9 @@ bool OutputFile::Close() {
   // put in place since by a concurrent run (two derivations of one table).
   const std::wstring temporary = Wide(temporary_);
   const std::wstring target = Wide(target_);
-  bool ok = !failed_ && FlushFileBuffers(handle) != 0;
-  ok = CloseHandle(handle) != 0 && ok;
+  if (result.Succeeded()) failing(FlushFileBuffers(handle) == 0, Step::Close);
+  failing(CloseHandle(handle) == 0, Step::Close);
+  bool ok = result.Succeeded();
   if (ok && targetExists_) {
     const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
@@ -555,6 +580,7 @@ bool OutputFile::Close() {
       const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
       if (ok || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
           waited >= 10000) {
+        if (!ok) result = Result::Failed(Step::Rename, name_, static_cast<int>(error));
         break;
       }
       Sleep(pause);
@@ -566,7 +592,7 @@ bool OutputFile::Close() {
   KeepOnInterruption(temporary_);
   temporary_.clear();
   target_.clear();
-  return ok;
+  return result;
 }
 
 void OutputFile::Discard() {
@@ -670,52 +696,61 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
   }
 }
 
-bool OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count,
-                   bool& opened) {
+Result OverwriteFile(const std::u16string& name, const void* bytes, std::int64_t count) {
   Refusal refused = Refusal::None;
   HANDLE handle = Judged(
       CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | GuardFlags(Guard::Working), nullptr),
       Guard::Working, refused);
-  opened = handle != INVALID_HANDLE_VALUE;
-  if (!opened) return false;
+  if (handle == INVALID_HANDLE_VALUE) return OpenFailure(Step::Open, name, refused);
   const auto* data = static_cast<const unsigned char*>(bytes);
-  bool ok = count >= 0;
-  for (std::int64_t done = 0; ok && done < count;) {
+  Result result =
+      count >= 0 ? Result::Ok() : Result::Failed(Step::Write, name, ERROR_INVALID_PARAMETER);
+  for (std::int64_t done = 0; result && done < count;) {
     const std::int64_t chunk = count - done < (1 << 30) ? count - done : (1 << 30);
     DWORD wrote = 0;
-    ok = WriteFile(handle, data + done, static_cast<DWORD>(chunk), &wrote, nullptr) != 0 &&
-         wrote > 0;
+    if (WriteFile(handle, data + done, static_cast<DWORD>(chunk), &wrote, nullptr) == 0) {
+      result = Result::FromSystem(Step::Write, name);
+    } else if (wrote == 0) {
+      result = Result::Failed(Step::Write, name);
+    }
     done += wrote;
   }
   // The file ends where the new bytes end. It is cut only when it is longer: setting the end
   // where it already is may still touch the file (wine writes a byte past the end and cuts it
   // off again), and a reader at that moment would see a byte that was never written.
   LARGE_INTEGER size;
-  if (ok && (!GetFileSizeEx(handle, &size) || size.QuadPart > count)) {
-    ok = SetEndOfFile(handle) != 0;
+  if (result && (!GetFileSizeEx(handle, &size) || size.QuadPart > count) &&
+      SetEndOfFile(handle) == 0) {
+    result = Result::FromSystem(Step::Write, name);
   }
-  return CloseHandle(handle) != 0 && ok;
+  if (CloseHandle(handle) == 0 && result) result = Result::FromSystem(Step::Close, name);
+  return result;
 }
 
-bool RemoveFile(const std::u16string& name) {
-  return DeleteFileW(Wide(name).c_str()) != 0;
+Result RemoveFile(const std::u16string& name) {
+  return Result::Check(DeleteFileW(Wide(name).c_str()) != 0, Step::Remove, name);
 }
 
-bool ReplaceFile(const std::u16string& from, const std::u16string& to) {
-  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+Result ReplaceFile(const std::u16string& from, const std::u16string& to) {
+  return Result::Check(MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0,
+                       Step::Rename, to);
 }
 
-bool RenewModificationTime(const std::u16string& name) {
+Result RenewModificationTime(const std::u16string& name) {
   HANDLE handle = CreateFileW(Wide(name).c_str(), FILE_WRITE_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  if (handle == INVALID_HANDLE_VALUE) return Result::FromSystem(Step::Stamp, name);
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  const bool ok = SetFileTime(handle, nullptr, nullptr, &now) != 0;
-  return CloseHandle(handle) != 0 && ok;
+  Result result = Result::Ok();
+  if (SetFileTime(handle, nullptr, nullptr, &now) == 0) {
+    result = Result::FromSystem(Step::Stamp, name);
+  }
+  if (CloseHandle(handle) == 0 && result) result = Result::FromSystem(Step::Stamp, name);
+  return result;
 }
 
 bool SamePlace(const std::u16string& first, const std::u16string& second) {

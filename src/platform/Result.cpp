@@ -25,10 +25,30 @@ const char16_t* Verb(Step step) {
       return u"cannot remove";
     case Step::Lock:
       return u"cannot lock";
+    case Step::Stamp:
+      return u"cannot renew the modification time of";
     case Step::Allocate:
       return u"cannot allocate memory for";
     case Step::Load:
       return u"cannot load";
+  }
+  return u"";
+}
+
+const char16_t* Why(Refusal refusal) {
+  switch (refusal) {
+    case Refusal::None:
+      break;
+    case Refusal::Link:
+      return u"a symbolic link";
+    case Refusal::NotRegular:
+      return u"not a regular file";
+    case Refusal::WritableByAll:
+      return u"writable by everyone";
+    case Refusal::Stranger:
+      return u"owned by another user";
+    case Refusal::TooLarge:
+      return u"too large";
   }
   return u"";
 }
@@ -40,7 +60,10 @@ std::u16string Result::Describe() const {
   text += u" '";
   text += detail;
   text += u"'";
-  if (systemCode != 0) {
+  if (refused != Refusal::None) {
+    text += u": ";
+    text += Why(refused);
+  } else if (systemCode != 0) {
     text += u": ";
     text += FromAnsi(SystemReason(systemCode));
   }

@@ -21,8 +21,20 @@ enum class Step : std::uint8_t {
   Rename,    // putting a file in place failed
   Remove,    // a file could not be removed
   Lock,      // a lock could not be taken in time
+  Stamp,     // a file's modification time could not be renewed
   Allocate,  // memory could not be had
   Load,      // a table or list could not be had
+};
+
+// Why a guarded file was refused. On Windows, which gives no owner here, a file is never
+// refused for its owner or for write access by everyone.
+enum class Refusal : std::uint8_t {
+  None,
+  Link,           // a symbolic link (a reparse point) where a working file is expected
+  NotRegular,     // a FIFO, a device, a directory
+  WritableByAll,  // anyone may write it
+  Stranger,       // owned by another user, in a directory that user or anyone may write
+  TooLarge,       // larger than any file of its kind can be
 };
 
 // The error number of the last failed system call of this thread: errno on POSIX,
@@ -35,9 +47,10 @@ inline constexpr int kNotRegularError = -2;  // the path is no regular file
 
 struct [[nodiscard]] Result {
   Step failed = Step::None;
-  int errorNumber = 0;    // the caller's number for this failure (0: none given)
-  std::u16string detail;  // the path, or what else names the failing thing
-  int systemCode = 0;     // the system's own error code (0: not a system failure)
+  int errorNumber = 0;              // the caller's number for this failure (0: none given)
+  std::u16string detail;            // the path, or what else names the failing thing
+  int systemCode = 0;               // the system's own error code (0: not a system failure)
+  Refusal refused = Refusal::None;  // why a file was refused under its guard
 
   static Result Ok() { return {}; }
   // A failure; the system's error code only where a system call failed.
@@ -48,10 +61,20 @@ struct [[nodiscard]] Result {
     result.systemCode = systemCode;
     return result;
   }
-  // A failure of the last system call, with its error code.
-  static Result FromSystem(Step step, std::u16string detail) {
+  // A failure of the last system call, with its error code (taken before anything else).
+  static Result FromSystem(Step step, const std::u16string& detail) {
     const int code = LastError();
-    return Failed(step, std::move(detail), code);
+    return Failed(step, detail, code);
+  }
+  // Nothing failed when the system call succeeded; otherwise its failure, as FromSystem.
+  static Result Check(bool succeeded, Step step, const std::u16string& detail) {
+    return succeeded ? Ok() : FromSystem(step, detail);
+  }
+  // A file refused under its guard for what it is.
+  static Result Refused(Step step, std::u16string detail, Refusal why) {
+    Result result = Failed(step, std::move(detail));
+    result.refused = why;
+    return result;
   }
   bool Succeeded() const { return failed == Step::None; }
   explicit operator bool() const { return Succeeded(); }
@@ -61,6 +84,9 @@ struct [[nodiscard]] Result {
     errorNumber = number;
     return std::move(*this);
   }
+  // Whether a file could not be made because one of that name exists already.
+  bool NameTaken() const;
+
   // What failed in words, for a person: "cannot open 'x.txt': Permission denied". Empty
   // when nothing failed.
   std::u16string Describe() const;

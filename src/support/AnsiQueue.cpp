@@ -9,17 +9,19 @@ AnsiStringQueue::AnsiStringQueue(const QueueNumbers& numbers)
     : numbers_(numbers), occupied_(kSlots, 0), slots_(kSlots) {}
 
 void AnsiStringQueue::Initialize(std::string_view, const std::string& filler, int count) {
-  for (int i = 0; i < count; ++i) Push(filler);
+  for (int i = 0; i < count; ++i) {
+    if (Push(filler) == Pushed::Full) break;
+  }
   offset_ = count;
 }
 
-int AnsiStringQueue::Push(const std::string& text) {
+Pushed AnsiStringQueue::Push(const std::string& text) {
   const int next = NextIndex(tail_);
-  if (next == head_) return kFull;
+  if (next == head_) return Pushed::Full;
   slots_[static_cast<std::size_t>(tail_)] = text;
   occupied_[static_cast<std::size_t>(tail_)] = 1;
   tail_ = next;
-  return 0;
+  return Pushed::Appended;
 }
 
 int AnsiStringQueue::queue_size() const {

@@ -16,20 +16,23 @@ struct QueueNumbers {
   int unoccupied;  // an item whose slot was never written
 };
 
+// Whether Push appended its text.
+enum class [[nodiscard]] Pushed{Appended, Full};
+
 class AnsiStringQueue {
  public:
   static constexpr int kSlots = 3072;
   // Slot indexes run modulo this; one slot always stays free, so at most 3070 entries.
   static constexpr int kModulus = 3071;
-  static constexpr int kFull = 3;
 
   explicit AnsiStringQueue(const QueueNumbers& numbers);
 
-  // Appends the filler count times; items are counted after them. The character table is
+  // Appends the filler count times (no more than the ring holds); items are counted after
+  // them. The character table is
   // accepted for the splitter's sake; the queue does not read it.
   void Initialize(std::string_view characterTable, const std::string& filler, int count);
-  // 0 when appended, kFull when the ring is full (the text is then dropped).
-  int Push(const std::string& text);
+  // Full when the ring is full: the text is then dropped.
+  Pushed Push(const std::string& text);
   // Entries, filler included.
   int queue_size() const;
   // Items after the filler; nothing, after a report, when there are fewer entries than

@@ -21,12 +21,12 @@ void ErrorLog::Report(const std::u16string& message, const platform::Result& cau
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::u16string name = names.NextName(true);
     platform::OutputFile file;
-    bool exists = false;
-    if (!file.CreateNew(name, exists)) {
-      if (exists) continue;
+    const platform::Result created = file.CreateNew(name);
+    if (!created) {
+      if (created.NameTaken()) continue;
       break;
     }
-    bool ok = file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    const bool ok = file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size())).Succeeded();
     if (file.Close() && ok) return;
     // A log cut short is no log: the message goes to standard error instead.
     static_cast<void>(platform::RemoveFile(name));

@@ -16,32 +16,28 @@ constexpr std::int64_t kLineBlock = 4096;
 constexpr std::size_t kFirstLineLimit = std::size_t{64} << 10;
 }  // namespace
 
-ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
-                      platform::ReadMode mode, const ReadBounds& bounds,
-                      platform::Refusal* refusal) {
+platform::Result ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
+                           platform::ReadMode mode, const ReadBounds& bounds) {
   bytes.clear();
-  const auto refuse = [&](platform::Refusal why) {
-    if (refusal != nullptr) *refusal = why;
-    bytes.clear();
-    return why == platform::Refusal::None ? ReadOutcome::CannotOpen : ReadOutcome::Refused;
-  };
   platform::InputFile file;
-  if (!file.Open(path, mode, bounds.guard)) return refuse(file.Refused());
-  return ReadOpened(file, bytes, bounds.limit, refusal);
+  platform::Result opened = file.Open(path, mode, bounds.guard);
+  if (!opened) return opened;
+  return ReadOpened(file, path, bytes, bounds.limit);
 }
 
-ReadOutcome ReadOpened(platform::InputFile& file, std::vector<std::uint8_t>& bytes,
-                       std::int64_t limit, platform::Refusal* refusal) {
+platform::Result ReadOpened(platform::InputFile& file, const std::u16string& name,
+                            std::vector<std::uint8_t>& bytes, std::int64_t limit) {
+  using platform::Result;
+  using platform::Step;
   bytes.clear();
-  const auto refuse = [&](platform::Refusal why) {
-    if (refusal != nullptr) *refusal = why;
+  const auto tooLarge = [&] {
     bytes.clear();
-    return ReadOutcome::Refused;
+    return Result::Refused(Step::Read, name, platform::Refusal::TooLarge);
   };
   const bool bounded = limit >= 0;
   try {
     const bool sized = file.IsRegular();
-    if (sized && bounded && file.Size() > limit) return refuse(platform::Refusal::TooLarge);
+    if (sized && bounded && file.Size() > limit) return tooLarge();
     std::int64_t total = 0;
     if (sized) bytes.resize(static_cast<std::size_t>(file.Size()));
     for (;;) {
@@ -53,35 +49,36 @@ ReadOutcome ReadOpened(platform::InputFile& file, std::vector<std::uint8_t>& byt
       }
       const std::int64_t room = static_cast<std::int64_t>(bytes.size()) - total;
       if (room == 0) break;
-      const std::int64_t got = file.Read(bytes.data() + total, std::min(room, kLargestRead));
-      if (got < 0) {
+      std::int64_t got = 0;
+      Result read = file.Read(bytes.data() + total, std::min(room, kLargestRead), got);
+      if (!read) {
         bytes.resize(static_cast<std::size_t>(total));
-        return ReadOutcome::ReadFailed;
+        return read;
       }
       if (got == 0) break;
       total += got;
     }
-    if (bounded && total > limit) return refuse(platform::Refusal::TooLarge);
+    if (bounded && total > limit) return tooLarge();
     bytes.resize(static_cast<std::size_t>(total));
   } catch (const std::bad_alloc&) {
     bytes.clear();
     bytes.shrink_to_fit();
-    return ReadOutcome::NoMemory;
+    return Result::Failed(Step::Allocate, name);
   }
-  return ReadOutcome::Read;
+  return Result::Ok();
 }
 
-bool ReadFirstLine(const std::u16string& name, std::u16string& line, platform::Guard guard,
-                   platform::Refusal* refusal) {
+platform::Result ReadFirstLine(const std::u16string& name, std::u16string& line,
+                               platform::Guard guard) {
   platform::InputFile file;
-  const bool opened = file.Open(name, platform::ReadMode::Text, guard);
-  if (refusal != nullptr) *refusal = file.Refused();
-  if (!opened) return false;
+  platform::Result opened = file.Open(name, platform::ReadMode::Text, guard);
+  if (!opened) return opened;
   std::string bytes;
   char block[kLineBlock];
   for (;;) {
-    const std::int64_t got = file.Read(block, kLineBlock);
-    if (got < 0) return false;
+    std::int64_t got = 0;
+    platform::Result read = file.Read(block, kLineBlock, got);
+    if (!read) return read;
     if (got == 0) break;
     const std::size_t before = bytes.size();
     bytes.append(block, static_cast<std::size_t>(got));
@@ -89,7 +86,7 @@ bool ReadFirstLine(const std::u16string& name, std::u16string& line, platform::G
     if (bytes.size() >= kFirstLineLimit) break;
   }
   line = FirstLine(bytes);
-  return true;
+  return platform::Result::Ok();
 }
 
 bool DropUtf8Mark(std::string_view& bytes) {

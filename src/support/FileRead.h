@@ -11,13 +11,6 @@
 
 namespace kelvo {
 
-enum class [[nodiscard]] ReadOutcome{
-    Read,       CannotOpen,
-    ReadFailed,  // bytes hold what was read before the failure
-    NoMemory,    // the whole file does not fit in memory; bytes are empty
-    Refused,     // the file did not pass its guard, or is larger than the limit
-};
-
 // How a whole file is read: its guard, and the most bytes it may hold (none when negative).
 struct ReadBounds {
   platform::Guard guard = platform::Guard::None;
@@ -27,15 +20,17 @@ struct ReadBounds {
 // Reads the whole file into bytes: a regular file up to the size it has when it is opened,
 // anything else (a pipe, a FIFO, a device) to its end. A regular file larger than the limit
 // is refused before any byte is read; of anything else no more than the limit is read.
-// refusal tells why a file was refused.
-ReadOutcome ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
-                      platform::ReadMode mode = platform::ReadMode::Raw,
-                      const ReadBounds& bounds = {}, platform::Refusal* refusal = nullptr);
+// A failure is one of: Step::Open, with the system's code or the guard's refusal; a refusal
+// as TooLarge (Step::Read); Step::Read, when bytes hold what was read before the failure;
+// Step::Allocate, when the whole file does not fit in memory (bytes are then empty).
+platform::Result ReadWhole(const std::u16string& path, std::vector<std::uint8_t>& bytes,
+                           platform::ReadMode mode = platform::ReadMode::Raw,
+                           const ReadBounds& bounds = {});
 
-// As ReadWhole, for a file already opened (and judged by its guard): the whole of it from
-// where it stands, no more than limit bytes (none when negative).
-ReadOutcome ReadOpened(platform::InputFile& file, std::vector<std::uint8_t>& bytes,
-                       std::int64_t limit, platform::Refusal* refusal = nullptr);
+// As ReadWhole, for a file already opened (and judged by its guard) under the given name:
+// the whole of it from where it stands, no more than limit bytes (none when negative).
+platform::Result ReadOpened(platform::InputFile& file, const std::u16string& name,
+                            std::vector<std::uint8_t>& bytes, std::int64_t limit);
 
 // The text of a settings file. It is in the system's "ANSI" code page unless it begins with a
 // UTF-8 byte-order mark (as Notepad may save it): then it is UTF-8 and the mark is no text.
@@ -46,11 +41,10 @@ std::u16string SettingsText(std::string_view bytes, bool utf8);
 
 // The first line of a text file, without its line end (CR, LF or CR LF) and decoded as a
 // settings file is; an empty file gives an empty line; no more than its first 64 KB are read.
-// False when the file cannot be opened or read, or is refused by the guard (refusal then
-// tells why).
-[[nodiscard]] bool ReadFirstLine(const std::u16string& name, std::u16string& line,
-                                 platform::Guard guard = platform::Guard::None,
-                                 platform::Refusal* refusal = nullptr);
+// Fails when the file cannot be opened (Step::Open, the refusal of the guard among them) or
+// read (Step::Read).
+platform::Result ReadFirstLine(const std::u16string& name, std::u16string& line,
+                               platform::Guard guard = platform::Guard::None);
 // The first line of text bytes, as ReadFirstLine gives it.
 std::u16string FirstLine(std::string_view bytes);
 

@@ -4,18 +4,18 @@
 
 namespace kelvo {
 
-bool MessagesTexts::WriteText(const std::u16string& fileName, const std::u16string& text) {
+platform::Result MessagesTexts::WriteText(const std::u16string& fileName,
+                                          const std::u16string& text) {
   fileName_ = fileName;
   text_ = text;
   const std::string bytes = platform::ToAnsi(text_);
   platform::OutputFile file;
-  if (!file.Create(fileName_, platform::Placement::Truncate, platform::Guard::Working)) {
-    refused_ = file.Refused() != platform::Refusal::None;
-    return false;
-  }
-  refused_ = false;
-  bool ok = file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-  return file.Close() && ok;
+  platform::Result result =
+      file.Create(fileName_, platform::Placement::Truncate, platform::Guard::Working);
+  if (!result) return result;
+  result = file.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+  platform::Result closed = file.Close();
+  return result ? closed : result;
 }
 
 }  // namespace kelvo

@@ -3,19 +3,18 @@
 
 #include <string>
 
+#include "platform/Result.h"
+
 namespace kelvo {
 
 class MessagesTexts {
  public:
   // Creates the file (or empties it) and writes the text without a line end. The file is a
-  // working file of the current directory: a link, FIFO or device there is refused. Returns
-  // false when the file could not be created or written, or was refused.
-  [[nodiscard]] bool WriteText(const std::u16string& fileName, const std::u16string& text);
-  // Whether the last WriteText was refused for what stood under the name.
-  bool Refused() const { return refused_; }
+  // working file of the current directory: a link, FIFO or device there is refused (the
+  // failure then carries the refusal). Fails when the file could not be created or written.
+  platform::Result WriteText(const std::u16string& fileName, const std::u16string& text);
 
  private:
-  bool refused_ = false;
   std::u16string fileName_;
   std::u16string text_;
 };

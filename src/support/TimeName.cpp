@@ -18,8 +18,10 @@ namespace {
 // moment finds whole digits, never an empty file.
 bool WriteSerialFile(const std::u16string& text, bool& created) {
   const std::string bytes = platform::ToAnsi(text);
-  return platform::OverwriteFile(kSerialFile, bytes.data(), static_cast<std::int64_t>(bytes.size()),
-                                 created);
+  const platform::Result written =
+      platform::OverwriteFile(kSerialFile, bytes.data(), static_cast<std::int64_t>(bytes.size()));
+  created = written.failed != platform::Step::Open;
+  return written.Succeeded();
 }
 
 }  // namespace
@@ -52,9 +54,9 @@ void TimeNames::Prepare(const std::u16string& prefix, const std::u16string& exte
 
 void TimeNames::WriteFailure(const std::u16string& message) {
   message_ = message;
-  MessagesTexts writer;
-  if (!writer.WriteText(kErrorFile, message_)) {
-    if (writer.Refused()) log_.workingFileRefused_ = true;
+  const platform::Result written = MessagesTexts().WriteText(kErrorFile, message_);
+  if (!written) {
+    if (written.refused != platform::Refusal::None) log_.workingFileRefused_ = true;
     // Nowhere to keep it on disk: the user still gets to see it.
     platform::WriteStandardError(platform::ToAnsi(message_) + "\n");
   }
@@ -63,7 +65,7 @@ void TimeNames::WriteFailure(const std::u16string& message) {
 void TimeNames::ReadSerial() {
   // An empty file is one the lock has just made: the series starts.
   std::u16string line;
-  if (platform::FileSize(kSerialFile) <= 0 ||
+  if (platform::FileSize(kSerialFile).value_or(0) <= 0 ||
       !ReadFirstLine(kSerialFile, line, platform::Guard::Working)) {
     ResetSerial();
     return;

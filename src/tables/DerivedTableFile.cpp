@@ -12,14 +12,14 @@ bool DerivedTableFile::Put(const std::u16string& tableName,
   // table: concurrent derivations never share a file, and a reader sees the old table or
   // the new one, whole.
   platform::OutputFile out;
-  bool ok = out.Create(tableName, platform::Placement::Replace) &&
-            out.Write(records.data(), static_cast<std::int64_t>(records.size()));
-  ok = ok && out.Close();
-  if (!ok) {
+  platform::Result result = out.Create(tableName, platform::Placement::Replace);
+  if (result) result = out.Write(records.data(), static_cast<std::int64_t>(records.size()));
+  if (result) result = out.Close();
+  if (!result) {
     out.Discard();
-    ReportError(failureMessage);
+    ReportError(failureMessage, result);
   }
-  return ok;
+  return result.Succeeded();
 }
 
 }  // namespace kelvo

@@ -86,14 +86,14 @@ std::vector<std::u16string> CommandPath::Candidates(const std::u16string& fileNa
 }
 
 bool CommandPath::CanOpen(const std::u16string& candidate) {
-  platform::Refusal why = platform::Refusal::None;
-  if (platform::CanOpen(candidate, platform::ReadMode::Raw, platform::Guard::Steering, &why)) {
-    return true;
-  }
-  if (why != platform::Refusal::None) {
-    ReportError(ErrorMessage(u"Reset()", numbers_.refused, RefusedFile(candidate, why)));
+  const platform::Result opened =
+      platform::CanOpen(candidate, platform::ReadMode::Raw, platform::Guard::Steering);
+  if (opened) return true;
+  if (opened.refused != platform::Refusal::None) {
+    ReportError(ErrorMessage(u"Reset()", numbers_.refused, RefusedFile(candidate, opened.refused)),
+                opened);
   } else {
-    ReportError(ErrorMessage(u"Reset()", numbers_.candidate, candidate));
+    ReportError(ErrorMessage(u"Reset()", numbers_.candidate, candidate), opened);
   }
   return false;
 }

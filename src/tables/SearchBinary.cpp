@@ -17,8 +17,8 @@ namespace {
 constexpr int kDefaultProbe = 1;
 constexpr int kSettingsProbe = 4;
 
-void ReportReset(int number, const std::u16string& detail) {
-  ReportError(ErrorMessage(u"Reset()", number, detail));
+void ReportReset(int number, const std::u16string& detail, const platform::Result& cause = {}) {
+  ReportError(ErrorMessage(u"Reset()", number, detail), cause);
 }
 
 enum class Probed { Present, Missing, Refused };
@@ -29,13 +29,14 @@ enum class Probed { Present, Missing, Refused };
 // loader reads the very file that was judged, without opening the name again.
 Probed Examine(const std::u16string& path, int refusedNumber, OpenTable& kept) {
   auto file = std::make_shared<platform::InputFile>();
-  if (file->Open(path, platform::ReadMode::Raw, platform::Guard::Steering)) {
+  const platform::Result opened =
+      file->Open(path, platform::ReadMode::Raw, platform::Guard::Steering);
+  if (opened) {
     kept = std::move(file);
     return Probed::Present;
   }
-  const platform::Refusal why = file->Refused();
-  if (why == platform::Refusal::None) return Probed::Missing;
-  ReportReset(refusedNumber, RefusedFile(path, why));
+  if (opened.refused == platform::Refusal::None) return Probed::Missing;
+  ReportReset(refusedNumber, RefusedFile(path, opened.refused), opened);
   return Probed::Refused;
 }
 
@@ -72,12 +73,12 @@ std::u16string ProbeDefaultDirectories(const std::u16string& defaultPath,
 std::u16string ProbeSetFile(const SearchNumbers& numbers, const std::u16string& settings,
                             OpenTable& kept) {
   std::u16string line;
-  platform::Refusal why = platform::Refusal::None;
-  if (!ReadFirstLine(settings, line, platform::Guard::Steering, &why)) {
-    if (why != platform::Refusal::None) {
-      ReportReset(numbers.refused, RefusedFile(settings, why));
+  const platform::Result read = ReadFirstLine(settings, line, platform::Guard::Steering);
+  if (!read) {
+    if (read.refused != platform::Refusal::None) {
+      ReportReset(numbers.refused, RefusedFile(settings, read.refused), read);
     } else {
-      ReportReset(numbers.settingsUnreadable, settings);
+      ReportReset(numbers.settingsUnreadable, settings, read);
     }
     return u"";
   }
@@ -120,10 +121,11 @@ FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable&
     FoundTable found{.path = probes[i](), .file = nullptr};
     if (!found.path.empty()) {
       found.file = std::move(kept);
-      if (switches.showTable &&
-          !MessagesTexts().WriteText(
-              kDataFile, found.path + u" is primarily accessible to " + record.title + u".")) {
-        ReportError(ErrorMessage(u"Rewrite()", record.tableReport, kDataFile));
+      if (!switches.showTable) return found;
+      const platform::Result shown = MessagesTexts().WriteText(
+          kDataFile, found.path + u" is primarily accessible to " + record.title + u".");
+      if (!shown) {
+        ReportError(ErrorMessage(u"Rewrite()", record.tableReport, kDataFile), shown);
         found.reportFailed = true;
       }
       return found;
@@ -137,28 +139,28 @@ FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable&
   return {};
 }
 
-bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
-                   const TableRecord& record, std::vector<std::uint8_t>& bytes,
-                   platform::InputFile* opened) {
-  platform::Refusal why = platform::Refusal::None;
+platform::Result ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
+                               const TableRecord& record, std::vector<std::uint8_t>& bytes,
+                               platform::InputFile* opened) {
   const ReadBounds bounds{.guard = platform::Guard::Steering,
                           .limit = kMostTableRecords * recordSize};
-  const ReadOutcome outcome = opened != nullptr
-                                  ? ReadOpened(*opened, bytes, bounds.limit, &why)
-                                  : ReadWhole(path, bytes, platform::ReadMode::Raw, bounds, &why);
+  const platform::Result read = opened != nullptr
+                                    ? ReadOpened(*opened, path, bytes, bounds.limit)
+                                    : ReadWhole(path, bytes, platform::ReadMode::Raw, bounds);
+  const platform::Refusal why = read.refused;
   if (why == platform::Refusal::TooLarge) {
-    ReportError(ErrorMessage(u"FileSize()", record.tableSize, path));
-    return false;
+    ReportError(ErrorMessage(u"FileSize()", record.tableSize, path), read);
+    return read;
   }
-  if (outcome != ReadOutcome::Read) {
-    ReportReset(readNumber, why != platform::Refusal::None ? RefusedFile(path, why) : path);
-    return false;
+  if (!read) {
+    ReportReset(readNumber, why != platform::Refusal::None ? RefusedFile(path, why) : path, read);
+    return read;
   }
   if (bytes.empty() || bytes.size() % static_cast<std::size_t>(recordSize) != 0) {
     ReportError(ErrorMessage(u"FileSize()", record.tableSize, path));
-    return false;
+    return platform::Result::Failed(platform::Step::Load, path);
   }
-  return true;
+  return platform::Result::Ok();
 }
 
 CodeTableFile ReadCodeTable(const SearchTable& switches, const CodeTableRecord& record,
@@ -166,8 +168,10 @@ CodeTableFile ReadCodeTable(const SearchTable& switches, const CodeTableRecord& 
   CodeTableFile file;
   const FoundTable found = FindTableFile(record.search, switches, record.tables);
   file.reportFailed = found.reportFailed;
-  file.read = !found.path.empty() && ReadTableFile(found.path, recordSize, record.tableRead,
-                                                   record.tables, file.bytes, found.file.get());
+  file.read = found.path.empty()
+                  ? platform::Result::Failed(platform::Step::Load, record.search.tableName)
+                  : ReadTableFile(found.path, recordSize, record.tableRead, record.tables,
+                                  file.bytes, found.file.get());
   return file;
 }
 

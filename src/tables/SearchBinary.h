@@ -77,11 +77,12 @@ inline constexpr std::int64_t kMostTableRecords = 65536;
 // Reads a table file found by the search into bytes. A file that cannot be read, or that is
 // not one to trust, is reported with readNumber; one whose size is not a whole, non-zero
 // number of records, or that holds more than kMostTableRecords, cannot be a table and is
-// reported with the record's table-size number before it is read. Either way false. When the
-// search handed the file over opened, it is read from there and path only names it.
-[[nodiscard]] bool ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
-                                 const TableRecord& record, std::vector<std::uint8_t>& bytes,
-                                 platform::InputFile* opened = nullptr);
+// reported with the record's table-size number before it is read. Either way the failure, as
+// the read met it or as Step::Load for a file of the wrong size. When the search handed the
+// file over opened, it is read from there and path only names it.
+platform::Result ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
+                               const TableRecord& record, std::vector<std::uint8_t>& bytes,
+                               platform::InputFile* opened = nullptr);
 
 // What finding and reading a program's own code table takes.
 struct CodeTableRecord {
@@ -92,7 +93,8 @@ struct CodeTableRecord {
 
 // A code table file found and read whole.
 struct [[nodiscard]] CodeTableFile {
-  bool read = false;          // false: not found, or not readable (reported)
+  // Fails when the table was not found (Step::Load), or not readable; reported either way.
+  platform::Result read;
   bool reportFailed = false;  // "-w": data.txt could not be written (reported)
   std::vector<std::uint8_t> bytes;
 };

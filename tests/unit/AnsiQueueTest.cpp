@@ -21,8 +21,8 @@ TEST(AnsiQueue, FillerIsSkippedAndEmptyTextIsAnEntry) {
   EXPECT_EQ(queue.queue_size(), 1);
   EXPECT_EQ(queue.Count(), 0);
   EXPECT_EQ(*queue.q(-1), " ");  // the filler sits just before item 0
-  EXPECT_EQ(queue.Push("first"), 0);
-  EXPECT_EQ(queue.Push(""), 0);
+  EXPECT_EQ(queue.Push("first"), Pushed::Appended);
+  EXPECT_EQ(queue.Push(""), Pushed::Appended);
   EXPECT_EQ(queue.Count(), 2);
   EXPECT_EQ(*queue.q(0), "first");
   EXPECT_EQ(*queue.q(1), "");
@@ -33,9 +33,9 @@ TEST(AnsiQueue, HoldsAtMost3070EntriesFillerIncluded) {
   TempDir dir;
   AnsiStringQueue queue(kNumbers);
   queue.Initialize("", " ", 1);
-  for (int i = 1; i < 3070; ++i) ASSERT_EQ(queue.Push(std::to_string(i)), 0) << i;
+  for (int i = 1; i < 3070; ++i) ASSERT_EQ(queue.Push(std::to_string(i)), Pushed::Appended) << i;
   EXPECT_EQ(queue.queue_size(), 3070);
-  EXPECT_EQ(queue.Push("lost"), AnsiStringQueue::kFull);
+  EXPECT_EQ(queue.Push("lost"), Pushed::Full);
   EXPECT_EQ(queue.queue_size(), 3070);
   EXPECT_EQ(queue.Count(), 3069);
   EXPECT_EQ(*queue.q(0), "1");

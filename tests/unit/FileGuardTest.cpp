@@ -68,12 +68,14 @@ TEST(FileGuardTest, EachGuardRefusesWhatMustNotBeUsed) {
     TempDir directory;
     Make(c.standing);
     platform::InputFile in;
-    EXPECT_EQ(in.Open(u"f", platform::ReadMode::Raw, c.guard), c.read == Refusal::None);
-    EXPECT_EQ(in.Refused(), c.read);
+    const platform::Result opened = in.Open(u"f", platform::ReadMode::Raw, c.guard);
+    EXPECT_EQ(opened.Succeeded(), c.read == Refusal::None);
+    EXPECT_EQ(opened.refused, c.read);
     in.Close();
     platform::OutputFile out;
-    EXPECT_EQ(out.Create(u"f", platform::Placement::Truncate, c.guard), c.write == Refusal::None);
-    EXPECT_EQ(out.Refused(), c.write);
+    const platform::Result created = out.Create(u"f", platform::Placement::Truncate, c.guard);
+    EXPECT_EQ(created.Succeeded(), c.write == Refusal::None);
+    EXPECT_EQ(created.refused, c.write);
     out.Discard();
     // Nothing was written through a link.
     if (c.standing == Standing::Link) {
@@ -110,19 +112,19 @@ TEST(FileGuardTest, BoundedReadsNeverTakeMoreThanTheLimit) {
   struct Case {
     const char16_t* name;
     std::int64_t limit;
-    ReadOutcome outcome;
+    bool read;
   };
   const Case cases[] = {
-      {u"small", 100, ReadOutcome::Read},
-      {u"small", 99, ReadOutcome::Refused},
-      {u"/dev/zero", 1 << 20, ReadOutcome::Refused},
+      {u"small", 100, true},
+      {u"small", 99, false},
+      {u"/dev/zero", 1 << 20, false},
   };
   for (const Case& c : cases) {
     std::vector<std::uint8_t> bytes;
-    Refusal why = Refusal::None;
-    EXPECT_EQ(ReadWhole(c.name, bytes, platform::ReadMode::Raw, {.limit = c.limit}, &why),
-              c.outcome);
-    EXPECT_EQ(why, c.outcome == ReadOutcome::Read ? Refusal::None : Refusal::TooLarge);
+    const platform::Result read =
+        ReadWhole(c.name, bytes, platform::ReadMode::Raw, {.limit = c.limit});
+    EXPECT_EQ(read.Succeeded(), c.read);
+    EXPECT_EQ(read.refused, c.read ? Refusal::None : Refusal::TooLarge);
   }
 }
 

@@ -64,10 +64,9 @@ TEST_F(OutputFileTest, OverwriteFileReplacesTheWholeContent) {
   const std::string contents[] = {"", "7", "123456789012", "41"};
   for (const std::string& text : contents) {
     SCOPED_TRACE(text);
-    bool opened = false;
-    ASSERT_TRUE(platform::OverwriteFile(u"serial.txt", text.data(),
-                                        static_cast<std::int64_t>(text.size()), opened));
-    EXPECT_TRUE(opened);
+    const platform::Result written =
+        platform::OverwriteFile(u"serial.txt", text.data(), static_cast<std::int64_t>(text.size()));
+    ASSERT_TRUE(written) << platform::ToAnsi(written.Describe());
     EXPECT_EQ(TempDir::Read("serial.txt"), text);
   }
 }

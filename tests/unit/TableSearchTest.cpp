@@ -253,7 +253,8 @@ TEST(TableSearchSettings, ReadingRefusesWhatIsNoTable) {
       platform::InputFile file;
       ASSERT_TRUE(file.Open(u"t.bin", platform::ReadMode::Raw, platform::Guard::Steering));
       std::vector<std::uint8_t> bytes;
-      EXPECT_EQ(ReadTableFile(u"t.bin", 5, 178, kRecord.tables, bytes, opened ? &file : nullptr),
+      EXPECT_EQ(ReadTableFile(u"t.bin", 5, 178, kRecord.tables, bytes, opened ? &file : nullptr)
+                    .Succeeded(),
                 message.empty());
       EXPECT_EQ(TempDir::ErrorMessages().empty() ? "" : TempDir::ErrorMessages().back(), message);
       for (const auto& log : TempDir::ErrorLogs()) fs::remove(log);

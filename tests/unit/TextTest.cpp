@@ -74,14 +74,14 @@ TEST(FileReadTest, WholeFileOrWhyNot) {
   TempDir dir;
   TempDir::Write("f.bin", std::string("a\0b", 3));
   std::vector<std::uint8_t> bytes{9};
-  EXPECT_EQ(ReadWhole(u"f.bin", bytes), ReadOutcome::Read);
+  EXPECT_TRUE(ReadWhole(u"f.bin", bytes));
   EXPECT_EQ(bytes, (std::vector<std::uint8_t>{'a', 0, 'b'}));
   TempDir::Write("empty.bin", "");
-  EXPECT_EQ(ReadWhole(u"empty.bin", bytes), ReadOutcome::Read);
+  EXPECT_TRUE(ReadWhole(u"empty.bin", bytes));
   EXPECT_TRUE(bytes.empty());
-  EXPECT_EQ(ReadWhole(u"missing.bin", bytes), ReadOutcome::CannotOpen);
+  EXPECT_EQ(ReadWhole(u"missing.bin", bytes).failed, platform::Step::Open);
   std::filesystem::create_directory("folder");
-  EXPECT_EQ(ReadWhole(u"folder", bytes), ReadOutcome::CannotOpen);
+  EXPECT_EQ(ReadWhole(u"folder", bytes).failed, platform::Step::Open);
 }
 
 }  // namespace
