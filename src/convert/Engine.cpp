@@ -49,11 +49,8 @@ platform::Result ConversionEngine::OpenInput(const std::u16string& name,
   return failed;
 }
 
-OpenResult ConversionEngine::Opened(platform::Result input, bool tableReportFailed) const {
-  if (!tableReportFailed) return {.input = std::move(input), .tableReport = {}};
-  return {.input = std::move(input),
-          .tableReport =
-              platform::Result::Failed(platform::Step::Write, kDataFile).Numbered(tableReport_)};
+OpenResult ConversionEngine::Opened(platform::Result input, platform::Result tableReport) {
+  return {.input = std::move(input), .tableReport = std::move(tableReport)};
 }
 
 OutputStatus ConversionEngine::ConvertCrLf(const std::u16string& outputName) {

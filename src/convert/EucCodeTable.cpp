@@ -1,23 +1,28 @@
 #include "convert/EucCodeTable.h"
 
+#include <utility>
+
 namespace kelvo {
 
-EucCodeTable::EucCodeTable() {
-  if (memory_.AllocateTables(kEntryCount * std::int64_t{sizeof(std::uint32_t)})) {
-    entries_ = reinterpret_cast<std::uint32_t*>(memory_.Data());
+platform::Result EucCodeTable::Allocate() {
+  if (entries_ != nullptr) return platform::Result::Ok();
+  if (!memory_.AllocateTables(kEntryCount * std::int64_t{sizeof(std::uint32_t)})) {
+    return platform::Result::Failed(platform::Step::Allocate, u"code table");
   }
+  entries_ = reinterpret_cast<std::uint32_t*>(memory_.Data());
+  return platform::Result::Ok();
 }
 
-bool EucCodeTable::LoadTable(const SearchTable& search, const CodeTableRecord& record) {
-  const CodeTableFile file = ReadCodeTable(search, record, kRecordSize);
-  reportFailed_ = file.reportFailed;
-  if (!file.read) return false;
-  StoreRecords(file.bytes.data(), static_cast<std::int64_t>(file.bytes.size()));
-  return true;
+CodeTableLoad EucCodeTable::LoadTable(const SearchTable& search, const CodeTableRecord& record) {
+  if (platform::Result memory = Allocate(); !memory)
+    return {.table = std::move(memory), .report = {}};
+  CodeTableFile file = ReadCodeTable(search, record, kRecordSize);
+  if (file.read) StoreRecords(file.bytes.data(), static_cast<std::int64_t>(file.bytes.size()));
+  return {.table = std::move(file.read), .report = std::move(file.report)};
 }
 
 void EucCodeTable::StoreRecords(const std::uint8_t* bytes, std::int64_t size) {
-  if (!Usable()) return;
+  if (entries_ == nullptr) return;
   for (std::int64_t at = 0; at + kRecordSize <= size; at += kRecordSize) {
     const std::uint8_t* r = bytes + at;
     if (r[2] == 0) {
@@ -32,12 +37,12 @@ void EucCodeTable::StoreRecords(const std::uint8_t* bytes, std::int64_t size) {
 }
 
 std::uint8_t EucCodeTable::Entry(std::int32_t key, std::int32_t index) const {
-  if (!Usable() || !Inside(key, index)) return 0;
+  if (entries_ == nullptr || !Inside(key, index)) return 0;
   return static_cast<std::uint8_t>(entries_[key] >> (8 * index));
 }
 
 void EucCodeTable::SetEntry(std::int32_t key, std::int32_t index, std::uint8_t value) {
-  if (!Usable() || !Inside(key, index)) return;
+  if (entries_ == nullptr || !Inside(key, index)) return;
   const int shift = 8 * index;
   entries_[key] = (entries_[key] & ~(std::uint32_t{0xFF} << shift)) | std::uint32_t{value} << shift;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/Platform.h"
+#include "platform/Result.h"
 #include "tables/SearchBinary.h"
 
 namespace kelvo {
@@ -22,19 +23,18 @@ class EucCodeTable {
   static constexpr std::uint8_t kOneByteKind = 2;
   static constexpr int kRecordSize = 5;
 
-  // Takes the table's memory; Usable tells whether it could be had.
-  EucCodeTable();
+  EucCodeTable() = default;
   virtual ~EucCodeTable() = default;
   EucCodeTable(const EucCodeTable&) = delete;
   EucCodeTable& operator=(const EucCodeTable&) = delete;
-  bool Usable() const { return entries_ != nullptr; }
 
-  // Finds the program's table file, reads it in one go and stores its records. False, after
-  // the reports, when the search fails, or when the file found cannot be read or is no
-  // whole number of records.
-  [[nodiscard]] bool LoadTable(const SearchTable& search, const CodeTableRecord& record);
-  // Whether the "-w" report of the search could not be written.
-  bool ReportFailed() const { return reportFailed_; }
+  // Takes the table's zeroed memory, once; Step::Allocate (nothing reported) when it cannot
+  // be had. Until it is had, entries read as 0 and stores are ignored.
+  platform::Result Allocate();
+  // Takes the memory, finds the program's table file, reads it in one go and stores its
+  // records. The table fails, after the reports, when the search fails, or when the file
+  // found cannot be read or is no whole number of records.
+  CodeTableLoad LoadTable(const SearchTable& search, const CodeTableRecord& record);
 
   // Stores 5-byte records b0 b1 b2 b3 b4: b2 = 0 makes entry b0 kind 0 with the values
   // b3, 0; b2 = 2 makes entry b1 * 256 + b0 kind 2 with the values b3, 0; any other b2 makes
@@ -59,7 +59,6 @@ class EucCodeTable {
   // Zeroed table memory, filled in one large page where the system offers them.
   platform::LargeBuffer memory_;
   std::uint32_t* entries_ = nullptr;
-  bool reportFailed_ = false;
 };
 
 }  // namespace kelvo

@@ -27,13 +27,15 @@ OpenResult EucEngine::Open(const SearchTable& search, const std::u16string& inpu
   // A regular file is measured; anything else (a pipe, a device) is read to its end.
   platform::Result input = OpenInput(inputName, ConversionInput::Units::Bytes);
   AllocateArrays();
-  if (!table_->Usable()) StopForWantOfMemory();
-  if (!table_->LoadTable(search, tableRecord_)) Stop(1);
-  return Opened(std::move(input), table_->ReportFailed());
+  if (!table_->Allocate()) StopForWantOfMemory();
+  CodeTableLoad loaded = table_->LoadTable(search, tableRecord_);
+  if (!loaded.table) Stop(1);
+  return Opened(std::move(input), std::move(loaded.report));
 }
 
 void EucEngine::AllocateArrays() {
-  if (!input_.Measured()) {
+  const std::optional<std::int64_t> size = input_.Size();
+  if (!size) {
     ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(kNoInput)));
     ReportError(ErrorMessage(u"SetLength()", numbers_.outputArray, ToText(kNoOutput)));
     return;
@@ -41,7 +43,7 @@ void EucEngine::AllocateArrays() {
   // The input is read and converted a block at a time, through two small buffers that stay
   // in the cache.
   if (!pump_.AllocateInput(kBlockSize, EucDecoder::kMostCarried)) {
-    ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(input_.Size())));
+    ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(*size)));
     Stop(1);
   }
   // Room for the byte-order mark and the output of one block.

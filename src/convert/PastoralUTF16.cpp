@@ -50,16 +50,22 @@ constexpr std::int64_t kIndexBytes =
     PastoralSceneUTF16::kRows * PastoralSceneUTF16::kColumns * std::int64_t{2};
 }  // namespace
 
-PastoralSceneUTF16::PastoralSceneUTF16(const SurrogateListNumbers& numbers) : numbers_(numbers) {
-  if (!memory_.AllocateTables(kEntryBytes + kIndexBytes)) return;
+PastoralSceneUTF16::PastoralSceneUTF16(const SurrogateListNumbers& numbers) : numbers_(numbers) {}
+
+platform::Result PastoralSceneUTF16::Allocate() {
+  if (entries_ != nullptr) return platform::Result::Ok();
+  if (!memory_.AllocateTables(kEntryBytes + kIndexBytes)) {
+    return platform::Result::Failed(platform::Step::Allocate, u"code table");
+  }
   entries_ = memory_.Data();
   surrogates_ = reinterpret_cast<std::uint16_t*>(memory_.Data() + kEntryBytes);
+  return platform::Result::Ok();
 }
 
 char16_t PastoralSceneUTF16::SurrogateUnit(char16_t high, char16_t low) const {
   const int row = high - kHighBase;
   const int column = low - kLowBase;
-  if (!Usable() || row < 0 || row >= kRows || column < 0 || column >= kColumns) return 0;
+  if (entries_ == nullptr || row < 0 || row >= kRows || column < 0 || column >= kColumns) return 0;
   return surrogates_[static_cast<std::size_t>(row * kColumns + column)];
 }
 
@@ -89,13 +95,14 @@ int PastoralSceneUTF16::ReplacementBytes(char16_t high, char16_t low, std::uint8
   }
 }
 
-bool PastoralSceneUTF16::LoadTable(const SearchTable& search, const CodeTableRecord& record) {
+CodeTableLoad PastoralSceneUTF16::LoadTable(const SearchTable& search,
+                                            const CodeTableRecord& record) {
+  if (platform::Result memory = Allocate(); !memory)
+    return {.table = std::move(memory), .report = {}};
   // The whole file in one read.
-  const CodeTableFile file = ReadCodeTable(search, record, kRecordSize);
-  reportFailed_ = file.reportFailed;
-  if (!file.read) return false;
-  StoreRecords(file.bytes.data(), static_cast<std::int64_t>(file.bytes.size()));
-  return true;
+  CodeTableFile file = ReadCodeTable(search, record, kRecordSize);
+  if (file.read) StoreRecords(file.bytes.data(), static_cast<std::int64_t>(file.bytes.size()));
+  return {.table = std::move(file.read), .report = std::move(file.report)};
 }
 
 void PastoralSceneUTF16::StoreRecords(const std::uint8_t* bytes, std::int64_t size) {
@@ -110,7 +117,7 @@ void PastoralSceneUTF16::StoreRecords(const std::uint8_t* bytes, std::int64_t si
     e[1] = first;
     e[2] = second;
   };
-  const std::int64_t records = Usable() ? size / kRecordSize : 0;
+  const std::int64_t records = entries != nullptr ? size / kRecordSize : 0;
   for (std::int64_t i = 0; i < records; ++i) {
     const std::uint8_t* r = bytes + i * kRecordSize;
     const char32_t key = r[0] + 256u * r[1];
@@ -138,37 +145,37 @@ void PastoralSceneUTF16::ListPair(char16_t high, int row, int column, char16_t r
   SetEntry(high, 0, kListedHigh);
 }
 
-bool PastoralSceneUTF16::LoadSurrogateList() {
+platform::Result PastoralSceneUTF16::LoadSurrogateList() {
   const std::vector<std::uint8_t> builtIn(kBuiltInSurrogateList.begin(),
                                           kBuiltInSurrogateList.end());
   std::vector<std::uint8_t> bytes;
   const ReadBounds bounds{.guard = GuardFor(kSurrogateList), .limit = kListLimit};
-  const platform::Result read = ReadWhole(kSurrogateList, bytes, platform::ReadMode::Raw, bounds);
+  platform::Result read = ReadWhole(kSurrogateList, bytes, platform::ReadMode::Raw, bounds);
   if (read) {
     EnterSurrogateList(bytes);
-    return true;
+    return read;
   }
   if (read.refused != platform::Refusal::None) {
     ReportError(
         ErrorMessage(u"Reset()", numbers_.listRefused, RefusedFile(kSurrogateList, read.refused)),
         read);
     EnterSurrogateList(builtIn);
-    return true;
+    return platform::Result::Ok();
   }
   switch (read.failed) {
     case platform::Step::Open:
       // A list that could not be written (a read-only directory) leaves the built-in one.
       ReportError(ErrorMessage(u"Reset()", numbers_.listOpen, kSurrogateList), read);
       EnterSurrogateList(builtIn);
-      return true;
+      return platform::Result::Ok();
     case platform::Step::Allocate:
       ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray,
                                ToText(platform::FileSize(kSurrogateList).value_or(0) / 2)),
                   read);
-      return false;
+      return std::move(read).Numbered(numbers_.unitArray);
     default:
       ReportError(ErrorMessage(u"Reset()", numbers_.listRead, kSurrogateList), read);
-      return false;
+      return std::move(read).Numbered(numbers_.listRead);
   }
 }
 
@@ -246,14 +253,17 @@ bool PastoralSceneUTF16::EnterListLine(Dividing& divider, const FieldsList& fiel
   return true;
 }
 
-bool PastoralSceneUTF16::LoadTableAndList(const SearchTable& search, const CodeTableRecord& record,
-                                          SurrogateList list) {
-  if (!LoadTable(search, record)) return false;
+CodeTableLoad PastoralSceneUTF16::LoadTableAndList(const SearchTable& search,
+                                                   const CodeTableRecord& record,
+                                                   SurrogateList list) {
+  CodeTableLoad loaded = LoadTable(search, record);
+  if (!loaded.table) return loaded;
   if (list == SurrogateList::Underscores) {
     LoadUnderscoreList();
-    return true;
+  } else {
+    loaded.table = LoadSurrogateList();
   }
-  return LoadSurrogateList();
+  return loaded;
 }
 
 void PastoralSceneUTF16::LoadUnderscoreList() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/Result.h"
 #include "split/FieldsArray.h"
 #include "tables/SearchBinary.h"
 
@@ -77,20 +78,22 @@ class PastoralSceneUTF16 {
   // 131,072 pairs, about 60 bytes a line): a larger one is refused before it is read.
   static constexpr std::int64_t kListLimit = std::int64_t{16} << 20;
 
-  // Takes the table's memory; Usable tells whether it could be had.
   explicit PastoralSceneUTF16(const SurrogateListNumbers& numbers);
   PastoralSceneUTF16(const PastoralSceneUTF16&) = delete;
   PastoralSceneUTF16& operator=(const PastoralSceneUTF16&) = delete;
-  bool Usable() const { return entries_ != nullptr; }
 
-  // Finds "UTF16~EUC-JP.bin" with the switches and fills the table from its 5-byte records;
-  // a later record for a key replaces an earlier one. False, after the reports, when the
-  // search fails or the file found cannot be read or is no whole number of records.
-  [[nodiscard]] bool LoadTable(const SearchTable& search, const CodeTableRecord& record);
-  // Enters the pairs listed in "surro.csv". False, after the report, when the file cannot be
-  // read. Lines that do not fit are reported and skipped. A list that is missing, not one to
-  // trust or too large is reported and the built-in list entered instead.
-  [[nodiscard]] bool LoadSurrogateList();
+  // Takes the table's zeroed memory, once; Step::Allocate (nothing reported) when it cannot
+  // be had. Until it is had, entries read as 0 and stores are ignored.
+  platform::Result Allocate();
+  // Takes the memory, finds "UTF16~EUC-JP.bin" with the switches and fills the table from
+  // its 5-byte records; a later record for a key replaces an earlier one. The table fails,
+  // after the reports, when the search fails or the file found cannot be read or is no
+  // whole number of records.
+  CodeTableLoad LoadTable(const SearchTable& search, const CodeTableRecord& record);
+  // Enters the pairs listed in "surro.csv". The failure, after the report, when the file
+  // cannot be read. Lines that do not fit are reported and skipped. A list that is missing,
+  // not one to trust or too large is reported and the built-in list entered instead.
+  platform::Result LoadSurrogateList();
   // Enters the code points listed in "surro.txt", each mapped to the fullwidth low line. A
   // list that cannot be read is reported; the lines read before are entered all the same. A
   // list that is not one to trust or too large is reported and the built-in one entered.
@@ -100,20 +103,18 @@ class PastoralSceneUTF16 {
   void StoreRecords(const std::uint8_t* bytes, std::int64_t size);
   void EnterSurrogateList(const std::vector<std::uint8_t>& bytes);
   void EnterUnderscoreList(std::string_view text);
-  // LoadTable, then the list. False when either cannot be loaded.
-  [[nodiscard]] bool LoadTableAndList(const SearchTable& search, const CodeTableRecord& record,
-                                      SurrogateList list);
-  // Whether the "-w" report of the search could not be written.
-  bool ReportFailed() const { return reportFailed_; }
+  // LoadTable, then the list; the table fails when either cannot be loaded.
+  CodeTableLoad LoadTableAndList(const SearchTable& search, const CodeTableRecord& record,
+                                 SurrogateList list);
 
   // Byte k (0 = kind, 1, 2) of the entry of the unit; 0 for a unit above FFE6h or a k
   // outside 0 to 2.
   std::uint8_t Entry(char32_t unit, int k) const {
-    if (!Usable() || unit > kLastUnit || k < 0 || k > 2) return 0;
+    if (entries_ == nullptr || unit > kLastUnit || k < 0 || k > 2) return 0;
     return entries_[unit * 3 + static_cast<unsigned>(k)];
   }
   void SetEntry(char32_t unit, int k, std::uint8_t value) {
-    if (!Usable() || unit > kLastUnit || k < 0 || k > 2) return;
+    if (entries_ == nullptr || unit > kLastUnit || k < 0 || k > 2) return;
     entries_[unit * 3 + static_cast<unsigned>(k)] = value;
   }
   // All entries at once, three bytes (kind, byte 1, byte 2) for each unit from 0000h to
@@ -152,7 +153,6 @@ class PastoralSceneUTF16 {
   platform::LargeBuffer memory_;
   std::uint8_t* entries_ = nullptr;      // kEntryCount x (kind, byte 1, byte 2)
   std::uint16_t* surrogates_ = nullptr;  // kRows x kColumns
-  bool reportFailed_ = false;
 };
 
 }  // namespace kelvo

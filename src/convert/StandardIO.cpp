@@ -102,11 +102,11 @@ std::int64_t StandardInput::CaptureStandardInput() {
   LineEndSpool spool;
   std::int64_t written = 0;
   const PumpEnds ends{
-      .read =
-          [&](std::uint8_t* buffer, std::int64_t count) {
-            std::int64_t got = 0;
-            return input.ReadFully(buffer, count, got) ? got : -1;
-          },
+      .read = [&](std::uint8_t* buffer, std::int64_t count) -> std::optional<std::int64_t> {
+        std::int64_t got = 0;
+        if (!input.ReadFully(buffer, count, got)) return std::nullopt;
+        return got;
+      },
       .write =
           [&](const std::uint8_t* bytes, std::int64_t count) {
             written += count;

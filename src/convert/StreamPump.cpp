@@ -29,8 +29,8 @@ platform::Result ConversionInput::Open(const std::u16string& name, Units units,
   name_ = name;
   units_ = units;
   guard_ = guard;
-  size_ = -1;
-  fileSize_ = -1;
+  size_ = std::nullopt;
+  fileSize_ = 0;
   streamed_ = false;
   skipped_ = 0;
   if (name.empty()) return platform::Result::Failed(platform::Step::Open, name);
@@ -109,7 +109,7 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
     return PumpOutcome::ReadFailed;
   };
   platform::InputFile& file = input.file_;
-  if (!input.Measured() || !Allocated()) return readFailed({});
+  if (!input.Size() || !Allocated()) return readFailed({});
   if (!file.IsOpen()) {
     const platform::Result opened = file.Open(input.Name(), platform::ReadMode::Raw, input.guard_);
     if (!opened) return readFailed(opened);
@@ -119,7 +119,7 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
   // A regular file is converted up to the size it was measured at, anything else to its
   // end; the bytes a stream gave up when it was opened come first.
   std::int64_t remaining =
-      input.Streamed() ? std::numeric_limits<std::int64_t>::max() : input.Size();
+      input.Streamed() ? std::numeric_limits<std::int64_t>::max() : *input.Size();
   const std::int64_t carry = std::min(input.headLength_, remaining);
   std::memcpy(input_.Data(), input.head_, static_cast<std::size_t>(carry));
   remaining -= carry;
@@ -131,14 +131,13 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
   platform::Result readCause;
   platform::Result writeCause;
   const PumpEnds ends{
-      .read =
-          [&](std::uint8_t* buffer, std::int64_t count) {
-            std::int64_t got = 0;
-            platform::Result read = file.ReadFully(buffer, count, got);
-            if (read) return got;
-            readCause = std::move(read);
-            return std::int64_t{-1};
-          },
+      .read = [&](std::uint8_t* buffer, std::int64_t count) -> std::optional<std::int64_t> {
+        std::int64_t got = 0;
+        platform::Result read = file.ReadFully(buffer, count, got);
+        if (read) return got;
+        readCause = std::move(read);
+        return std::nullopt;
+      },
       // The output is created once the first block has been read.
       .write =
           [&](const std::uint8_t* bytes, std::int64_t count) {
@@ -190,8 +189,9 @@ PumpOutcome StreamPump::PumpAlone(const PumpEnds& ends, BlockKernel& kernel, std
     // The buffer holds a block and what the block before left; a byte left over (only
     // from a stream that ended inside a unit) keeps the units aligned.
     const std::int64_t want = std::min(remaining, block_ - carry % unit);
-    const std::int64_t got = want > 0 ? ends.read(buffer + carry, want) : 0;
-    if (got < 0) return PumpOutcome::ReadFailed;
+    const std::optional<std::int64_t> read = want > 0 ? ends.read(buffer + carry, want) : 0;
+    if (!read) return PumpOutcome::ReadFailed;
+    const std::int64_t got = *read;
     remaining -= got;
     const bool final = got < want || remaining == 0;
     // An input that ends inside a unit ends at its last whole unit.
@@ -329,7 +329,7 @@ struct StreamPump::Ring {
   struct Slot {
     platform::LargeBuffer input;  // room for the carried bytes, then the block
     platform::LargeBuffer output;
-    std::int64_t got = 0;  // -1: the read failed
+    std::optional<std::int64_t> got = 0;  // none: the read failed
     bool final = false;
     // The converted bytes: one stretch of the output for each part.
     std::vector<std::int64_t> start;
@@ -430,9 +430,10 @@ PumpOutcome StreamPump::PumpThreaded([[maybe_unused]] Ring& ring,
       }
       Ring::Slot& slot = ring.slots[static_cast<std::size_t>(n % slots)];
       const std::int64_t want = std::min(remaining, block_ - (n == 0 ? firstCarry % unit : 0));
-      const std::int64_t got = want > 0 ? ends.read(slot.input.Data() + carriedRoom_, want) : 0;
-      if (got > 0) remaining -= got;
-      const bool final = got < want || remaining == 0;
+      const std::optional<std::int64_t> got =
+          want > 0 ? ends.read(slot.input.Data() + carriedRoom_, want) : 0;
+      if (got) remaining -= *got;
+      const bool final = !got || *got < want || remaining == 0;
       slot.got = got;
       slot.final = final;
       {
@@ -482,7 +483,7 @@ PumpOutcome StreamPump::PumpThreaded([[maybe_unused]] Ring& ring,
         if (ring.read <= n) break;
       }
       Ring::Slot& slot = ring.slots[static_cast<std::size_t>(n % slots)];
-      if (slot.got < 0) {
+      if (!slot.got) {
         const std::lock_guard<std::mutex> hold(ring.lock);
         ring.readFailed = true;
         break;
@@ -490,7 +491,7 @@ PumpOutcome StreamPump::PumpThreaded([[maybe_unused]] Ring& ring,
       // The bytes the last block left go right before this block's.
       std::uint8_t* const buffer = slot.input.Data() + carriedRoom_ - carry;
       if (carry > 0) std::memcpy(buffer, carried.data(), static_cast<std::size_t>(carry));
-      std::int64_t size = carry + slot.got;
+      std::int64_t size = carry + *slot.got;
       if (slot.final) size -= size % unit;
       const std::uint8_t* const from = buffer + std::min(skip, size);
       skip = 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -42,12 +43,11 @@ class ConversionInput {
   void Close();
 
   const std::u16string& Name() const { return name_; }
-  bool Measured() const { return size_ >= 0; }
   // Not a regular file: read to its end.
   bool Streamed() const { return streamed_; }
-  // The bytes a conversion reads of a regular file (whole units); 0 for a stream; -1 when
+  // The bytes a conversion reads of a regular file (whole units); 0 for a stream; none when
   // unmeasured.
-  std::int64_t Size() const { return size_; }
+  std::optional<std::int64_t> Size() const { return size_; }
   // Bytes at the start that a conversion skips: the byte-order mark of a UTF-16 input.
   std::int64_t SkippedBytes() const { return skipped_; }
 
@@ -59,8 +59,8 @@ class ConversionInput {
   platform::InputFile file_;
   platform::Guard guard_ = platform::Guard::None;
   bool streamed_ = false;
-  std::int64_t size_ = -1;
-  std::int64_t fileSize_ = -1;  // the whole size of a regular file when it was measured
+  std::optional<std::int64_t> size_;
+  std::int64_t fileSize_ = 0;  // the whole size of a regular file when it was measured
   std::int64_t skipped_ = 0;
   // Bytes of a stream read by Open, which come first in its conversion.
   std::uint8_t head_[2] = {0, 0};
@@ -89,8 +89,9 @@ enum class [[nodiscard]] PumpOutcome{
 
 // The two ends of the pump's block loop, apart from files.
 struct PumpEnds {
-  // Reads up to count bytes into buffer; fewer only where the input ends; -1 on failure.
-  std::function<std::int64_t(std::uint8_t* buffer, std::int64_t count)> read;
+  // Reads up to count bytes into buffer: the count read, fewer only where the input ends;
+  // none on failure.
+  std::function<std::optional<std::int64_t>(std::uint8_t* buffer, std::int64_t count)> read;
   // Takes the converted bytes of one block; false on failure.
   std::function<bool(const std::uint8_t* bytes, std::int64_t count)> write;
 };

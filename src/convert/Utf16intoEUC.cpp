@@ -27,19 +27,21 @@ OpenResult ConvertUtf16intoEUC::Open(const SearchTable& search, SurrogateList li
   platform::Result input = OpenInput(inputPath, ConversionInput::Units::Utf16);
   AllocateArrays();
   table_ = std::make_unique<PastoralSceneUTF16>(lists_);
-  if (!table_->Usable()) StopForWantOfMemory();
-  if (!table_->LoadTableAndList(search, tableRecord_, list)) Stop(1);
-  return Opened(std::move(input), table_->ReportFailed());
+  if (!table_->Allocate()) StopForWantOfMemory();
+  CodeTableLoad loaded = table_->LoadTableAndList(search, tableRecord_, list);
+  if (!loaded.table) Stop(1);
+  return Opened(std::move(input), std::move(loaded.report));
 }
 
 void ConvertUtf16intoEUC::AllocateArrays() {
-  const std::int64_t unitCount = UnitCount();
-  if (unitCount < 0) {
-    ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, ToText(unitCount)));
+  const std::optional<std::int64_t> unitCount = UnitCount();
+  if (!unitCount) {
+    // The size reported for the units of an input that could not be measured.
+    ReportError(ErrorMessage(u"SetLength()", numbers_.unitArray, u"-1"));
     return;
   }
   // The input is converted a block at a time.
-  if (!pump_.AllocateUnitBlocks(unitCount, input_.Streamed(), outputSlack_, numbers_.unitArray,
+  if (!pump_.AllocateUnitBlocks(*unitCount, input_.Streamed(), outputSlack_, numbers_.unitArray,
                                 numbers_.outputArray)) {
     Stop(1);
   }

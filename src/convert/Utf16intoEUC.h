@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,17 @@ class ConvertUtf16intoEUC : public ConversionEngine {
 
   // Sizes the input, allocates the block buffers and loads the code table with the
   // surrogate list. An input that cannot be sized is reported ("Reset() error-<open>: " +
-  // path, then "SetLength() error-<unitArray>: -1"), leaves the unit count at -1 and fails
+  // path, then "SetLength() error-<unitArray>: -1"), leaves the unit count unknown and fails
   // the result's input; the table is loaded all the same. A table or list that cannot be
   // had ends the program with exit code 1.
   OpenResult Open(const SearchTable& search, SurrogateList list, const std::u16string& inputPath);
 
-  std::int64_t UnitCount() const { return input_.Measured() ? input_.Size() / 2 : -1; }
+  // The input's units; none when it could not be measured.
+  std::optional<std::int64_t> UnitCount() const {
+    const std::optional<std::int64_t> size = input_.Size();
+    if (!size) return std::nullopt;
+    return *size / 2;
+  }
   const PastoralSceneUTF16* Table() const { return table_.get(); }
 
  protected:

@@ -210,16 +210,16 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
   transcode::Transcoder transcoder(transcode::TranscodeOptions{
       .from = *result.from, .to = settings.to, .eol = settings.eol, .bom = settings.bom});
   const PumpEnds ends{
-      .read = [&](std::uint8_t* buffer, std::int64_t want) -> std::int64_t {
-        if (platform::Interrupted()) return -1;
+      .read = [&](std::uint8_t* buffer, std::int64_t want) -> std::optional<std::int64_t> {
+        if (platform::Interrupted()) return std::nullopt;
         const std::int64_t got = source.Read(buffer, want, error);
         if (got < 0) {
           readFailed = true;
-          return -1;
+          return std::nullopt;
         }
         if (watchNul && std::memchr(buffer, 0, static_cast<std::size_t>(got)) != nullptr) {
           binary = true;
-          return -1;
+          return std::nullopt;
         }
         count(static_cast<std::uint64_t>(got));
         return got;

@@ -17,14 +17,18 @@ constexpr std::uint8_t kSingleShift = 0x8E;
 PairDerivation::PairDerivation(const TableRecord& record, const DerivationNumbers& numbers)
     : record_(record), numbers_(numbers) {}
 
-bool PairDerivation::Derive(const SearchTable& search, Layout layout) const {
+platform::Result PairDerivation::Derive(const SearchTable& search, Layout layout) const {
   SparsePopulationEUC sparse;
-  if (!sparse.LoadTable(search, record_, numbers_)) return false;
+  if (platform::Result loaded = sparse.LoadTable(search, record_, numbers_); !loaded) {
+    return loaded;
+  }
   // A source that cannot be read or is no whole number of records is refused before
   // anything is written.
   std::vector<std::uint8_t> source;
-  if (!ReadTableFile(kUtf16Source, kSourceRecordSize, numbers_.failed, record_, source)) {
-    return false;
+  if (platform::Result read =
+          ReadTableFile(kUtf16Source, kSourceRecordSize, numbers_.failed, record_, source);
+      !read) {
+    return read;
   }
   const char16_t* const tableName = layout == Layout::Utf16First ? kForwardTable : kReverseTable;
   return DerivedTableFile::Put(tableName, Pairs(sparse, source, layout),

@@ -24,9 +24,9 @@ class PairDerivation {
   PairDerivation(const TableRecord& record, const DerivationNumbers& numbers);
 
   // Loads the sparse table through the search, reads "MS932~UTF16.bin" from the current
-  // directory and puts the table file of the layout in place there. False, after the
-  // reports, on any failure; an existing table file then stays as it was.
-  [[nodiscard]] bool Derive(const SearchTable& search, Layout layout) const;
+  // directory and puts the table file of the layout in place there. The failure, after the
+  // reports; an existing table file then stays as it was.
+  platform::Result Derive(const SearchTable& search, Layout layout) const;
 
   // The table records for the source records, in source order. A half-width katakana
   // (single byte A1h-DFh) gets a two-byte record with the EUC-JP code 8Eh and its byte; any
@@ -46,9 +46,9 @@ class PairTableDerivation {
  public:
   PairTableDerivation(const TableRecord& record, const DerivationNumbers& numbers)
       : pairs_(record, numbers) {}
-  // Writes the table file into the current directory. False, after the reports, on any
-  // failure; an existing table file then stays as it was.
-  [[nodiscard]] bool Derive(const SearchTable& search) const {
+  // Writes the table file into the current directory. The failure, after the reports; an
+  // existing table file then stays as it was.
+  platform::Result Derive(const SearchTable& search) const {
     return pairs_.Derive(search, kLayout);
   }
 

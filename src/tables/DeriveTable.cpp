@@ -22,11 +22,15 @@ bool IsKatakana(std::uint8_t b) {
 DeriveTable::DeriveTable(const TableRecord& record, int failed)
     : written_(std::make_unique<std::bitset<65536>>()), record_(record), failed_(failed) {}
 
-bool DeriveTable::Derive() {
+platform::Result DeriveTable::Derive() {
   // A source that cannot be read or is no whole number of records is refused before
   // anything is written.
   std::vector<std::uint8_t> source;
-  if (!ReadTableFile(kEucSource, kSourceRecordSize, failed_, record_, source)) return false;
+  if (platform::Result read =
+          ReadTableFile(kEucSource, kSourceRecordSize, failed_, record_, source);
+      !read) {
+    return read;
+  }
   return DerivedTableFile::Put(kRecoderTable, Recode(source),
                                ErrorMessage(u"Reset()", failed_, kEucSource));
 }

@@ -20,9 +20,9 @@ class DeriveTable {
   // written.
   DeriveTable(const TableRecord& record, int failed);
 
-  // Writes the table file into the current directory. False, after the reports, on any
-  // failure; an existing table file then stays as it was.
-  [[nodiscard]] bool Derive();
+  // Writes the table file into the current directory. The failure, after the reports; an
+  // existing table file then stays as it was.
+  platform::Result Derive();
 
   // The table records for the source records, in source order: the first record for an
   // EUC-JP code wins. A half-width katakana {A1h-DFh, 0, 8Eh, byte} gives the kind-2 record

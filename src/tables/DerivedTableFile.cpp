@@ -5,9 +5,9 @@
 
 namespace kelvo {
 
-bool DerivedTableFile::Put(const std::u16string& tableName,
-                           const std::vector<std::uint8_t>& records,
-                           const std::u16string& failureMessage) {
+platform::Result DerivedTableFile::Put(const std::u16string& tableName,
+                                       const std::vector<std::uint8_t>& records,
+                                       const std::u16string& failureMessage) {
   // A replacement under a name of this run's own, flushed to disk and renamed over the
   // table: concurrent derivations never share a file, and a reader sees the old table or
   // the new one, whole.
@@ -19,7 +19,7 @@ bool DerivedTableFile::Put(const std::u16string& tableName,
     out.Discard();
     ReportError(failureMessage, result);
   }
-  return result.Succeeded();
+  return result;
 }
 
 }  // namespace kelvo

@@ -50,11 +50,11 @@ void CommandPath::InitializeFrom(std::u16string value) {
   pathBytes_ = platform::ToOem(cleaned);
 }
 
-std::u16string CommandPath::Search(const std::u16string& fileName) {
-  for (const std::u16string& candidate : Candidates(fileName)) {
-    if (CanOpen(candidate)) return candidate;
+std::optional<std::u16string> CommandPath::Search(const std::u16string& fileName) {
+  for (std::u16string& candidate : Candidates(fileName)) {
+    if (CanOpen(candidate)) return std::move(candidate);
   }
-  return u"";
+  return std::nullopt;
 }
 
 std::vector<std::u16string> CommandPath::Candidates(const std::u16string& fileName) {
@@ -85,17 +85,17 @@ std::vector<std::u16string> CommandPath::Candidates(const std::u16string& fileNa
   return candidates;
 }
 
-bool CommandPath::CanOpen(const std::u16string& candidate) {
-  const platform::Result opened =
+platform::Result CommandPath::CanOpen(const std::u16string& candidate) {
+  platform::Result opened =
       platform::CanOpen(candidate, platform::ReadMode::Raw, platform::Guard::Steering);
-  if (opened) return true;
+  if (opened) return opened;
   if (opened.refused != platform::Refusal::None) {
     ReportError(ErrorMessage(u"Reset()", numbers_.refused, RefusedFile(candidate, opened.refused)),
                 opened);
-  } else {
-    ReportError(ErrorMessage(u"Reset()", numbers_.candidate, candidate), opened);
+    return std::move(opened).Numbered(numbers_.refused);
   }
-  return false;
+  ReportError(ErrorMessage(u"Reset()", numbers_.candidate, candidate), opened);
+  return std::move(opened).Numbered(numbers_.candidate);
 }
 
 }  // namespace kelvo

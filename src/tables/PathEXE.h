@@ -3,9 +3,11 @@
 // search uses it as its third probe.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
 #include "split/FieldsArrayMany.h"
 #include "support/AnsiQueue.h"
 
@@ -32,13 +34,13 @@ class CommandPath {
   void Initialize();
   // Takes the value of the variable as given.
   void InitializeFrom(std::u16string value);
-  // The full path of the first directory entry that holds the file, or empty. Every
-  // candidate that cannot be opened is written to the error log.
-  std::u16string Search(const std::u16string& fileName);
+  // The full path of the first directory entry that holds the file; none when no entry
+  // does. Every candidate that cannot be opened is written to the error log.
+  std::optional<std::u16string> Search(const std::u16string& fileName);
   // The paths Search tries for the file, in order.
   std::vector<std::u16string> Candidates(const std::u16string& fileName);
   // Whether the file can be opened the way a table file is; a failure is reported.
-  bool CanOpen(const std::u16string& candidate);
+  platform::Result CanOpen(const std::u16string& candidate);
 
   const std::string& CharacterTable() const { return characterTable_; }
 

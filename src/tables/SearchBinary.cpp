@@ -40,25 +40,21 @@ Probed Examine(const std::u16string& path, int refusedNumber, OpenTable& kept) {
   return Probed::Refused;
 }
 
-// As Examine, and a missing file is reported with number.
-bool Present(const std::u16string& path, int number, int refusedNumber, OpenTable& kept) {
+// As Examine, and a missing file is reported with number: the path when the file is present.
+std::optional<std::u16string> Present(const std::u16string& path, int number, int refusedNumber,
+                                      OpenTable& kept) {
   const Probed probed = Examine(path, refusedNumber, kept);
   if (probed == Probed::Missing) ReportReset(number, path);
-  return probed == Probed::Present;
-}
-
-// Probe 2: a fixed path, reported with its own number when it cannot be opened.
-std::u16string ProbeFixedPath(const std::u16string& path, int number, int refusedNumber,
-                              OpenTable& kept) {
-  return Present(path, number, refusedNumber, kept) ? path : u"";
+  if (probed != Probed::Present) return std::nullopt;
+  return path;
 }
 
 // Probe 1: the default directory, then the fallback directory where the system has one. A
 // table in either is a normal run; only when neither holds it is the default path reported
 // missing (a refused file is reported as refused wherever it stands).
-std::u16string ProbeDefaultDirectories(const std::u16string& defaultPath,
-                                       const std::u16string& tableName, int number,
-                                       int refusedNumber, OpenTable& kept) {
+std::optional<std::u16string> ProbeDefaultDirectories(const std::u16string& defaultPath,
+                                                      const std::u16string& tableName, int number,
+                                                      int refusedNumber, OpenTable& kept) {
   const Probed first = Examine(defaultPath, refusedNumber, kept);
   if (first == Probed::Present) return defaultPath;
   const std::u16string fallback = platform::FallbackTableDirectory();
@@ -66,12 +62,12 @@ std::u16string ProbeDefaultDirectories(const std::u16string& defaultPath,
     return fallback + tableName;
   }
   if (first == Probed::Missing) ReportReset(number, defaultPath);
-  return u"";
+  return std::nullopt;
 }
 
 // Probe 4: the file named on the first line of the program's settings file.
-std::u16string ProbeSetFile(const SearchNumbers& numbers, const std::u16string& settings,
-                            OpenTable& kept) {
+std::optional<std::u16string> ProbeSetFile(const SearchNumbers& numbers,
+                                           const std::u16string& settings, OpenTable& kept) {
   std::u16string line;
   const platform::Result read = ReadFirstLine(settings, line, platform::Guard::Steering);
   if (!read) {
@@ -80,16 +76,16 @@ std::u16string ProbeSetFile(const SearchNumbers& numbers, const std::u16string& 
     } else {
       ReportReset(numbers.settingsUnreadable, settings, read);
     }
-    return u"";
+    return std::nullopt;
   }
-  if (line.empty()) return u"";
-  return Present(line, numbers.namedFileUnopenable, numbers.refused, kept) ? line : u"";
+  if (line.empty()) return std::nullopt;
+  return Present(line, numbers.namedFileUnopenable, numbers.refused, kept);
 }
 
 // Probe 3: the directories of the program-search variable; CommandPath reports each
 // directory that does not hold the table.
-std::u16string ProbePathDirectories(const std::u16string& tableName,
-                                    const CommandPathNumbers& numbers) {
+std::optional<std::u16string> ProbePathDirectories(const std::u16string& tableName,
+                                                   const CommandPathNumbers& numbers) {
   CommandPath search(numbers);
   search.Initialize();
   return search.Search(tableName);
@@ -97,46 +93,46 @@ std::u16string ProbePathDirectories(const std::u16string& tableName,
 
 }  // namespace
 
-FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable& switches,
-                         const TableRecord& record) {
+std::optional<FoundTable> FindTableFile(const TableSearchInstance& instance,
+                                        const SearchTable& switches, const TableRecord& record) {
   const SearchNumbers& numbers = instance.numbers;
   const std::u16string defaultPath = platform::DefaultTableDirectory() + instance.tableName;
 
   OpenTable kept;
   // Entries 1 to 4; entry 0 is not used.
-  const std::array<std::function<std::u16string()>, 5> probes{
+  const std::array<std::function<std::optional<std::u16string>()>, 5> probes{
       nullptr,
       [&] {
         return ProbeDefaultDirectories(defaultPath, instance.tableName, numbers.defaultDirectory,
                                        numbers.refused, kept);
       },
-      [&] {
-        return ProbeFixedPath(instance.tableName, numbers.currentDirectory, numbers.refused, kept);
-      },
+      // Probe 2: the table's name in the current directory.
+      [&] { return Present(instance.tableName, numbers.currentDirectory, numbers.refused, kept); },
       [&] { return ProbePathDirectories(instance.tableName, record.path); },
       [&] { return ProbeSetFile(numbers, record.settingsFile, kept); },
   };
 
   for (int i = switches.acquireTable ? kSettingsProbe : kDefaultProbe; i <= kSettingsProbe; ++i) {
-    FoundTable found{.path = probes[i](), .file = nullptr};
-    if (!found.path.empty()) {
-      found.file = std::move(kept);
+    std::optional<std::u16string> path = probes[i]();
+    if (path) {
+      FoundTable found{.path = std::move(*path), .file = std::move(kept), .report = {}};
       if (!switches.showTable) return found;
       const platform::Result shown = MessagesTexts().WriteText(
           kDataFile, found.path + u" is primarily accessible to " + record.title + u".");
       if (!shown) {
         ReportError(ErrorMessage(u"Rewrite()", record.tableReport, kDataFile), shown);
-        found.reportFailed = true;
+        found.report = platform::Result::Failed(platform::Step::Write, kDataFile, shown.systemCode)
+                           .Numbered(record.tableReport);
       }
       return found;
     }
     if (i == kDefaultProbe && switches.defaultTableOnly) {
       ReportReset(numbers.defaultOnlyStop, defaultPath);
-      return {};
+      return std::nullopt;
     }
   }
   ReportError(ErrorMessage(u"Reset()", numbers.allProbesFailed, u"i = " + ToText(kSettingsProbe)));
-  return {};
+  return std::nullopt;
 }
 
 platform::Result ReadTableFile(const std::u16string& path, int recordSize, int readNumber,
@@ -166,12 +162,14 @@ platform::Result ReadTableFile(const std::u16string& path, int recordSize, int r
 CodeTableFile ReadCodeTable(const SearchTable& switches, const CodeTableRecord& record,
                             int recordSize) {
   CodeTableFile file;
-  const FoundTable found = FindTableFile(record.search, switches, record.tables);
-  file.reportFailed = found.reportFailed;
-  file.read = found.path.empty()
-                  ? platform::Result::Failed(platform::Step::Load, record.search.tableName)
-                  : ReadTableFile(found.path, recordSize, record.tableRead, record.tables,
-                                  file.bytes, found.file.get());
+  const std::optional<FoundTable> found = FindTableFile(record.search, switches, record.tables);
+  if (!found) {
+    file.read = platform::Result::Failed(platform::Step::Load, record.search.tableName);
+    return file;
+  }
+  file.report = found->report;
+  file.read = ReadTableFile(found->path, recordSize, record.tableRead, record.tables, file.bytes,
+                            found->file.get());
   return file;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,24 +53,27 @@ struct TableRecord {
 // told the path.
 using OpenTable = std::shared_ptr<platform::InputFile>;
 
-// The outcome of a search.
-struct [[nodiscard]] FoundTable {
-  // The path of the first probe that succeeded; empty when the search ended without a
-  // table ("-d" with no table in the default directory, or every probe failed), which is
-  // reported, and after which the run cannot go on.
+// A table file found by the search.
+struct FoundTable {
+  // The path of the first probe that succeeded.
   std::u16string path;
   // The file under path, opened and judged by the probe that found it: reading it needs no
-  // second open, and nothing can be swapped in between the check and the read.
+  // second open, and nothing can be swapped in between the check and the read. Null where
+  // the probe only told the path.
   OpenTable file;
-  // "-w": data.txt could not be written (reported).
-  bool reportFailed = false;
+  // "-w": Step::Write with the record's table-report number and data.txt when data.txt
+  // could not be written (reported).
+  platform::Result report;
 };
 
 // Runs the probes. Every probe that fails is reported and the next one tried. With
 // showTable the path found followed by " is primarily accessible to <title>." becomes the
-// whole content of data.txt.
-FoundTable FindTableFile(const TableSearchInstance& instance, const SearchTable& switches,
-                         const TableRecord& record);
+// whole content of data.txt. None when the search ended without a table ("-d" with no table
+// in the default directory, or every probe failed), which is reported, and after which the
+// run cannot go on.
+[[nodiscard]] std::optional<FoundTable> FindTableFile(const TableSearchInstance& instance,
+                                                      const SearchTable& switches,
+                                                      const TableRecord& record);
 
 // The most records a table file can usefully hold: one for every 16-bit key.
 inline constexpr std::int64_t kMostTableRecords = 65536;
@@ -95,8 +99,17 @@ struct CodeTableRecord {
 struct [[nodiscard]] CodeTableFile {
   // Fails when the table was not found (Step::Load), or not readable; reported either way.
   platform::Result read;
-  bool reportFailed = false;  // "-w": data.txt could not be written (reported)
+  platform::Result report;  // "-w": data.txt could not be written (reported), as FoundTable
+
   std::vector<std::uint8_t> bytes;
+};
+
+// What loading a program's code table gave, each failure already reported.
+struct [[nodiscard]] CodeTableLoad {
+  // The table's memory could not be had (Step::Allocate, nothing reported), the table was
+  // not found (Step::Load) or not readable, or a list that goes with it could not be had.
+  platform::Result table;
+  platform::Result report;  // "-w": data.txt could not be written, as FoundTable
 };
 
 // Finds the program's code table with the switches and reads it, records of recordSize

@@ -7,16 +7,18 @@ namespace kelvo {
 SparsePopulationEUC::SparsePopulationEUC()
     : entries_(std::make_unique<std::array<std::array<std::uint8_t, 2>, kEntryCount>>()) {}
 
-bool SparsePopulationEUC::LoadTable(const SearchTable& search, const TableRecord& record,
-                                    const DerivationNumbers& numbers) {
-  const FoundTable found = FindTableFile({kEucSource, numbers.source}, search, record);
-  if (found.path.empty()) return false;
+platform::Result SparsePopulationEUC::LoadTable(const SearchTable& search,
+                                                const TableRecord& record,
+                                                const DerivationNumbers& numbers) {
+  const std::optional<FoundTable> found =
+      FindTableFile({kEucSource, numbers.source}, search, record);
+  if (!found) return platform::Result::Failed(platform::Step::Load, kEucSource);
   // A table that cannot be read whole is no source to derive from.
   std::vector<std::uint8_t> bytes;
-  if (!ReadTableFile(found.path, kRecordSize, numbers.sourceRead, record, bytes, found.file.get()))
-    return false;
-  EnterRecords(bytes);
-  return true;
+  platform::Result read =
+      ReadTableFile(found->path, kRecordSize, numbers.sourceRead, record, bytes, found->file.get());
+  if (read) EnterRecords(bytes);
+  return read;
 }
 
 void SparsePopulationEUC::EnterRecords(const std::vector<std::uint8_t>& bytes) {

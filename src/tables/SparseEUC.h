@@ -29,10 +29,10 @@ class SparsePopulationEUC {
 
   SparsePopulationEUC();
 
-  // Finds "MS932~EUC-JP.bin" with the search switches and enters its records. False, after
-  // the reports, when it cannot be found or read.
-  [[nodiscard]] bool LoadTable(const SearchTable& search, const TableRecord& record,
-                               const DerivationNumbers& numbers);
+  // Finds "MS932~EUC-JP.bin" with the search switches and enters its records. The failure,
+  // already reported, when it cannot be found (Step::Load) or read.
+  platform::Result LoadTable(const SearchTable& search, const TableRecord& record,
+                             const DerivationNumbers& numbers);
 
   // Enters the records of a source table (whole records only; a trailing part is ignored).
   // A later record for a key replaces an earlier one; keys above FC4Ch are refused. Entry

@@ -45,17 +45,17 @@ int main(int argc, char** argv) {
   }
   Transcoder transcoder(options);
   const PumpEnds ends{
-      .read =
-          [](std::uint8_t* buffer, std::int64_t count) {
-            std::int64_t got = 0;
-            while (got < count) {
-              const std::size_t n =
-                  std::fread(buffer + got, 1, static_cast<std::size_t>(count - got), stdin);
-              if (n == 0) break;
-              got += static_cast<std::int64_t>(n);
-            }
-            return std::ferror(stdin) ? std::int64_t{-1} : got;
-          },
+      .read = [](std::uint8_t* buffer, std::int64_t count) -> std::optional<std::int64_t> {
+        std::int64_t got = 0;
+        while (got < count) {
+          const std::size_t n =
+              std::fread(buffer + got, 1, static_cast<std::size_t>(count - got), stdin);
+          if (n == 0) break;
+          got += static_cast<std::int64_t>(n);
+        }
+        if (std::ferror(stdin)) return std::nullopt;
+        return got;
+      },
       .write =
           [](const std::uint8_t* bytes, std::int64_t count) {
             return std::fwrite(bytes, 1, static_cast<std::size_t>(count), stdout) ==

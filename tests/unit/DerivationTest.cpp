@@ -286,7 +286,7 @@ TEST_F(DeriveFileTest, FailedDerivationKeepsTheOldTable) {
     if (!c.sparseInDefault && !c.sparseHere) TempDir::Write("MS932~EUC-JP.bin", "x");
 
     const TableRecord& tables = program.engine.table.tables;
-    bool derived = false;
+    platform::Result derived;
     {
 #ifndef _WIN32
       test::FileSizeLimit limit(c.limitWrites ? 256 : -1);

@@ -114,6 +114,7 @@ class EucEngineTest : public ::testing::Test {
   static std::string Model(const Engine& kind, const std::string& table, Mode mode,
                            const std::string& input) {
     RuralAreaUTF16 model;
+    EXPECT_TRUE(model.Allocate());
     model.StoreRecords(reinterpret_cast<const std::uint8_t*>(table.data()),
                        static_cast<std::int64_t>(table.size()));
     return test::ModelDecode(model, kind.utf16, LineEndsOf(mode), Filtered(mode), input);
@@ -123,6 +124,7 @@ class EucEngineTest : public ::testing::Test {
 
 TEST(EucCodeTableTest, StoresRecordsWhateverTheirKey) {
   RuralAreaUTF16 table;
+  ASSERT_TRUE(table.Allocate());
   std::string records = SingleRecord(0x41, 0x41) + PairRecord(0xA4, 0xA2, 0x42, 0x30) +
                         PairRecord(0xFC, 0xFE, 0x02, 0xFF) + PairRecord(0xFF, 0xFF, 1, 2) +
                         PairRecord(0xA4, 0xA2, 0x44, 0x30) + Bytes({0xB0, 0xA1, 1});

@@ -149,7 +149,8 @@ class EncoderKernelTest : public test::ForwardTableFixture {};
 TEST_F(EncoderKernelTest, BlockPathMatchesUnitByUnit) {
   PastoralSceneUTF16 table(kTamorlek.forward.lists);
   ASSERT_TRUE(
-      table.LoadTableAndList(SearchTable{}, kTamorlek.engine.table, SurrogateList::Replacements));
+      table.LoadTableAndList(SearchTable{}, kTamorlek.engine.table, SurrogateList::Replacements)
+          .table);
   const std::u16string pieces[] = {u"plain ASCII text, long enough to fill a run ",
                                    u"x",
                                    u"\r\n",
@@ -204,6 +205,7 @@ TEST(DecoderKernelTest, BlockPathsMatchByteByByte) {
   records += test::PairRecord(0x80, 0xA4, 0x11, 0x22) + test::PairRecord(0xA4, 0xFF, 0x33, 0x44) +
              test::PairRecord(0x8F, 0xA2, 0x55, 0x66);
   RuralAreaUTF16 table;
+  ASSERT_TRUE(table.Allocate());
   table.StoreRecords(reinterpret_cast<const std::uint8_t*>(records.data()),
                      static_cast<std::int64_t>(records.size()));
   const std::uint8_t sequences[][3] = {

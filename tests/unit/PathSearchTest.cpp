@@ -44,7 +44,7 @@ class PathSearch : public ::testing::Test {
     path_.Set(path);
     CommandPath search(kNumbers);
     search.Initialize();
-    return platform::ToAnsi(search.Search(platform::FromAnsi(kName)));
+    return platform::ToAnsi(search.Search(platform::FromAnsi(kName)).value_or(u""));
   }
   static std::string Failed(const std::string& candidate) {
     return "Reset() error-801: " + candidate;
@@ -100,7 +100,7 @@ TEST_F(PathSearch, OnlyThe256FirstEntriesAreTried) {
 TEST_F(PathSearch, MissingVariableGivesNothingAndNoReport) {
   CommandPath search(kNumbers);
   search.Initialize();
-  EXPECT_EQ(search.Search(platform::FromAnsi(kName)), u"");
+  EXPECT_EQ(search.Search(platform::FromAnsi(kName)), std::nullopt);
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 

@@ -38,8 +38,11 @@ class PumpTest : public test::ForwardTableFixture {
   void SetUp() override {
     test::ForwardTableFixture::SetUp();
     forward_ = std::make_unique<PastoralSceneUTF16>(kTamorlek.forward.lists);
-    ASSERT_TRUE(forward_->LoadTableAndList(SearchTable{}, kTamorlek.engine.table,
-                                           SurrogateList::Replacements));
+    ASSERT_TRUE(
+        forward_
+            ->LoadTableAndList(SearchTable{}, kTamorlek.engine.table, SurrogateList::Replacements)
+            .table);
+    ASSERT_TRUE(reverse_.Allocate());
     std::string records;
     for (int b = 0x20; b < 0x7F; ++b) records += test::SingleRecord(b, b);
     records += test::PairRecord(0xA4, 0xA2, 0x42, 0x30) + test::OneByteRecord(0x8E, 0xB1, 0xB1);
@@ -96,8 +99,8 @@ class PumpTest : public test::ForwardTableFixture {
     int reads = 0;
     Result result{PumpOutcome::Written, {}};
     const PumpEnds ends{
-        .read = [&](std::uint8_t* buffer, std::int64_t count) -> std::int64_t {
-          if (reads++ >= failRead && failRead >= 0) return -1;
+        .read = [&](std::uint8_t* buffer, std::int64_t count) -> std::optional<std::int64_t> {
+          if (reads++ >= failRead && failRead >= 0) return std::nullopt;
           const std::size_t n =
               std::min<std::size_t>(static_cast<std::size_t>(count), input.size() - at);
           std::copy_n(input.data() + at, n, buffer);

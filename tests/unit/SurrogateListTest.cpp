@@ -18,8 +18,8 @@ using test::Utf16;
 class CodeTableTest : public ForwardTableFixture {
  protected:
   // Loads the table and the list; whether both could be loaded.
-  bool Load(SurrogateList list = SurrogateList::Replacements) {
-    return table_.LoadTableAndList(SearchTable{}, kTamorlek.engine.table, list);
+  platform::Result Load(SurrogateList list = SurrogateList::Replacements) {
+    return table_.LoadTableAndList(SearchTable{}, kTamorlek.engine.table, list).table;
   }
   PastoralSceneUTF16 table_{kTamorlek.forward.lists};
 };
@@ -136,7 +136,8 @@ TEST_F(CodeTableTest, LinesThatDoNotFitAreSkippedAndReported) {
     TempDir::Write("surro.csv", Utf16(c.line + u"\r\n"));
     PastoralSceneUTF16 table(kTamorlek.forward.lists);
     ASSERT_TRUE(
-        table.LoadTableAndList(SearchTable{}, kTamorlek.engine.table, SurrogateList::Replacements));
+        table.LoadTableAndList(SearchTable{}, kTamorlek.engine.table, SurrogateList::Replacements)
+            .table);
     std::vector<std::string> expected = c.messages;
     ASSERT_FALSE(TempDir::ErrorMessages().empty());
     const std::string last = TempDir::ErrorMessages().back();

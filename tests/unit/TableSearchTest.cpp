@@ -169,10 +169,10 @@ TEST_P(TableSearch, ProbesAndReports) {
   const SearchTable search{.defaultTableOnly = switches.find('d') != std::string::npos,
                            .acquireTable = switches.find('a') != std::string::npos,
                            .showTable = switches.find('w') != std::string::npos};
-  const FoundTable found = FindTableFile(kRecord.search, search, kRecord.tables);
+  const std::optional<FoundTable> found = FindTableFile(kRecord.search, search, kRecord.tables);
   const std::string expected[] = {defaultPath, table, pathCandidate, named, ""};
-  EXPECT_EQ(platform::ToAnsi(found.path), expected[static_cast<int>(s.found)]);
-  EXPECT_FALSE(found.reportFailed);
+  EXPECT_EQ(found ? platform::ToAnsi(found->path) : "", expected[static_cast<int>(s.found)]);
+  EXPECT_TRUE(!found || found->report);
 
   std::vector<std::string> logs;
   for (Log log : s.logs) {
@@ -223,17 +223,19 @@ TEST(TableSearchSettings, FirstLineIsTakenAsWritten) {
   TempDir::Write("table.bin", "x");
 #ifndef _WIN32
   // Windows drops trailing blanks from file names, so there both names open one file.
-  EXPECT_EQ(FindTableFile(kRecord.search, {.acquireTable = true}, kRecord.tables).path, u"");
+  EXPECT_EQ(FindTableFile(kRecord.search, {.acquireTable = true}, kRecord.tables), std::nullopt);
   EXPECT_EQ(TempDir::ErrorMessages(), (std::vector<std::string>{"Reset() error-163: table.bin ",
                                                                 "Reset() error-169: i = 4"}));
   TempDir::Write("table.bin ", "x");
 #endif
-  EXPECT_EQ(FindTableFile(kRecord.search, {.acquireTable = true}, kRecord.tables).path,
-            u"table.bin ");
+  const std::optional<FoundTable> spaced =
+      FindTableFile(kRecord.search, {.acquireTable = true}, kRecord.tables);
+  ASSERT_TRUE(spaced);
+  EXPECT_EQ(spaced->path, u"table.bin ");
 
   // An empty settings file names no table.
   TempDir::Write(settings, "");
-  EXPECT_EQ(FindTableFile(kRecord.search, {.acquireTable = true}, kRecord.tables).path, u"");
+  EXPECT_EQ(FindTableFile(kRecord.search, {.acquireTable = true}, kRecord.tables), std::nullopt);
   EXPECT_EQ(TempDir::ErrorMessages().back(), "Reset() error-169: i = 4");
 }
 
@@ -283,15 +285,17 @@ TEST(TableSearchSettings, LoaderReadsTheFileTheSearchJudged) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir::Write(c.file, "judge");
-    const FoundTable found = FindTableFile(kRecord.search, c.switches, kRecord.tables);
-    ASSERT_NE(found.file, nullptr);
+    const std::optional<FoundTable> found =
+        FindTableFile(kRecord.search, c.switches, kRecord.tables);
+    ASSERT_TRUE(found);
+    ASSERT_NE(found->file, nullptr);
 #ifndef _WIN32
     // Windows does not replace a file held open.
     TempDir::Write("swap", "swapped!!!");
     fs::rename("swap", c.file);
 #endif
     std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(ReadTableFile(found.path, 5, 178, kRecord.tables, bytes, found.file.get()));
+    ASSERT_TRUE(ReadTableFile(found->path, 5, 178, kRecord.tables, bytes, found->file.get()));
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "judge");
     fs::remove(c.file);
   }
