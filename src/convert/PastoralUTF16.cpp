@@ -199,7 +199,10 @@ void PastoralSceneUTF16::EnterSurrogateList(const std::vector<std::uint8_t>& byt
       line.push_back(unit);
       continue;
     }
-    if (!EnterListLine(divider, fields, line, lineNumber++, refused < kReportedRefusals)) ++refused;
+    if (EnterListLine(divider, fields, line, lineNumber++, refused < kReportedRefusals) ==
+        ListLine::Refused) {
+      ++refused;
+    }
     line.clear();
   }
   // Units after the last line feed are not a line.
@@ -217,15 +220,17 @@ void PastoralSceneUTF16::ReportFurtherRefusals(std::u16string_view operation,
   ReportError(ErrorMessage(operation, numbers_.furtherRefusals, detail));
 }
 
-bool PastoralSceneUTF16::EnterListLine(Dividing& divider, const FieldsList& fields,
-                                       std::u16string_view line, std::int64_t lineNumber,
-                                       bool report) {
+PastoralSceneUTF16::ListLine PastoralSceneUTF16::EnterListLine(Dividing& divider,
+                                                               const FieldsList& fields,
+                                                               std::u16string_view line,
+                                                               std::int64_t lineNumber,
+                                                               bool report) {
   auto refuse = [&] {
     if (report) {
       ReportError(ErrorMessage(u"LoadSurrogateList()", numbers_.refusedLine,
                                RefusedLine(kSurrogateList, lineNumber, line)));
     }
-    return false;
+    return ListLine::Refused;
   };
   if (line.size() > static_cast<std::size_t>(kLineCapacity)) return refuse();
 
@@ -250,7 +255,7 @@ bool PastoralSceneUTF16::EnterListLine(Dividing& divider, const FieldsList& fiel
   if (high < kHighBase || high >= kHighBase + kRows) return refuse();
   if (row < 0 || row >= kRows || column < 0 || column >= kColumns) return refuse();
   ListPair(static_cast<char16_t>(high), row, column, replacement.empty() ? 0 : replacement[0]);
-  return true;
+  return ListLine::Entered;
 }
 
 CodeTableLoad PastoralSceneUTF16::LoadTableAndList(const SearchTable& search,

@@ -137,10 +137,12 @@ class PastoralSceneUTF16 {
   static bool IsHexDigit(char16_t character);
 
  private:
+  // What became of a list line.
+  enum class [[nodiscard]] ListLine{Entered, Refused};
   // Enters one line of "surro.csv" (CR already dropped); lineNumber counts from 1. A line
-  // that does not fit is refused (false), with its reports when report is set.
-  bool EnterListLine(Dividing& divider, const FieldsList& fields, std::u16string_view line,
-                     std::int64_t lineNumber, bool report);
+  // that does not fit is refused, with its reports when report is set.
+  ListLine EnterListLine(Dividing& divider, const FieldsList& fields, std::u16string_view line,
+                         std::int64_t lineNumber, bool report);
   // The one report for the refused lines of a list beyond those reported one by one.
   void ReportFurtherRefusals(std::u16string_view operation, std::u16string_view file,
                              std::int64_t refused) const;

@@ -76,30 +76,37 @@ std::int64_t CutBeforeLeadingUnit(const std::uint8_t* in, std::int64_t at) {
   return 0;
 }
 
-bool StreamPump::AllocateInput(std::int64_t block, std::int64_t carried) {
+platform::Result StreamPump::AllocateInput(std::int64_t block, std::int64_t carried) {
   block_ = block;
   carriedRoom_ = carried;
-  return input_.Allocate(block + carried);
+  if (!input_.Allocate(block + carried)) {
+    return platform::Result::Failed(platform::Step::Allocate, u"input block");
+  }
+  return platform::Result::Ok();
 }
 
-bool StreamPump::AllocateOutput(std::int64_t bytes) {
+platform::Result StreamPump::AllocateOutput(std::int64_t bytes) {
   outputBytes_ = bytes;
-  return output_.Allocate(bytes);
+  if (!output_.Allocate(bytes)) {
+    return platform::Result::Failed(platform::Step::Allocate, u"output block");
+  }
+  return platform::Result::Ok();
 }
 
-bool StreamPump::AllocateUnitBlocks(std::int64_t unitCount, bool streamed, std::int64_t outputSlack,
-                                    int unitArray, int outputArray) {
+platform::Result StreamPump::AllocateUnitBlocks(std::int64_t unitCount, bool streamed,
+                                                std::int64_t outputSlack, int unitArray,
+                                                int outputArray) {
   constexpr std::int64_t kBlockUnits = std::int64_t{1} << 17;
   const std::int64_t blockUnits = unitCount < kBlockUnits && !streamed ? unitCount : kBlockUnits;
-  if (!AllocateInput(2 * blockUnits, 2)) {
+  if (platform::Result input = AllocateInput(2 * blockUnits, 2); !input) {
     ReportError(ErrorMessage(u"SetLength()", unitArray, ToText(unitCount)));
-    return false;
+    return std::move(input).Numbered(unitArray);
   }
-  if (!AllocateOutput(2 * blockUnits + outputSlack)) {
+  if (platform::Result output = AllocateOutput(2 * blockUnits + outputSlack); !output) {
     ReportError(ErrorMessage(u"SetLength()", outputArray, ToText(2 * unitCount)));
-    return false;
+    return std::move(output).Numbered(outputArray);
   }
-  return true;
+  return platform::Result::Ok();
 }
 
 PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const PumpTarget& target) {

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/Platform.h"
+#include "platform/Result.h"
 
 namespace kelvo {
 
@@ -140,18 +141,18 @@ class StreamPump {
   // thread. Kept for the conversions that follow.
   void SetParts(KernelParts parts) { parts_ = std::move(parts); }
 
-  // The input block, with room before it for the bytes a kernel carries over; false when
-  // the memory cannot be had.
-  [[nodiscard]] bool AllocateInput(std::int64_t block, std::int64_t carried);
-  // The output of one block; false when the memory cannot be had.
-  [[nodiscard]] bool AllocateOutput(std::int64_t bytes);
+  // The input block, with room before it for the bytes a kernel carries over; Step::Allocate
+  // (nothing reported) when the memory cannot be had.
+  platform::Result AllocateInput(std::int64_t block, std::int64_t carried);
+  // The output of one block; Step::Allocate (nothing reported) when the memory cannot be had.
+  platform::Result AllocateOutput(std::int64_t bytes);
   // Both blocks for a UTF-16 input of unitCount units: an input block of up to 131,072
   // units (the whole input when it is smaller and not streamed) with room for one unit
   // carried over, and an output block of two bytes a unit and outputSlack bytes more.
   // Neither is zero-filled. A failure is reported as "SetLength()" with unitArray and the
-  // unit count, or with outputArray and twice it; false then.
-  [[nodiscard]] bool AllocateUnitBlocks(std::int64_t unitCount, bool streamed,
-                                        std::int64_t outputSlack, int unitArray, int outputArray);
+  // unit count, or with outputArray and twice it; Step::Allocate with that number then.
+  platform::Result AllocateUnitBlocks(std::int64_t unitCount, bool streamed,
+                                      std::int64_t outputSlack, int unitArray, int outputArray);
   bool Allocated() const { return input_ && output_; }
 
   // Reads the input (opened again when it is a regular file), converts it a block at a time

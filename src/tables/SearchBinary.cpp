@@ -23,51 +23,60 @@ void ReportReset(int number, const std::u16string& detail, const platform::Resul
 
 enum class Probed { Present, Missing, Refused };
 
+// What examining a path found, and the file when it is present.
+struct Examined {
+  Probed probed;
+  OpenTable file;
+};
+
 // A table file counts as present when it opens the way the loader reads it, and is a
 // regular file that no stranger could have planted. A refused one is reported with
-// refusedNumber and counts as missing. A present file is handed, still open, to kept: the
-// loader reads the very file that was judged, without opening the name again.
-Probed Examine(const std::u16string& path, int refusedNumber, OpenTable& kept) {
+// refusedNumber and counts as missing. A present file is handed over still open: the loader
+// reads the very file that was judged, without opening the name again.
+Examined Examine(const std::u16string& path, int refusedNumber) {
   auto file = std::make_shared<platform::InputFile>();
   const platform::Result opened =
       file->Open(path, platform::ReadMode::Raw, platform::Guard::Steering);
-  if (opened) {
-    kept = std::move(file);
-    return Probed::Present;
-  }
-  if (opened.refused == platform::Refusal::None) return Probed::Missing;
+  if (opened) return {.probed = Probed::Present, .file = std::move(file)};
+  if (opened.refused == platform::Refusal::None) return {.probed = Probed::Missing, .file = {}};
   ReportReset(refusedNumber, RefusedFile(path, opened.refused), opened);
-  return Probed::Refused;
+  return {.probed = Probed::Refused, .file = {}};
 }
 
-// As Examine, and a missing file is reported with number: the path when the file is present.
-std::optional<std::u16string> Present(const std::u16string& path, int number, int refusedNumber,
-                                      OpenTable& kept) {
-  const Probed probed = Examine(path, refusedNumber, kept);
-  if (probed == Probed::Missing) ReportReset(number, path);
-  if (probed != Probed::Present) return std::nullopt;
-  return path;
+// The table at path, as Examine found it; none when it is not present.
+std::optional<FoundTable> Found(const std::u16string& path, Examined examined) {
+  if (examined.probed != Probed::Present) return std::nullopt;
+  return FoundTable{.path = path, .file = std::move(examined.file), .report = {}};
+}
+
+// As Examine, and a missing file is reported with number.
+std::optional<FoundTable> Present(const std::u16string& path, int number, int refusedNumber) {
+  Examined examined = Examine(path, refusedNumber);
+  if (examined.probed == Probed::Missing) ReportReset(number, path);
+  return Found(path, std::move(examined));
 }
 
 // Probe 1: the default directory, then the fallback directory where the system has one. A
 // table in either is a normal run; only when neither holds it is the default path reported
 // missing (a refused file is reported as refused wherever it stands).
-std::optional<std::u16string> ProbeDefaultDirectories(const std::u16string& defaultPath,
-                                                      const std::u16string& tableName, int number,
-                                                      int refusedNumber, OpenTable& kept) {
-  const Probed first = Examine(defaultPath, refusedNumber, kept);
-  if (first == Probed::Present) return defaultPath;
+std::optional<FoundTable> ProbeDefaultDirectories(const std::u16string& defaultPath,
+                                                  const std::u16string& tableName, int number,
+                                                  int refusedNumber) {
+  Examined first = Examine(defaultPath, refusedNumber);
+  const Probed probed = first.probed;
+  if (probed == Probed::Present) return Found(defaultPath, std::move(first));
   const std::u16string fallback = platform::FallbackTableDirectory();
-  if (!fallback.empty() && Examine(fallback + tableName, refusedNumber, kept) == Probed::Present) {
-    return fallback + tableName;
+  if (!fallback.empty()) {
+    const std::u16string path = fallback + tableName;
+    if (std::optional<FoundTable> found = Found(path, Examine(path, refusedNumber))) return found;
   }
-  if (first == Probed::Missing) ReportReset(number, defaultPath);
+  if (probed == Probed::Missing) ReportReset(number, defaultPath);
   return std::nullopt;
 }
 
 // Probe 4: the file named on the first line of the program's settings file.
-std::optional<std::u16string> ProbeSetFile(const SearchNumbers& numbers,
-                                           const std::u16string& settings, OpenTable& kept) {
+std::optional<FoundTable> ProbeSetFile(const SearchNumbers& numbers,
+                                       const std::u16string& settings) {
   std::u16string line;
   const platform::Result read = ReadFirstLine(settings, line, platform::Guard::Steering);
   if (!read) {
@@ -79,16 +88,18 @@ std::optional<std::u16string> ProbeSetFile(const SearchNumbers& numbers,
     return std::nullopt;
   }
   if (line.empty()) return std::nullopt;
-  return Present(line, numbers.namedFileUnopenable, numbers.refused, kept);
+  return Present(line, numbers.namedFileUnopenable, numbers.refused);
 }
 
 // Probe 3: the directories of the program-search variable; CommandPath reports each
-// directory that does not hold the table.
-std::optional<std::u16string> ProbePathDirectories(const std::u16string& tableName,
-                                                   const CommandPathNumbers& numbers) {
+// directory that does not hold the table. The file found is opened again by its reader.
+std::optional<FoundTable> ProbePathDirectories(const std::u16string& tableName,
+                                               const CommandPathNumbers& numbers) {
   CommandPath search(numbers);
   search.Initialize();
-  return search.Search(tableName);
+  std::optional<std::u16string> path = search.Search(tableName);
+  if (!path) return std::nullopt;
+  return FoundTable{.path = std::move(*path), .file = nullptr, .report = {}};
 }
 
 }  // namespace
@@ -98,31 +109,29 @@ std::optional<FoundTable> FindTableFile(const TableSearchInstance& instance,
   const SearchNumbers& numbers = instance.numbers;
   const std::u16string defaultPath = platform::DefaultTableDirectory() + instance.tableName;
 
-  OpenTable kept;
   // Entries 1 to 4; entry 0 is not used.
-  const std::array<std::function<std::optional<std::u16string>()>, 5> probes{
+  const std::array<std::function<std::optional<FoundTable>()>, 5> probes{
       nullptr,
       [&] {
         return ProbeDefaultDirectories(defaultPath, instance.tableName, numbers.defaultDirectory,
-                                       numbers.refused, kept);
+                                       numbers.refused);
       },
       // Probe 2: the table's name in the current directory.
-      [&] { return Present(instance.tableName, numbers.currentDirectory, numbers.refused, kept); },
+      [&] { return Present(instance.tableName, numbers.currentDirectory, numbers.refused); },
       [&] { return ProbePathDirectories(instance.tableName, record.path); },
-      [&] { return ProbeSetFile(numbers, record.settingsFile, kept); },
+      [&] { return ProbeSetFile(numbers, record.settingsFile); },
   };
 
   for (int i = switches.acquireTable ? kSettingsProbe : kDefaultProbe; i <= kSettingsProbe; ++i) {
-    std::optional<std::u16string> path = probes[i]();
-    if (path) {
-      FoundTable found{.path = std::move(*path), .file = std::move(kept), .report = {}};
+    std::optional<FoundTable> found = probes[i]();
+    if (found) {
       if (!switches.showTable) return found;
       const platform::Result shown = MessagesTexts().WriteText(
-          kDataFile, found.path + u" is primarily accessible to " + record.title + u".");
+          kDataFile, found->path + u" is primarily accessible to " + record.title + u".");
       if (!shown) {
         ReportError(ErrorMessage(u"Rewrite()", record.tableReport, kDataFile), shown);
-        found.report = platform::Result::Failed(platform::Step::Write, kDataFile, shown.systemCode)
-                           .Numbered(record.tableReport);
+        found->report = platform::Result::Failed(platform::Step::Write, kDataFile, shown.systemCode)
+                            .Numbered(record.tableReport);
       }
       return found;
     }
