@@ -1,5 +1,6 @@
 #include "convert/PastoralUTF16.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -239,12 +240,10 @@ PastoralSceneUTF16::ListLine PastoralSceneUTF16::EnterListLine(Dividing& divider
   const std::u16string rowText = fields.item(kRowField);
   const std::u16string columnText = fields.item(kColumnField);
   const std::u16string replacement = fields.item(kReplacementField);
-  std::int32_t row = -1;
-  std::int32_t column = -1;
+  const std::optional<std::int32_t> row = ParseDecimal(rowText, Sign::Allowed);
+  const std::optional<std::int32_t> column = ParseDecimal(columnText, Sign::Allowed);
   for (const auto& [text, value] : {std::pair{&rowText, &row}, std::pair{&columnText, &column}}) {
-    const std::optional<std::int32_t> parsed = ParseDecimal(*text, Sign::Allowed);
-    *value = parsed.value_or(-1);
-    if (!parsed && report) {
+    if (!*value && report) {
       ReportError(ErrorMessage(u"sequence_to_integer()", numbers_.notANumber, *text));
     }
   }
@@ -253,8 +252,10 @@ PastoralSceneUTF16::ListLine PastoralSceneUTF16::EnterListLine(Dividing& divider
   const std::int64_t high = hexadecimal_sequence_to_integer(highText, kHexDigits);
   // The index covers the high surrogates D840h to D8BFh, that is U+20000 to U+3FFFF.
   if (high < kHighBase || high >= kHighBase + kRows) return refuse();
-  if (row < 0 || row >= kRows || column < 0 || column >= kColumns) return refuse();
-  ListPair(static_cast<char16_t>(high), row, column, replacement.empty() ? 0 : replacement[0]);
+  if (!row || *row < 0 || *row >= kRows || !column || *column < 0 || *column >= kColumns) {
+    return refuse();
+  }
+  ListPair(static_cast<char16_t>(high), *row, *column, replacement.empty() ? 0 : replacement[0]);
   return ListLine::Entered;
 }
 

@@ -238,7 +238,7 @@ class ThreadGroup {
   ThreadGroup& operator=(const ThreadGroup&) = delete;
   ~ThreadGroup() { Join(); }
 
-  bool Start(std::function<void()> body) {
+  [[nodiscard]] bool Start(std::function<void()> body) {
     try {
       threads_.emplace_back(std::move(body));
       return true;
