@@ -24,7 +24,7 @@ void Discard(const std::u16string&) {}
 
 std::unique_ptr<EucCodeTable> MakeEucTable(const std::vector<std::uint8_t>& records) {
   auto table = std::make_unique<EucCodeTable>();
-  Check(table->Usable(), "no memory for a code table");
+  Check(table->Allocate().Succeeded(), "no memory for a code table");
   table->StoreRecords(records.data(), static_cast<std::int64_t>(records.size()));
   return table;
 }
@@ -94,7 +94,7 @@ const SurrogateListNumbers& ListNumbers() {
 std::unique_ptr<PastoralSceneUTF16> MakeForwardTable(const std::uint8_t* records, std::size_t size,
                                                      SurrogateList list) {
   auto table = std::make_unique<PastoralSceneUTF16>(ListNumbers());
-  Check(table->Usable(), "no memory for the forward table");
+  Check(table->Allocate().Succeeded(), "no memory for the forward table");
   table->StoreRecords(records, static_cast<std::int64_t>(size));
   if (list == SurrogateList::Replacements) {
     table->EnterSurrogateList(BuiltInSurrogateList());
@@ -106,7 +106,7 @@ std::unique_ptr<PastoralSceneUTF16> MakeForwardTable(const std::uint8_t* records
 
 std::unique_ptr<PastoralSceneUTF16> TableForLists() {
   auto table = std::make_unique<PastoralSceneUTF16>(ListNumbers());
-  Check(table->Usable(), "no memory for the forward table");
+  Check(table->Allocate().Succeeded(), "no memory for the forward table");
   const std::vector<std::uint8_t>& records = ForwardTableBytes();
   table->StoreRecords(records.data(), std::min<std::int64_t>(1000, records.size()));
   return table;

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::Input input(data, size);
   const std::uint8_t choice = input.Byte();
   EucCodeTable table;
-  fuzz::Check(table.Usable(), "table memory");
+  fuzz::Check(table.Allocate().Succeeded(), "table memory");
   table.StoreRecords(input.Rest(), static_cast<std::int64_t>(input.RestSize()));
   const EucOutputForm& form = choice & 8 ? kShiftJisOutput : kUtf16Output;
   Compare(table, form, choice, kSample.data(), kSample.size());

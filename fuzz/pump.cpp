@@ -159,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       .write =
           [&](const std::uint8_t* bytes, std::int64_t count) {
             if (count > 0) pumped.insert(pumped.end(), bytes, bytes + count);
-            return true;
+            return BlockWrite::Done;
           },
   };
   const std::int64_t remaining = streamed ? std::numeric_limits<std::int64_t>::max() : whole;

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       .write =
           [&](const std::uint8_t* bytes, std::int64_t count) {
             out.insert(out.end(), bytes, bytes + count);
-            return true;
+            return BlockWrite::Done;
           },
   };
   fuzz::Check(pump.Pump(ends, transcoder, 1, std::numeric_limits<std::int64_t>::max(), 0, {}) ==

@@ -110,7 +110,7 @@ std::int64_t StandardInput::CaptureStandardInput() {
       .write =
           [&](const std::uint8_t* bytes, std::int64_t count) {
             written += count;
-            return out.Write(bytes, count).Succeeded();
+            return out.Write(bytes, count) ? BlockWrite::Done : BlockWrite::Failed;
           },
   };
   if (pump.Pump(ends, spool, 1, std::numeric_limits<std::int64_t>::max(), 0, {}) !=

@@ -151,10 +151,10 @@ PumpOutcome StreamPump::Run(ConversionInput& input, BlockKernel& kernel, const P
             if (!created) {
               created = true;
               writeCause = out.Create(target.name, target.placement, target.guard);
-              if (!writeCause) return false;
+              if (!writeCause) return BlockWrite::Failed;
             }
             writeCause = out.Write(bytes, count);
-            return writeCause.Succeeded();
+            return writeCause ? BlockWrite::Done : BlockWrite::Failed;
           },
   };
   const PumpOutcome outcome = changed ? PumpOutcome::InputChanged
@@ -211,9 +211,9 @@ PumpOutcome StreamPump::PumpAlone(const PumpEnds& ends, BlockKernel& kernel, std
     pending += kernel.Convert(from, available, final, output + pending, consumed);
     carry = available - consumed;
     std::memmove(buffer, from + consumed, static_cast<std::size_t>(carry));
-    const bool written = ends.write(output, pending);
+    const BlockWrite written = ends.write(output, pending);
     pending = 0;
-    if (!written) return PumpOutcome::WriteFailed;
+    if (written == BlockWrite::Failed) return PumpOutcome::WriteFailed;
     if (final) return PumpOutcome::Written;
   }
 }
@@ -408,7 +408,7 @@ PumpOutcome StreamPump::PumpThreaded([[maybe_unused]] Ring& ring,
       }
       const Ring::Slot& slot = ring.slots[static_cast<std::size_t>(n % slots)];
       for (std::size_t k = 0; k < slot.start.size(); ++k) {
-        if (!ends.write(slot.output.Data() + slot.start[k], slot.length[k])) {
+        if (ends.write(slot.output.Data() + slot.start[k], slot.length[k]) == BlockWrite::Failed) {
           {
             const std::lock_guard<std::mutex> hold(ring.lock);
             ring.writeFailed = true;

@@ -88,13 +88,16 @@ enum class [[nodiscard]] PumpOutcome{
     InputChanged,
 };
 
+// What became of the converted bytes of one block handed to the write end.
+enum class [[nodiscard]] BlockWrite{Done, Failed};
+
 // The two ends of the pump's block loop, apart from files.
 struct PumpEnds {
   // Reads up to count bytes into buffer: the count read, fewer only where the input ends;
   // none on failure.
   std::function<std::optional<std::int64_t>(std::uint8_t* buffer, std::int64_t count)> read;
-  // Takes the converted bytes of one block; false on failure.
-  std::function<bool(const std::uint8_t* bytes, std::int64_t count)> write;
+  // Takes the converted bytes of one block.
+  std::function<BlockWrite(const std::uint8_t* bytes, std::int64_t count)> write;
 };
 
 // How a block may be cut into parts that convert apart, each on its own thread, and give

@@ -224,8 +224,10 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
         count(static_cast<std::uint64_t>(got));
         return got;
       },
-      .write = [&](const std::uint8_t* bytes,
-                   std::int64_t size) { return output.Write(bytes, size); },
+      .write =
+          [&](const std::uint8_t* bytes, std::int64_t size) {
+            return output.Write(bytes, size) ? BlockWrite::Done : BlockWrite::Failed;
+          },
   };
   pump_.SetThreads(alone_ && file.size > kBlock ? PumpThreads{} : PumpThreads{.processors = 1});
   const PumpOutcome outcome = pump_.Pump(ends, transcoder, 1, INT64_MAX, 0, std::string_view{}, 0);

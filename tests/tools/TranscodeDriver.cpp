@@ -59,7 +59,9 @@ int main(int argc, char** argv) {
       .write =
           [](const std::uint8_t* bytes, std::int64_t count) {
             return std::fwrite(bytes, 1, static_cast<std::size_t>(count), stdout) ==
-                   static_cast<std::size_t>(count);
+                           static_cast<std::size_t>(count)
+                       ? BlockWrite::Done
+                       : BlockWrite::Failed;
           },
   };
   const PumpOutcome outcome =

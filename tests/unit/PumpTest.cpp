@@ -109,10 +109,10 @@ class PumpTest : public test::ForwardTableFixture {
         },
         .write =
             [&](const std::uint8_t* bytes, std::int64_t count) {
-              if (static_cast<int>(result.writes.size()) == failWrite) return false;
+              if (static_cast<int>(result.writes.size()) == failWrite) return BlockWrite::Failed;
               result.writes.emplace_back(reinterpret_cast<const char*>(bytes),
                                          static_cast<std::size_t>(count));
-              return true;
+              return BlockWrite::Done;
             },
     };
     const std::int64_t remaining =
