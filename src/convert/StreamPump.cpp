@@ -47,7 +47,7 @@ platform::Result ConversionInput::Open(const std::u16string& name, Units units,
   }
   streamed_ = !file_.IsRegular();
   const std::int64_t unit = static_cast<std::int64_t>(units);
-  fileSize_ = file_.Size();
+  fileSize_ = file_.Size().value_or(-1);
   size_ = streamed_ ? 0 : fileSize_ / unit * unit;
   // A regular file is opened again by each conversion; only a stream stays open.
   if (!streamed_) {
@@ -79,12 +79,12 @@ std::int64_t CutBeforeLeadingUnit(const std::uint8_t* in, std::int64_t at) {
 bool StreamPump::AllocateInput(std::int64_t block, std::int64_t carried) {
   block_ = block;
   carriedRoom_ = carried;
-  return input_.Allocate(block + carried);
+  return input_.Allocate(block + carried).Succeeded();
 }
 
 bool StreamPump::AllocateOutput(std::int64_t bytes) {
   outputBytes_ = bytes;
-  return output_.Allocate(bytes);
+  return output_.Allocate(bytes).Succeeded();
 }
 
 bool StreamPump::AllocateUnitBlocks(std::int64_t unitCount, bool streamed, std::int64_t outputSlack,

@@ -39,7 +39,7 @@ platform::Result ReadOpened(platform::InputFile& file, const std::u16string& nam
     const bool sized = file.IsRegular();
     if (sized && bounded && file.Size() > limit) return tooLarge();
     std::int64_t total = 0;
-    if (sized) bytes.resize(static_cast<std::size_t>(file.Size()));
+    if (sized) bytes.resize(static_cast<std::size_t>(*file.Size()));
     for (;;) {
       if (!sized && static_cast<std::int64_t>(bytes.size()) - total < kStreamChunk) {
         // One byte past the limit tells a stream that is too long.

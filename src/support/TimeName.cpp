@@ -31,7 +31,9 @@ void TimeNames::Prepare(const std::u16string& prefix, const std::u16string& exte
   extension_ = extension;
   // A directory where serial.txt cannot be made has nothing to share; the numbering then
   // goes on as best it can.
-  switch (serialLock_.Acquire(kSerialFile, log_.settings_.lockWaitMilliseconds)) {
+  const platform::FileLock::Acquired acquired =
+      serialLock_.Acquire(kSerialFile, log_.settings_.lockWaitMilliseconds);
+  switch (acquired.outcome) {
     case platform::FileLock::Outcome::Busy:
       log_.lockTimedOut_ = true;
       WriteFailure(ErrorMessage(u"Lock()", log_.settings_.numbers.lockTimeout, kSerialFile));
@@ -42,7 +44,7 @@ void TimeNames::Prepare(const std::u16string& prefix, const std::u16string& exte
       serialRefused_ = true;
       log_.workingFileRefused_ = true;
       WriteFailure(ErrorMessage(u"Lock()", log_.settings_.numbers.workingFile,
-                                RefusedFile(kSerialFile, serialLock_.Refused())));
+                                RefusedFile(kSerialFile, acquired.result.refused)));
       stem_ = prefix_ + ToText(log_.serial_) + u"-";
       return;
     case platform::FileLock::Outcome::Held:

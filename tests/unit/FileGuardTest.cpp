@@ -93,7 +93,7 @@ TEST(FileGuardTest, PrivateFilesAreMadeAndKeptForTheUserAlone) {
       chmod("f", 0644);
     }
     platform::FileLock lock;
-    ASSERT_EQ(lock.Acquire(u"f", 1000, Guard::Private), platform::FileLock::Outcome::Held);
+    ASSERT_EQ(lock.Acquire(u"f", 1000, Guard::Private).outcome, platform::FileLock::Outcome::Held);
     EXPECT_EQ(lock.Made(), !existed);
     platform::OutputFile out;
     ASSERT_TRUE(out.Create(u"f", platform::Placement::Truncate, Guard::Private));
