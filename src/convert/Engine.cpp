@@ -28,15 +28,16 @@ std::size_t ReadIndex(LineEndMode mode, Controls controls) {
 ConversionEngine::ConversionEngine(const EngineNumbers& numbers, int tableReport)
     : numbers_(numbers), tableReport_(tableReport) {}
 
-bool ConversionEngine::ShowDataFile() {
+platform::Result ConversionEngine::ShowDataFile() {
   return EngineFiles::ShowDataFile(numbers_.showData, tableReport_);
 }
 
-bool ConversionEngine::RenewInputTime(bool keep) {
-  return input_.Streamed() || EngineFiles::RenewInputTime(input_.Name(), keep, numbers_);
+platform::Result ConversionEngine::RenewInputTime(bool keep) {
+  if (input_.Streamed()) return platform::Result::Ok();
+  return EngineFiles::RenewInputTime(input_.Name(), keep, numbers_);
 }
 
-bool ConversionEngine::CopyFromBinaryTmp(const std::u16string& name, bool keep) {
+platform::Result ConversionEngine::CopyFromBinaryTmp(const std::u16string& name, bool keep) {
   return EngineFiles::CopyFromBinaryTmp(name, keep, numbers_);
 }
 

@@ -36,14 +36,14 @@ class ConversionEngine {
   ConversionEngine(const ConversionEngine&) = delete;
   ConversionEngine& operator=(const ConversionEngine&) = delete;
 
-  // Copies data.txt to standard output; false after the report when it cannot.
-  [[nodiscard]] bool ShowDataFile();
+  // Copies data.txt to standard output; the failure, after its report, when it cannot.
+  platform::Result ShowDataFile();
   // "-t": renews the input's modification time, binary.tmp holding a copy on the way (kept
-  // with keep). An input that is not a regular file has no time to renew. False after the
-  // report.
-  [[nodiscard]] bool RenewInputTime(bool keep);
-  // Replaces the file with binary.tmp (erased unless keep); false after the report.
-  [[nodiscard]] bool CopyFromBinaryTmp(const std::u16string& name, bool keep);
+  // with keep). An input that is not a regular file has no time to renew. A failure comes
+  // after its report.
+  platform::Result RenewInputTime(bool keep);
+  // Replaces the file with binary.tmp (erased unless keep); a failure comes after its report.
+  platform::Result CopyFromBinaryTmp(const std::u16string& name, bool keep);
 
   // Each conversion reads the input, converts it and writes the output (standard output
   // when the name is empty) a block at a time. An output that is the input itself goes to

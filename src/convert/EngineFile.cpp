@@ -1,6 +1,7 @@
 #include "convert/EngineFile.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/ErrorText.h"
@@ -17,40 +18,55 @@ constexpr std::int64_t kCopyBlock = std::int64_t{1} << 18;
 // How long a run waits for a working file that another run holds.
 constexpr std::int64_t kLockWaitMilliseconds = 60000;
 
-// Copies one file to another a block at a time; false on any failure. The target is
-// written as the placement says; a replacement is put in place only when complete.
-bool CopyFile(const std::u16string& from, const std::u16string& to, platform::Placement placement) {
+// Copies one file to another a block at a time; the first failure. The target is written
+// as the placement says; a replacement is put in place only when complete.
+platform::Result CopyFile(const std::u16string& from, const std::u16string& to,
+                          platform::Placement placement) {
   platform::InputFile in;
-  if (!in.Open(from, platform::ReadMode::Raw, GuardFor(from))) return false;
+  if (platform::Result opened = in.Open(from, platform::ReadMode::Raw, GuardFor(from)); !opened) {
+    return opened;
+  }
   platform::LargeBuffer block;
-  if (!block.Allocate(kCopyBlock)) return false;
+  if (platform::Result had = block.Allocate(kCopyBlock); !had) return had;
   platform::OutputFile out;
-  if (!out.Create(to, placement, GuardFor(to))) return false;
+  if (platform::Result created = out.Create(to, placement, GuardFor(to)); !created) {
+    return created;
+  }
   for (;;) {
     std::int64_t got = 0;
-    if (!in.Read(block.Data(), kCopyBlock, got) || (got > 0 && !out.Write(block.Data(), got))) {
+    platform::Result step = in.Read(block.Data(), kCopyBlock, got);
+    if (step && got > 0) step = out.Write(block.Data(), got);
+    if (!step) {
       out.Discard();
-      return false;
+      return step;
     }
     if (got == 0) break;
   }
   // The source is closed first: a replacement may take its place.
   in.Close();
-  return out.Close().Succeeded();
+  return out.Close();
 }
 
-bool ReportReset(int number, const std::u16string& detail) {
+// Reports "Reset() error-<number>: <detail>" and returns the cause under that number.
+platform::Result ReportReset(int number, const std::u16string& detail, platform::Result cause) {
   ReportError(ErrorMessage(u"Reset()", number, detail));
-  return false;
+  return std::move(cause).Numbered(number);
+}
+
+// The first failure of a step and the removal of binary.tmp that follows it unless keep.
+platform::Result ThenRemoveBinaryTmp(platform::Result step, bool keep) {
+  if (!step || keep) return step;
+  return platform::RemoveFile(kBinaryTmp);
 }
 
 }  // namespace
 
-bool EngineFiles::ShowDataFile(int readNumber, int reportNumber) {
+platform::Result EngineFiles::ShowDataFile(int readNumber, int reportNumber) {
   std::vector<std::uint8_t> bytes;
   const ReadBounds bounds{.guard = platform::Guard::Working};
-  if (!ReadWhole(kDataFile, bytes, platform::ReadMode::Text, bounds)) {
-    return ReportReset(readNumber, kDataFile);
+  if (platform::Result read = ReadWhole(kDataFile, bytes, platform::ReadMode::Text, bounds);
+      !read) {
+    return ReportReset(readNumber, kDataFile, std::move(read));
   }
   // Line by line: CR LF or LF ends a line; each line is written with CR LF.
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -66,60 +82,63 @@ bool EngineFiles::ShowDataFile(int readNumber, int reportNumber) {
     out += "\r\n";
     start = next;
   }
-  if (!platform::WriteStandardOutput(out.data(), out.size())) {
+  platform::Result written = platform::WriteStandardOutput(out.data(), out.size());
+  if (!written) {
     // The report went nowhere: standard output is named by the empty name.
     ReportError(ErrorMessage(u"Rewrite()", reportNumber, u""));
-    return false;
+    return std::move(written).Numbered(reportNumber);
   }
-  return true;
+  return written;
 }
 
-bool EngineFiles::CopyFromBinaryTmp(const std::u16string& path, bool keep,
-                                    const EngineNumbers& numbers) {
+platform::Result EngineFiles::CopyFromBinaryTmp(const std::u16string& path, bool keep,
+                                                const EngineNumbers& numbers) {
   // binary.tmp stays when the copy failed: it may hold the only complete text.
-  if (!CopyFile(kBinaryTmp, path, platform::Placement::Replace) ||
-      (!keep && !platform::RemoveFile(kBinaryTmp))) {
-    return ReportReset(numbers.copyFrom, path);
-  }
-  return true;
+  platform::Result copied =
+      ThenRemoveBinaryTmp(CopyFile(kBinaryTmp, path, platform::Placement::Replace), keep);
+  if (!copied) return ReportReset(numbers.copyFrom, path, std::move(copied));
+  return copied;
 }
 
-bool EngineFiles::RenewInputTime(const std::u16string& input, bool keep,
-                                 const EngineNumbers& numbers) {
-  if (!CopyFile(input, kBinaryTmp, platform::Placement::Truncate)) {
-    return ReportReset(numbers.copyTo, input);
-  }
-  if (!platform::RenewModificationTime(input) || (!keep && !platform::RemoveFile(kBinaryTmp))) {
-    return ReportReset(numbers.copyFrom, input);
-  }
-  return true;
+platform::Result EngineFiles::RenewInputTime(const std::u16string& input, bool keep,
+                                             const EngineNumbers& numbers) {
+  platform::Result copied = CopyFile(input, kBinaryTmp, platform::Placement::Truncate);
+  if (!copied) return ReportReset(numbers.copyTo, input, std::move(copied));
+  platform::Result renewed = ThenRemoveBinaryTmp(platform::RenewModificationTime(input), keep);
+  if (!renewed) return ReportReset(numbers.copyFrom, input, std::move(renewed));
+  return renewed;
 }
 
-bool EngineFiles::BinaryTmpUsable(const std::u16string& input, const std::u16string& output,
-                                  const EngineNumbers& numbers) {
+platform::Result EngineFiles::BinaryTmpUsable(const std::u16string& input,
+                                              const std::u16string& output,
+                                              const EngineNumbers& numbers) {
   for (const std::u16string* name : {&input, &output}) {
     if (platform::SamePlace(*name, kBinaryTmp)) {
       ReportError(ErrorMessage(u"Rewrite()", numbers.binaryTmpItself, *name));
-      return false;
+      return platform::Result::Failed(platform::Step::Open, *name)
+          .Numbered(numbers.binaryTmpItself);
     }
   }
-  return true;
+  return platform::Result::Ok();
 }
 
-bool EngineFiles::LockWorkingFile(platform::FileLock& lock, const std::u16string& name,
-                                  const EngineNumbers& numbers) {
-  switch (lock.Acquire(name, kLockWaitMilliseconds, platform::Guard::Private)) {
+platform::Result EngineFiles::LockWorkingFile(platform::FileLock& lock, const std::u16string& name,
+                                              const EngineNumbers& numbers) {
+  platform::FileLock::Acquired acquired =
+      lock.Acquire(name, kLockWaitMilliseconds, platform::Guard::Private);
+  switch (acquired.outcome) {
     case platform::FileLock::Outcome::Busy:
       ReportError(ErrorMessage(u"Lock()", numbers.lockTimeout, name));
-      return false;
+      return std::move(acquired.result).Numbered(numbers.lockTimeout);
     case platform::FileLock::Outcome::Refused:
-      ReportError(ErrorMessage(u"Lock()", numbers.workingFile, RefusedFile(name, lock.Refused())));
-      return false;
+      ReportError(
+          ErrorMessage(u"Lock()", numbers.workingFile, RefusedFile(name, acquired.result.refused)));
+      return std::move(acquired.result).Numbered(numbers.workingFile);
     case platform::FileLock::Outcome::Held:
     case platform::FileLock::Outcome::Unavailable:
       break;
   }
-  return true;
+  return platform::Result::Ok();
 }
 
 platform::Placement EngineFiles::PlacementFor(const std::u16string& input,

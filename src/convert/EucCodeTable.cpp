@@ -6,9 +6,9 @@ namespace kelvo {
 
 platform::Result EucCodeTable::Allocate() {
   if (entries_ != nullptr) return platform::Result::Ok();
-  if (!memory_.AllocateTables(kEntryCount * std::int64_t{sizeof(std::uint32_t)})) {
-    return platform::Result::Failed(platform::Step::Allocate, u"code table");
-  }
+  platform::Result memory =
+      memory_.AllocateTables(kEntryCount * std::int64_t{sizeof(std::uint32_t)});
+  if (!memory) return memory;
   entries_ = reinterpret_cast<std::uint32_t*>(memory_.Data());
   return platform::Result::Ok();
 }

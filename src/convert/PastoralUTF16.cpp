@@ -55,9 +55,8 @@ PastoralSceneUTF16::PastoralSceneUTF16(const SurrogateListNumbers& numbers) : nu
 
 platform::Result PastoralSceneUTF16::Allocate() {
   if (entries_ != nullptr) return platform::Result::Ok();
-  if (!memory_.AllocateTables(kEntryBytes + kIndexBytes)) {
-    return platform::Result::Failed(platform::Step::Allocate, u"code table");
-  }
+  platform::Result memory = memory_.AllocateTables(kEntryBytes + kIndexBytes);
+  if (!memory) return memory;
   entries_ = memory_.Data();
   surrogates_ = reinterpret_cast<std::uint16_t*>(memory_.Data() + kEntryBytes);
   return platform::Result::Ok();

@@ -36,7 +36,7 @@ class StandardInput {
   std::int64_t CaptureStandardInput();
   // Measures text.tmp, sizes the buffers and loads the code table.
   OpenResult Open(const SearchTable& search, const std::u16string& outputName);
-  [[nodiscard]] bool ShowDataFile() { return engine_.ShowDataFile(); }
+  platform::Result ShowDataFile() { return engine_.ShowDataFile(); }
   // Decode text.tmp and write the output; a failed write is reported.
   OutputStatus Convert() { return engine_.ConvertAsRead(outputName_); }
   // The same with control characters removed.

@@ -47,7 +47,7 @@ platform::Result ConversionInput::Open(const std::u16string& name, Units units,
   }
   streamed_ = !file_.IsRegular();
   const std::int64_t unit = static_cast<std::int64_t>(units);
-  fileSize_ = file_.Size();
+  fileSize_ = file_.Size().value_or(-1);
   size_ = streamed_ ? 0 : fileSize_ / unit * unit;
   // A regular file is opened again by each conversion; only a stream stays open.
   if (!streamed_) {
@@ -79,18 +79,12 @@ std::int64_t CutBeforeLeadingUnit(const std::uint8_t* in, std::int64_t at) {
 platform::Result StreamPump::AllocateInput(std::int64_t block, std::int64_t carried) {
   block_ = block;
   carriedRoom_ = carried;
-  if (!input_.Allocate(block + carried)) {
-    return platform::Result::Failed(platform::Step::Allocate, u"input block");
-  }
-  return platform::Result::Ok();
+  return input_.Allocate(block + carried);
 }
 
 platform::Result StreamPump::AllocateOutput(std::int64_t bytes) {
   outputBytes_ = bytes;
-  if (!output_.Allocate(bytes)) {
-    return platform::Result::Failed(platform::Step::Allocate, u"output block");
-  }
-  return platform::Result::Ok();
+  return output_.Allocate(bytes);
 }
 
 platform::Result StreamPump::AllocateUnitBlocks(std::int64_t unitCount, bool streamed,

@@ -29,7 +29,7 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
     reader.CaptureStandardInput();
     // text.tmp that cannot be measured is reported again when it is read, and ends the run.
     const OpenResult opened = reader.Open(settings.search, settings.outputName);
-    const bool reported = ShowTableReport(reader, settings, opened);
+    const platform::Result reported = ShowTableReport(reader, settings, opened);
     const OutputStatus written =
         settings.controls == Controls::Removed ? reader.ConvertFiltered() : reader.Convert();
     return written == OutputStatus::Written && reported ? 0 : 1;
@@ -40,7 +40,7 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
   ConvertEUCintoUTF16 engine(program.engine);
   const OpenResult opened = engine.Open(settings.search, settings.inputName);
   if (!opened.input) Stop(-1);
-  const bool reported = ShowTableReport(engine, settings, opened);
+  const platform::Result reported = ShowTableReport(engine, settings, opened);
   // An empty output name ("--out", or "-z" alone) writes to standard output.
   const int code = ConvertBySettings(engine, settings);
   return reported ? code : 1;

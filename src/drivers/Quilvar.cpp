@@ -26,7 +26,7 @@ int RunQuilvar(const std::vector<std::u16string>& arguments) {
   Conversion engine(program.engine);
   const OpenResult opened = engine.Open(settings.search, settings.inputName);
   if (!opened.input) Stop(-1);
-  const bool reported = ShowTableReport(engine, settings, opened);
+  const platform::Result reported = ShowTableReport(engine, settings, opened);
 
   if (settings.outputName.empty()) {
     // Standard output ("--out", or "-z" alone): always CR LF; "-t" and "-b" do not apply.

@@ -24,13 +24,15 @@ FinalEffects ScanRun(const ProgramRecord& program, const std::vector<std::u16str
 // with exit code 1 after its report, before anything is written.
 void RefuseBinaryTmpItself(const FinalEffects& settings, const EngineNumbers& numbers);
 
-// Under "-w", shows data.txt, which the engine's table search wrote: false when that or the
-// search's own report (as the engine's Open found it) could not be written. True without
-// "-w".
+// Under "-w", shows data.txt, which the engine's table search wrote: the failure, already
+// reported, when that or the search's own report (as the engine's Open found it) could not
+// be written. Nothing fails without "-w".
 template <class Engine>
-[[nodiscard]] bool ShowTableReport(Engine& engine, const FinalEffects& settings,
-                                   const OpenResult& opened) {
-  return !settings.search.showTable || (engine.ShowDataFile() && opened.tableReport);
+platform::Result ShowTableReport(Engine& engine, const FinalEffects& settings,
+                                 const OpenResult& opened) {
+  if (!settings.search.showTable) return platform::Result::Ok();
+  platform::Result shown = engine.ShowDataFile();
+  return shown ? opened.tableReport : shown;
 }
 
 // The file conversion as the run settings choose it, after the engine's Open: binary.tmp is

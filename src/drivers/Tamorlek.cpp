@@ -77,7 +77,7 @@ int RunTamorlek(const std::vector<std::u16string>& arguments) {
   ConvertUtf16intoEUC engine(program.engine, program.forward.lists);
   const OpenResult opened = engine.Open(settings.search, settings.surrogates, settings.inputName);
   if (!opened.input) Stop(-1);
-  const bool reported = ShowTableReport(engine, settings, opened);
+  const platform::Result reported = ShowTableReport(engine, settings, opened);
 
   if (settings.outputName.empty()) StopWithShortGuide(program);
 

@@ -94,12 +94,13 @@ class LargeBuffer {
   LargeBuffer& operator=(const LargeBuffer&) = delete;
 
   // Replaces the buffer with one of the given number of bytes (0 gives a usable, empty
-  // buffer); false, and empty, when the memory cannot be had.
-  [[nodiscard]] bool Allocate(std::int64_t bytes);
+  // buffer). When the memory cannot be had the buffer is empty and the failure is
+  // Step::Allocate naming the size.
+  Result Allocate(std::int64_t bytes);
   // Replaces the buffer with zeroed memory for code tables, straight from the system: no
-  // byte is cleared by the program, and the pages a run never touches cost nothing. False,
-  // and empty, when it cannot be had.
-  [[nodiscard]] bool AllocateTables(std::int64_t bytes);
+  // byte is cleared by the program, and the pages a run never touches cost nothing. Fails
+  // as Allocate does.
+  Result AllocateTables(std::int64_t bytes);
   void Release();
   std::uint8_t* Data() const { return data_; }
   explicit operator bool() const { return data_ != nullptr; }
@@ -134,18 +135,18 @@ class InputFile {
   bool IsOpen() const { return handle_ != kClosed; }
   // Whether the open file is a regular file on disk, whose size is known when it is opened.
   // Pipes, FIFOs, devices and standard input are read to their end instead.
-  bool IsRegular() const { return regular_; }
-  // The size of a regular file when it was opened; -1 for anything else.
-  std::int64_t Size() const { return size_; }
+  bool IsRegular() const { return size_.has_value(); }
+  // The size of a regular file when it was opened; nothing for anything else, which is
+  // never measured.
+  std::optional<std::int64_t> Size() const { return size_; }
 
  private:
   static constexpr std::intptr_t kClosed = -1;
   std::intptr_t handle_ = kClosed;
   std::u16string name_;  // as the caller named the file, for its failures
   bool standard_ = false;
-  bool regular_ = false;
-  std::int64_t size_ = -1;
-  std::int64_t modified_ = 0;  // the modification time when opened, in the system's units
+  std::optional<std::int64_t> size_;  // a regular file's, when opened
+  std::int64_t modified_ = 0;         // the modification time when opened, in the system's units
 };
 
 // Where the bytes of an output file go while it is written.
@@ -207,11 +208,17 @@ class OutputFile {
 // file is created when it is missing and is never emptied by the lock.
 class FileLock {
  public:
-  enum class Outcome {
+  enum class Outcome : std::uint8_t {
     Held,         // the lock is held
     Busy,         // another run held it for the whole waiting time
     Unavailable,  // the file cannot be opened or made: there is nothing to share
     Refused,      // the name holds a link, a FIFO, a device, or another user's Private file
+  };
+  // What an Acquire came to. Unless held, the failure is Step::Lock naming the file, with the
+  // system's code where a call failed and the refusal where the file was refused.
+  struct [[nodiscard]] Acquired {
+    Outcome outcome = Outcome::Held;
+    Result result;
   };
 
   FileLock() = default;
@@ -225,19 +232,17 @@ class FileLock {
   // The file is opened under the guard (Working or Private): never through a link, and a
   // Private one is made exclusively with mode 0600, or used only when it is the user's own
   // and then set to 0600.
-  [[nodiscard]] Outcome Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds,
-                                Guard guard = Guard::Working);
+  Acquired Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds,
+                   Guard guard = Guard::Working);
   void Release();
   bool Held() const { return handle_ != kClosed; }
-  // Whether the last Acquire made the file.
+  // Whether the lock held was taken on a file that its Acquire made.
   bool Made() const { return made_; }
-  Refusal Refused() const { return refused_; }
 
  private:
   static constexpr std::intptr_t kClosed = -1;
   std::intptr_t handle_ = kClosed;
   bool made_ = false;
-  Refusal refused_ = Refusal::None;
 };
 
 Result RemoveFile(const std::u16string& name);
@@ -263,8 +268,9 @@ Result RenewModificationTime(const std::u16string& name);
 void RemoveOnInterruption(const std::u16string& name);
 void KeepOnInterruption(const std::u16string& name);
 
-// Writes bytes to standard output / standard error unchanged.
-[[nodiscard]] bool WriteStandardOutput(const void* buffer, std::size_t count);
+// Writes bytes to standard output / standard error unchanged. A failure to write standard
+// output is Step::Write naming "standard output", with the system's code.
+Result WriteStandardOutput(const void* buffer, std::size_t count);
 void WriteStandardError(std::string_view bytes);
 
 }  // namespace kelvo::platform

@@ -291,30 +291,44 @@ bool MapLargePages(std::int64_t bytes, void*& mapping, std::int64_t& mappingSize
 
 }  // namespace
 
-bool LargeBuffer::Allocate(std::int64_t bytes) {
+namespace {
+// Memory of that many bytes could not be had: the size is the detail.
+Result Unallocated(std::int64_t bytes) {
+  return Result::Failed(Step::Allocate, FromAnsi(std::to_string(bytes) + " bytes"), ENOMEM);
+}
+Result Allocated(bool had, std::int64_t bytes) {
+  return had ? Result::Ok() : Unallocated(bytes);
+}
+}  // namespace
+
+Result LargeBuffer::Allocate(std::int64_t bytes) {
   Release();
-  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2 - kLargePage) return false;
+  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2 - kLargePage) {
+    return Unallocated(bytes);
+  }
 #ifdef KELVO_EXACT_BUFFERS
   // Fuzz builds: every buffer is a heap block of exactly the size asked, so that a sanitizer
   // sees a step past its end.
   data_ = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)];
-  return data_ != nullptr;
+  return Allocated(data_ != nullptr, bytes);
 #endif
   if (bytes < kMappedFrom) {
     data_ = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes > 0 ? bytes : 1)];
-    return data_ != nullptr;
+    return Allocated(data_ != nullptr, bytes);
   }
-  return MapLargePages(bytes, mapping_, mappingSize_, data_);
+  return Allocated(MapLargePages(bytes, mapping_, mappingSize_, data_), bytes);
 }
 
-bool LargeBuffer::AllocateTables(std::int64_t bytes) {
+Result LargeBuffer::AllocateTables(std::int64_t bytes) {
   Release();
-  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2 - kLargePage) return false;
+  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2 - kLargePage) {
+    return Unallocated(bytes);
+  }
 #ifdef KELVO_EXACT_BUFFERS
   data_ = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]();
-  return data_ != nullptr;
+  return Allocated(data_ != nullptr, bytes);
 #endif
-  return MapLargePages(bytes > 0 ? bytes : 1, mapping_, mappingSize_, data_);
+  return Allocated(MapLargePages(bytes > 0 ? bytes : 1, mapping_, mappingSize_, data_), bytes);
 }
 
 int ProcessStatus(int exitCode) {
@@ -521,14 +535,14 @@ Result InputFile::Open(const std::u16string& name, ReadMode, Guard guard) {
   }
   handle_ = fd;
   standard_ = false;
-  regular_ = S_ISREG(info.st_mode);
-  size_ = regular_ ? info.st_size : -1;
+  size_.reset();
+  if (S_ISREG(info.st_mode)) size_ = info.st_size;
   modified_ = info.st_mtim.tv_sec * std::int64_t{1000000000} + info.st_mtim.tv_nsec;
   return Result::Ok();
 }
 
 bool InputFile::Unchanged() const {
-  if (handle_ == kClosed || !regular_) return true;
+  if (handle_ == kClosed || !size_) return true;
   struct stat info {};
   return ::fstat(static_cast<int>(handle_), &info) == 0 && info.st_size == size_ &&
          info.st_mtim.tv_sec * std::int64_t{1000000000} + info.st_mtim.tv_nsec == modified_;
@@ -565,8 +579,7 @@ void InputFile::Close() {
   if (handle_ != kClosed && !standard_) ::close(static_cast<int>(handle_));
   handle_ = kClosed;
   standard_ = false;
-  regular_ = false;
-  size_ = -1;
+  size_.reset();
 }
 
 OutputFile::~OutputFile() {
@@ -840,11 +853,15 @@ void FileLock::Release() {
   handle_ = kClosed;
 }
 
-FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds,
-                                    Guard guard) {
+FileLock::Acquired FileLock::Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds,
+                                     Guard guard) {
   Release();
   made_ = false;
-  refused_ = Refusal::None;
+  Refusal refused = Refusal::None;
+  const auto busy = [&name] { return Acquired{Outcome::Busy, Result::Failed(Step::Lock, name)}; };
+  const auto unavailable = [&name](int code) {
+    return Acquired{Outcome::Unavailable, Result::Failed(Step::Lock, name, code)};
+  };
   const std::string native = NativeName(name);
   struct timespec start {};
   ::clock_gettime(CLOCK_MONOTONIC, &start);
@@ -862,16 +879,18 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
       fd = ::open(native.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
       made_ = fd >= 0;
       if (fd < 0 && errno == EEXIST) {
-        fd = OpenGuarded(native, O_RDONLY, guard, refused_);
-        if (fd < 0 && errno == ENOENT && refused_ == Refusal::None) continue;  // removed meanwhile
+        fd = OpenGuarded(native, O_RDONLY, guard, refused);
+        if (fd < 0 && errno == ENOENT && refused == Refusal::None) continue;  // removed meanwhile
       }
     } else {
-      fd = OpenGuarded(native, O_RDONLY | O_CREAT, Guard::Working, refused_);
+      fd = OpenGuarded(native, O_RDONLY | O_CREAT, Guard::Working, refused);
     }
-    if (refused_ != Refusal::None) return Outcome::Refused;
+    if (refused != Refusal::None) {
+      return Acquired{Outcome::Refused, Result::Refused(Step::Lock, name, refused)};
+    }
     if (fd < 0) {
       if (errno == EINTR) continue;
-      return Outcome::Unavailable;
+      return unavailable(errno);
     }
     bool locked = false;
     for (;;) {
@@ -886,9 +905,9 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
       pause = pause < 50 ? pause * 2 : 50;
     }
     if (!locked) {
-      const bool busy = errno == EWOULDBLOCK || errno == EINTR;
+      const int code = errno;
       ::close(fd);
-      return busy ? Outcome::Busy : Outcome::Unavailable;
+      return code == EWOULDBLOCK || code == EINTR ? busy() : unavailable(code);
     }
     // The run that held the lock may have removed or replaced the file; the lock then
     // belongs to a file that no longer has the name, and the name's file is locked anew.
@@ -898,10 +917,10 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
         held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
       if (guard == Guard::Private && (held.st_mode & 07777) != 0600) ::fchmod(fd, 0600);
       handle_ = fd;
-      return Outcome::Held;
+      return Acquired{};
     }
     ::close(fd);
-    if (elapsed() >= timeoutMilliseconds) return Outcome::Busy;
+    if (elapsed() >= timeoutMilliseconds) return busy();
   }
 }
 
@@ -1006,8 +1025,9 @@ void KeepOnInterruption(const std::u16string& name) {
   }
 }
 
-bool WriteStandardOutput(const void* buffer, std::size_t count) {
-  return WriteAll(STDOUT_FILENO, buffer, static_cast<std::int64_t>(count));
+Result WriteStandardOutput(const void* buffer, std::size_t count) {
+  return Result::Check(WriteAll(STDOUT_FILENO, buffer, static_cast<std::int64_t>(count)),
+                       Step::Write, u"standard output");
 }
 
 void WriteStandardError(std::string_view bytes) {

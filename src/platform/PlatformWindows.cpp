@@ -277,33 +277,41 @@ void LargeBuffer::Release() {
   mappingSize_ = 0;
 }
 
-bool LargeBuffer::Allocate(std::int64_t bytes) {
+namespace {
+// Memory of that many bytes could not be had: the size is the detail.
+Result Unallocated(std::int64_t bytes) {
+  return Result::Failed(Step::Allocate, FromAnsi(std::to_string(bytes) + " bytes"),
+                        ERROR_NOT_ENOUGH_MEMORY);
+}
+}  // namespace
+
+Result LargeBuffer::Allocate(std::int64_t bytes) {
   Release();
-  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2) return false;
+  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2) return Unallocated(bytes);
   if (bytes < kMappedFrom) {
     data_ = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes > 0 ? bytes : 1)];
-    return data_ != nullptr;
+    return data_ != nullptr ? Result::Ok() : Unallocated(bytes);
   }
   void* mapping =
       VirtualAlloc(nullptr, static_cast<SIZE_T>(bytes), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-  if (mapping == nullptr) return false;
+  if (mapping == nullptr) return Unallocated(bytes);
   mapping_ = mapping;
   mappingSize_ = bytes;
   data_ = static_cast<std::uint8_t*>(mapping);
-  return true;
+  return Result::Ok();
 }
 
-bool LargeBuffer::AllocateTables(std::int64_t bytes) {
+Result LargeBuffer::AllocateTables(std::int64_t bytes) {
   Release();
-  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2) return false;
+  if (bytes < 0 || static_cast<std::uint64_t>(bytes) > SIZE_MAX / 2) return Unallocated(bytes);
   // Committed memory from the system reads as zeros.
   void* mapping = VirtualAlloc(nullptr, static_cast<SIZE_T>(bytes > 0 ? bytes : 1),
                                MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-  if (mapping == nullptr) return false;
+  if (mapping == nullptr) return Unallocated(bytes);
   mapping_ = mapping;
   mappingSize_ = bytes;
   data_ = static_cast<std::uint8_t*>(mapping);
-  return true;
+  return Result::Ok();
 }
 
 int ProcessStatus(int exitCode) {
@@ -372,14 +380,16 @@ Result InputFile::Open(const std::u16string& name, ReadMode mode, Guard guard) {
   handle_ = reinterpret_cast<std::intptr_t>(handle);
   standard_ = false;
   LARGE_INTEGER size;
-  regular_ = GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &size) != 0;
-  size_ = regular_ ? size.QuadPart : -1;
-  modified_ = regular_ ? ModificationTime(handle) : 0;
+  size_.reset();
+  if (GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &size) != 0) {
+    size_ = size.QuadPart;
+  }
+  modified_ = size_ ? ModificationTime(handle) : 0;
   return Result::Ok();
 }
 
 bool InputFile::Unchanged() const {
-  if (handle_ == kClosed || !regular_) return true;
+  if (handle_ == kClosed || !size_) return true;
   LARGE_INTEGER size;
   return GetFileSizeEx(AsHandle(handle_), &size) != 0 && size.QuadPart == size_ &&
          ModificationTime(AsHandle(handle_)) == modified_;
@@ -417,8 +427,7 @@ void InputFile::Close() {
   if (handle_ != kClosed && !standard_) CloseHandle(AsHandle(handle_));
   handle_ = kClosed;
   standard_ = false;
-  regular_ = false;
-  size_ = -1;
+  size_.reset();
 }
 
 OutputFile::~OutputFile() {
@@ -616,11 +625,18 @@ void FileLock::Release() {
   handle_ = kClosed;
 }
 
-FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds,
-                                    Guard guard) {
+FileLock::Acquired FileLock::Acquire(const std::u16string& name, std::int64_t timeoutMilliseconds,
+                                     Guard guard) {
   Release();
   made_ = false;
-  refused_ = Refusal::None;
+  Refusal refused = Refusal::None;
+  const auto busy = [&name] { return Acquired{Outcome::Busy, Result::Failed(Step::Lock, name)}; };
+  const auto unavailable = [&name](DWORD code) {
+    return Acquired{Outcome::Unavailable, Result::Failed(Step::Lock, name, static_cast<int>(code))};
+  };
+  const auto refusal = [&name](Refusal why) {
+    return Acquired{Outcome::Refused, Result::Refused(Step::Lock, name, why)};
+  };
   const std::wstring wide = Wide(name);
   const ULONGLONG start = GetTickCount64();
   auto elapsed = [start] { return static_cast<std::int64_t>(GetTickCount64() - start); };
@@ -632,8 +648,8 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | GuardFlags(guard), nullptr);
     made_ = handle != INVALID_HANDLE_VALUE && GetLastError() != ERROR_ALREADY_EXISTS;
-    handle = Judged(handle, guard, refused_);
-    if (refused_ != Refusal::None) return Outcome::Refused;
+    handle = Judged(handle, guard, refused);
+    if (refused != Refusal::None) return refusal(refused);
     if (handle == INVALID_HANDLE_VALUE) {
       // A file that the holder removed stays in the way until its last handle is closed; a
       // directory of that name never makes way.
@@ -646,31 +662,29 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
         pause = pause < 50 ? pause * 2 : 50;
         continue;
       }
-      if (directory && guard != Guard::None) {
-        refused_ = Refusal::NotRegular;
-        return Outcome::Refused;
-      }
-      return Outcome::Unavailable;
+      if (directory && guard != Guard::None) return refusal(Refusal::NotRegular);
+      return unavailable(error);
     }
     OVERLAPPED beyond{};
     beyond.Offset = 0xFFFFFFFEu;
     beyond.OffsetHigh = 0x7FFFFFFFu;
     bool locked = false;
+    DWORD lockError = 0;
     for (;;) {
       if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                      &beyond)) {
         locked = true;
         break;
       }
-      const DWORD error = GetLastError();
-      if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) break;
+      lockError = GetLastError();
+      if (lockError != ERROR_LOCK_VIOLATION && lockError != ERROR_IO_PENDING) break;
       if (elapsed() >= timeoutMilliseconds) break;
       Sleep(pause);
       pause = pause < 50 ? pause * 2 : 50;
     }
     if (!locked) {
       CloseHandle(handle);
-      return elapsed() >= timeoutMilliseconds ? Outcome::Busy : Outcome::Unavailable;
+      return elapsed() >= timeoutMilliseconds ? busy() : unavailable(lockError);
     }
     // The run that held the lock may have removed or replaced the file.
     BY_HANDLE_FILE_INFORMATION held;
@@ -689,10 +703,10 @@ FileLock::Outcome FileLock::Acquire(const std::u16string& name, std::int64_t tim
     }
     if (same) {
       handle_ = reinterpret_cast<std::intptr_t>(handle);
-      return Outcome::Held;
+      return Acquired{};
     }
     CloseHandle(handle);
-    if (elapsed() >= timeoutMilliseconds) return Outcome::Busy;
+    if (elapsed() >= timeoutMilliseconds) return busy();
   }
 }
 
@@ -807,10 +821,12 @@ void KeepOnInterruption(const std::u16string& name) {
   }
 }
 
-bool WriteStandardOutput(const void* buffer, std::size_t count) {
+Result WriteStandardOutput(const void* buffer, std::size_t count) {
   OutputFile out;
-  const bool ok = out.Create(u"") && out.Write(buffer, static_cast<std::int64_t>(count));
-  return out.Close() && ok;
+  Result written = out.Create(u"");
+  if (written) written = out.Write(buffer, static_cast<std::int64_t>(count));
+  Result closed = out.Close();
+  return written ? std::move(closed) : std::move(written);
 }
 
 void WriteStandardError(std::string_view bytes) {

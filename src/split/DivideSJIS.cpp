@@ -88,9 +88,11 @@ void DividingSJIS::CopyAll(const std::string& tail) {
   if (list_ == nullptr) return;
   // Nothing of an earlier line stays in the list.
   list_->Clear();
-  const int count = queue_->Count().value_or(0);
-  for (int i = 0; i < count; ++i) {
-    if (const std::string* field = queue_->q(i)) list_->item(*field + tail, i);
+  // A count or an item that cannot be had has been reported: it adds nothing to the list.
+  const QueueCount counted = queue_->Count();
+  for (int i = 0; i < counted.count; ++i) {
+    const QueueItem field = queue_->q(i);
+    if (field.result) list_->item(std::string(field.text) + tail, i);
   }
 }
 

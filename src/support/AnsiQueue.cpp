@@ -30,25 +30,30 @@ int AnsiStringQueue::queue_size() const {
   return tail_ - head_ + kModulus;
 }
 
-std::optional<int> AnsiStringQueue::Count() const {
+QueueCount AnsiStringQueue::Count() const {
   const int count = queue_size() - offset_;
-  if (count >= 0) return count;
+  if (count >= 0) return {.count = count, .result = platform::Result::Ok()};
   ReportError(numbers_.count == 0
                   ? std::u16string(u"Error: count < 0")
                   : ErrorMessage(u"queue_size - offset", numbers_.count, u"count < 0"));
-  return std::nullopt;
+  return {
+      .count = 0,
+      .result =
+          platform::Result::Failed(platform::Step::Read, u"count < 0").Numbered(numbers_.count)};
 }
 
-const std::string* AnsiStringQueue::q(int i) const {
+QueueItem AnsiStringQueue::q(int i) const {
   // Kept within 0 to kModulus - 1 whatever i is.
   const std::int64_t sum = std::int64_t{head_} + offset_ + i;
   const int position = static_cast<int>(((sum % kModulus) + kModulus) % kModulus);
   if (occupied_[static_cast<std::size_t>(position)] != 0) {
-    return &slots_[static_cast<std::size_t>(position)];
+    return {.text = slots_[static_cast<std::size_t>(position)], .result = platform::Result::Ok()};
   }
-  ReportError(
-      ErrorMessage(u"q()", numbers_.unoccupied, u"occupied[ " + ToText(position) + u" ] = False"));
-  return nullptr;
+  const std::u16string detail = u"occupied[ " + ToText(position) + u" ] = False";
+  ReportError(ErrorMessage(u"q()", numbers_.unoccupied, detail));
+  return {.text = {},
+          .result =
+              platform::Result::Failed(platform::Step::Read, detail).Numbered(numbers_.unoccupied)};
 }
 
 }  // namespace kelvo

@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Result.h"
 
 namespace kelvo {
 
@@ -14,6 +15,20 @@ namespace kelvo {
 struct QueueNumbers {
   int count;       // more filler than entries; 0: the report carries no number
   int unoccupied;  // an item whose slot was never written
+};
+
+// The number of items, or the failure reported instead (Step::Read under the count's
+// number; the count is then 0).
+struct [[nodiscard]] QueueCount {
+  int count = 0;
+  platform::Result result;
+};
+
+// An item, or the failure reported instead (Step::Read under the unoccupied slot's number;
+// the text is then empty). The text stays valid while the queue is unchanged.
+struct [[nodiscard]] QueueItem {
+  std::string_view text;
+  platform::Result result;
 };
 
 // Whether Push appended its text.
@@ -35,12 +50,11 @@ class AnsiStringQueue {
   Pushed Push(const std::string& text);
   // Entries, filler included.
   int queue_size() const;
-  // Items after the filler; nothing, after a report, when there are fewer entries than
-  // filler.
-  [[nodiscard]] std::optional<int> Count() const;
-  // Item i, counted from 0 after the filler; null, after a report, when its slot was never
+  // Items after the filler; reported, and failed, when there are fewer entries than filler.
+  QueueCount Count() const;
+  // Item i, counted from 0 after the filler; reported, and failed, when its slot was never
   // written.
-  [[nodiscard]] const std::string* q(int i) const;
+  QueueItem q(int i) const;
   static int NextIndex(int i) { return (i + 1) % kModulus; }
 
  private:

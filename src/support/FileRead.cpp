@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 namespace kelvo {
 
@@ -36,10 +37,12 @@ platform::Result ReadOpened(platform::InputFile& file, const std::u16string& nam
   };
   const bool bounded = limit >= 0;
   try {
-    const bool sized = file.IsRegular();
-    if (sized && bounded && file.Size() > limit) return tooLarge();
+    // A regular file is read to the size it had when opened; anything else to its end.
+    const std::optional<std::int64_t> size = file.Size();
+    const bool sized = size.has_value();
+    if (sized && bounded && *size > limit) return tooLarge();
     std::int64_t total = 0;
-    if (sized) bytes.resize(static_cast<std::size_t>(file.Size()));
+    if (sized) bytes.resize(static_cast<std::size_t>(*size));
     for (;;) {
       if (!sized && static_cast<std::int64_t>(bytes.size()) - total < kStreamChunk) {
         // One byte past the limit tells a stream that is too long.

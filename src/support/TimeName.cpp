@@ -13,15 +13,17 @@ namespace kelvo {
 
 namespace {
 
-// Rewrites serial.txt in place; created reports whether the file could be opened or made.
-// The number only grows (but for its wrap to 0), so a program reading it at the same
-// moment finds whole digits, never an empty file.
-bool WriteSerialFile(const std::u16string& text, bool& created) {
+// Rewrites serial.txt in place. The number only grows (but for its wrap to 0), so a program
+// reading it at the same moment finds whole digits, never an empty file.
+platform::Result WriteSerialFile(const std::u16string& text) {
   const std::string bytes = platform::ToAnsi(text);
-  const platform::Result written =
-      platform::OverwriteFile(kSerialFile, bytes.data(), static_cast<std::int64_t>(bytes.size()));
-  created = written.failed != platform::Step::Open;
-  return written.Succeeded();
+  return platform::OverwriteFile(kSerialFile, bytes.data(),
+                                 static_cast<std::int64_t>(bytes.size()));
+}
+
+// Whether the write reached serial.txt: the file could be opened or made, whatever followed.
+bool Reached(const platform::Result& written) {
+  return written.failed != platform::Step::Open;
 }
 
 }  // namespace
@@ -31,7 +33,9 @@ void TimeNames::Prepare(const std::u16string& prefix, const std::u16string& exte
   extension_ = extension;
   // A directory where serial.txt cannot be made has nothing to share; the numbering then
   // goes on as best it can.
-  switch (serialLock_.Acquire(kSerialFile, log_.settings_.lockWaitMilliseconds)) {
+  const platform::FileLock::Acquired acquired =
+      serialLock_.Acquire(kSerialFile, log_.settings_.lockWaitMilliseconds);
+  switch (acquired.outcome) {
     case platform::FileLock::Outcome::Busy:
       log_.lockTimedOut_ = true;
       WriteFailure(ErrorMessage(u"Lock()", log_.settings_.numbers.lockTimeout, kSerialFile));
@@ -42,7 +46,7 @@ void TimeNames::Prepare(const std::u16string& prefix, const std::u16string& exte
       serialRefused_ = true;
       log_.workingFileRefused_ = true;
       WriteFailure(ErrorMessage(u"Lock()", log_.settings_.numbers.workingFile,
-                                RefusedFile(kSerialFile, serialLock_.Refused())));
+                                RefusedFile(kSerialFile, acquired.result.refused)));
       stem_ = prefix_ + ToText(log_.serial_) + u"-";
       return;
     case platform::FileLock::Outcome::Held:
@@ -80,10 +84,9 @@ std::int32_t TimeNames::ParseSerial(const std::u16string& text) {
 }
 
 void TimeNames::ResetSerial() {
-  bool created = false;
-  bool ok = WriteSerialFile(u"0", created);
-  if (created) log_.serial_ = 0;
-  if (!ok)
+  const platform::Result written = WriteSerialFile(u"0");
+  if (Reached(written)) log_.serial_ = 0;
+  if (!written)
     WriteFailure(ErrorMessage(u"Rewrite()", log_.settings_.numbers.serialReset, kSerialFile));
 }
 
@@ -95,12 +98,11 @@ void TimeNames::AdvanceSerial() {
     stem_ = prefix_ + ToText(log_.serial_) + u"-";
     return;
   }
-  bool created = false;
-  bool ok = WriteSerialFile(ToText(next), created);
-  if (created) log_.serial_ = next;
-  if (!ok) {
+  const platform::Result written = WriteSerialFile(ToText(next));
+  if (Reached(written)) log_.serial_ = next;
+  if (!written) {
     WriteFailure(ErrorMessage(u"Rewrite()", log_.settings_.numbers.serialAdvance,
-                              created ? ToText(next) : u""));
+                              Reached(written) ? ToText(next) : u""));
   }
   stem_ = prefix_ + ToText(log_.serial_) + u"-";
 }

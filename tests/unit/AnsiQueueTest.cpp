@@ -19,13 +19,13 @@ TEST(AnsiQueue, FillerIsSkippedAndEmptyTextIsAnEntry) {
   AnsiStringQueue queue(kNumbers);
   queue.Initialize("", " ", 1);
   EXPECT_EQ(queue.queue_size(), 1);
-  EXPECT_EQ(queue.Count(), 0);
-  EXPECT_EQ(*queue.q(-1), " ");  // the filler sits just before item 0
+  EXPECT_EQ(queue.Count().count, 0);
+  EXPECT_EQ(queue.q(-1).text, " ");  // the filler sits just before item 0
   EXPECT_EQ(queue.Push("first"), Pushed::Appended);
   EXPECT_EQ(queue.Push(""), Pushed::Appended);
-  EXPECT_EQ(queue.Count(), 2);
-  EXPECT_EQ(*queue.q(0), "first");
-  EXPECT_EQ(*queue.q(1), "");
+  EXPECT_EQ(queue.Count().count, 2);
+  EXPECT_EQ(queue.q(0).text, "first");
+  EXPECT_EQ(queue.q(1).text, "");
   EXPECT_TRUE(TempDir::ErrorLogs().empty());
 }
 
@@ -37,9 +37,9 @@ TEST(AnsiQueue, HoldsAtMost3070EntriesFillerIncluded) {
   EXPECT_EQ(queue.queue_size(), 3070);
   EXPECT_EQ(queue.Push("lost"), Pushed::Full);
   EXPECT_EQ(queue.queue_size(), 3070);
-  EXPECT_EQ(queue.Count(), 3069);
-  EXPECT_EQ(*queue.q(0), "1");
-  EXPECT_EQ(*queue.q(3068), "3069");
+  EXPECT_EQ(queue.Count().count, 3069);
+  EXPECT_EQ(queue.q(0).text, "1");
+  EXPECT_EQ(queue.q(3068).text, "3069");
 }
 
 // An unwritten slot, or more filler than the ring holds, is reported and read as nothing;
@@ -68,10 +68,14 @@ TEST(AnsiQueue, WhatCannotBeReadIsReported) {
     // Surplus filler is dropped but still counted as offset.
     queue.Initialize("", " ", c.filler);
     if (c.filler == 1) {
-      EXPECT_EQ(queue.q(c.item), nullptr);
+      const QueueItem item = queue.q(c.item);
+      EXPECT_FALSE(item.result);
+      EXPECT_EQ(item.text, "");
     } else {
       EXPECT_EQ(queue.queue_size(), 3070);
-      EXPECT_EQ(queue.Count(), std::nullopt);
+      const QueueCount counted = queue.Count();
+      EXPECT_FALSE(counted.result);
+      EXPECT_EQ(counted.count, 0);
     }
     EXPECT_EQ(TempDir::ErrorMessages(), std::vector<std::string>{c.message});
   }

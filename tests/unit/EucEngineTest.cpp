@@ -429,7 +429,7 @@ TEST_F(EucEngineTest, ShowDataFileReportsWithItsOwnNumber) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove_all("data.txt");
     if (c.directory) std::filesystem::create_directory("data.txt");
-    bool shown;
+    platform::Result shown;
     if (c.standardInput) {
       StandardInput reader(kBrenodax.engine, kBrenodax.standardInput);
       shown = reader.ShowDataFile();

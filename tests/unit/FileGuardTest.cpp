@@ -1,5 +1,5 @@
-// Guarded opens: what each guard refuses under a name, the mode of private files, bounded
-// whole-file reads, and the removal of a run's files when it is interrupted.
+// Guarded opens and locks: what each guard refuses under a name, the mode of private files,
+// bounded whole-file reads, and the removal of a run's files when it is interrupted.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -77,6 +77,15 @@ TEST(FileGuardTest, EachGuardRefusesWhatMustNotBeUsed) {
     EXPECT_EQ(created.Succeeded(), c.write == Refusal::None);
     EXPECT_EQ(created.refused, c.write);
     out.Discard();
+    // A lock on a working file refuses what creating it refuses, and says why.
+    if (c.guard != Guard::Steering) {
+      platform::FileLock lock;
+      const platform::FileLock::Acquired acquired = lock.Acquire(u"f", 0, c.guard);
+      EXPECT_EQ(acquired.outcome == platform::FileLock::Outcome::Refused, c.write != Refusal::None);
+      EXPECT_EQ(acquired.result.refused, c.write);
+      EXPECT_EQ(acquired.result.failed,
+                c.write == Refusal::None ? platform::Step::None : platform::Step::Lock);
+    }
     // Nothing was written through a link.
     if (c.standing == Standing::Link) {
       EXPECT_EQ(TempDir::Read("target"), "bytes");
@@ -93,7 +102,7 @@ TEST(FileGuardTest, PrivateFilesAreMadeAndKeptForTheUserAlone) {
       chmod("f", 0644);
     }
     platform::FileLock lock;
-    ASSERT_EQ(lock.Acquire(u"f", 1000, Guard::Private), platform::FileLock::Outcome::Held);
+    ASSERT_EQ(lock.Acquire(u"f", 1000, Guard::Private).outcome, platform::FileLock::Outcome::Held);
     EXPECT_EQ(lock.Made(), !existed);
     platform::OutputFile out;
     ASSERT_TRUE(out.Create(u"f", platform::Placement::Truncate, Guard::Private));

@@ -154,17 +154,22 @@ TEST_F(OutputFileTest, SamePlaceSeesThroughSpellingsOfOnePath) {
 
 TEST_F(OutputFileTest, LockWaitsForItsHolderAndFollowsTheName) {
   platform::FileLock first;
-  ASSERT_EQ(first.Acquire(u"shared.tmp", 0), platform::FileLock::Outcome::Held);
+  ASSERT_EQ(first.Acquire(u"shared.tmp", 0).outcome, platform::FileLock::Outcome::Held);
   EXPECT_TRUE(TempDir::Exists("shared.tmp"));
   platform::FileLock second;
-  EXPECT_EQ(second.Acquire(u"shared.tmp", 50), platform::FileLock::Outcome::Busy);
+  const platform::FileLock::Acquired busy = second.Acquire(u"shared.tmp", 50);
+  EXPECT_EQ(busy.outcome, platform::FileLock::Outcome::Busy);
+  EXPECT_EQ(busy.result.Describe(), u"cannot lock 'shared.tmp'");
   // The holder removes the file and lets go: the next run locks the file that then has
   // the name, not the removed one.
   ASSERT_TRUE(platform::RemoveFile(u"shared.tmp"));
   first.Release();
-  EXPECT_EQ(second.Acquire(u"shared.tmp", 50), platform::FileLock::Outcome::Held);
+  EXPECT_EQ(second.Acquire(u"shared.tmp", 50).outcome, platform::FileLock::Outcome::Held);
   EXPECT_TRUE(TempDir::Exists("shared.tmp"));
-  EXPECT_EQ(first.Acquire(u"missing-dir/shared.tmp", 50), platform::FileLock::Outcome::Unavailable);
+  const platform::FileLock::Acquired unavailable = first.Acquire(u"missing-dir/shared.tmp", 50);
+  EXPECT_EQ(unavailable.outcome, platform::FileLock::Outcome::Unavailable);
+  EXPECT_EQ(unavailable.result.failed, platform::Step::Lock);
+  EXPECT_NE(unavailable.result.systemCode, 0);
 }
 
 }  // namespace
