@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Result.h"
+
 namespace kelvo {
 
 class PutSurroCSV {
@@ -16,9 +18,9 @@ class PutSurroCSV {
   // writeNumber: the error number of a list file that cannot be created or written.
   explicit PutSurroCSV(int writeNumber) : writeNumber_(writeNumber) {}
 
-  // Puts a file holding the built-in list in place, whole. False after reporting
-  // "Rewrite() error-<writeNumber>: " + path.
-  [[nodiscard]] bool WriteList(const std::u16string& path);
+  // Puts a file holding the built-in list in place, whole. A failure is reported as
+  // "Rewrite() error-<writeNumber>: " + path and returned with its cause.
+  platform::Result WriteList(const std::u16string& path);
 
  private:
   int writeNumber_;
