@@ -19,6 +19,29 @@ bool IsUtf16(Encoding encoding) {
          encoding == Encoding::Utf16BE;
 }
 
+// The words for a step of putting a replacement in place that failed.
+const char* CommitWords(platform::CommitStep step) {
+  switch (step) {
+    case platform::CommitStep::Done:
+      break;
+    case platform::CommitStep::ReadAttributes:
+      return "cannot read the attributes";
+    case platform::CommitStep::SetMode:
+      return "cannot set the mode";
+    case platform::CommitStep::CopyAttributes:
+      return "cannot copy the extended attributes";
+    case platform::CommitStep::SetTime:
+      return "cannot set the modification time";
+    case platform::CommitStep::Flush:
+      return "cannot write";
+    case platform::CommitStep::KeepBackup:
+      return "cannot keep the backup";
+    case platform::CommitStep::Rename:
+      return "cannot rename";
+  }
+  return "";
+}
+
 // Where the converted bytes go: standard output, or compared with the input and, from the
 // first difference on, into a replacement (none in a dry run).
 class Output {
@@ -38,11 +61,8 @@ class Output {
     }
     while (!differs_ && count > 0) {
       const std::int64_t step = std::min<std::int64_t>(count, compare_.size());
-      const std::int64_t got = source_.ReadAt(matched_, compare_.data(), step, error_);
-      if (got < 0) {
-        what_ = "cannot read";
-        return false;
-      }
+      std::int64_t got = 0;
+      if (!Kept(source_.ReadAt(matched_, compare_.data(), step, got), "cannot read")) return false;
       if (got != step || std::memcmp(compare_.data(), bytes, static_cast<std::size_t>(step)) != 0) {
         if (!Begin()) return false;
         break;
@@ -52,22 +72,15 @@ class Output {
       count -= step;
     }
     if (count == 0 || dryRun_) return true;
-    if (!file_.Write(bytes, count, error_)) {
-      what_ = "cannot write";
-      return false;
-    }
-    return true;
+    return Kept(file_.Write(bytes, count), "cannot write");
   }
 
   // After the last block: whether the output differs from the input at all.
   [[nodiscard]] bool Finish(bool& differs) {
     if (!standard_ && !differs_) {
       std::uint8_t byte = 0;
-      const std::int64_t more = source_.ReadAt(matched_, &byte, 1, error_);
-      if (more < 0) {
-        what_ = "cannot read";
-        return false;
-      }
+      std::int64_t more = 0;
+      if (!Kept(source_.ReadAt(matched_, &byte, 1, more), "cannot read")) return false;
       if (more > 0 && !Begin()) return false;
     }
     differs = differs_ || standard_;
@@ -85,32 +98,33 @@ class Output {
     differs_ = true;
     if (dryRun_) return true;
     // The directory is made only when it is missing: most files of a tree share theirs.
-    if (!file_.Create(target_, error_)) {
-      int error = 0;
-      if (!platform::MakeDirectories(platform::ParentOf(target_), error)) {
-        error_ = error;
-        what_ = "cannot make the directory";
-        return false;
-      }
-      if (!file_.Create(target_, error_)) {
-        what_ = "cannot create a temporary file";
+    if (!file_.Create(target_)) {
+      if (!Kept(platform::MakeDirectories(platform::ParentOf(target_)),
+                "cannot make the directory") ||
+          !Kept(file_.Create(target_), "cannot create a temporary file")) {
         return false;
       }
     }
     for (std::int64_t at = 0; at < matched_;) {
       const std::int64_t step = std::min<std::int64_t>(matched_ - at, compare_.size());
-      const std::int64_t got = source_.ReadAt(at, compare_.data(), step, error_);
+      std::int64_t got = 0;
+      if (!Kept(source_.ReadAt(at, compare_.data(), step, got), "cannot read")) return false;
       if (got != step) {
         what_ = "cannot read";
         return false;
       }
-      if (!file_.Write(compare_.data(), step, error_)) {
-        what_ = "cannot write";
-        return false;
-      }
+      if (!Kept(file_.Write(compare_.data(), step), "cannot write")) return false;
       at += step;
     }
     return true;
+  }
+
+  // Whether a step succeeded; otherwise the words for it and the system's code are kept.
+  bool Kept(const platform::Result& step, const char* what) {
+    if (step) return true;
+    what_ = what;
+    error_ = step.systemCode;
+    return false;
   }
 
   platform::SourceFile& source_;
@@ -161,11 +175,11 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
   if (!Ready()) return fail("cannot allocate memory", 0);
 
   platform::SourceFile source;
-  int error = 0;
   // A named path and a walk under --follow may reach the file through a link.
-  if (!source.Open(file.path, file.named || settings.follow, error)) {
-    return error == platform::kNotRegularError ? done(FileStatus::Special)
-                                               : fail("cannot open", error);
+  if (const platform::Result opened = source.Open(file.path, file.named || settings.follow);
+      !opened) {
+    return opened.systemCode == platform::kNotRegularError ? done(FileStatus::Special)
+                                                           : fail("cannot open", opened.systemCode);
   }
   result.bytesIn = static_cast<std::uint64_t>(source.Size());
 
@@ -175,8 +189,10 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
     detect::Detector detector;
     for (;;) {
       if (platform::Interrupted()) return done(FileStatus::Interrupted);
-      const std::int64_t got = source.Read(block, blockSize, error);
-      if (got < 0) return fail("cannot read", error);
+      std::int64_t got = 0;
+      if (const platform::Result read = source.Read(block, blockSize, got); !read) {
+        return fail("cannot read", read.systemCode);
+      }
       if (settings.detectOnly) count(static_cast<std::uint64_t>(got));
       detector.Feed({block, static_cast<std::size_t>(got)});
       if (got < blockSize) break;
@@ -188,7 +204,9 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
     }
     result.from = result.detection.encoding;
     if (settings.detectOnly) return done(FileStatus::Detected);
-    if (!source.Rewind(error)) return fail("cannot read", error);
+    if (const platform::Result rewound = source.Rewind(); !rewound) {
+      return fail("cannot read", rewound.systemCode);
+    }
   } else {
     result.from = settings.from;
   }
@@ -199,24 +217,24 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
     output.Target(platform::JoinPath(settings.outDir, file.relative));
   } else if (settings.destination == Destination::InPlace) {
     std::u16string real;
-    if (!platform::RealPath(file.path, real, error)) return fail("cannot resolve", error);
+    if (const platform::Result resolved = platform::RealPath(file.path, real); !resolved) {
+      return fail("cannot resolve", resolved.systemCode);
+    }
     output.Target(real);
   }
 
   // With the encoding given, a NUL byte still marks a binary file unless it is UTF-16.
   const bool watchNul = settings.from && !IsUtf16(*result.from);
   bool binary = false;
-  bool readFailed = false;
+  platform::Result readCause;
   transcode::Transcoder transcoder(transcode::TranscodeOptions{
       .from = *result.from, .to = settings.to, .eol = settings.eol, .bom = settings.bom});
   const PumpEnds ends{
       .read = [&](std::uint8_t* buffer, std::int64_t want) -> std::optional<std::int64_t> {
         if (platform::Interrupted()) return std::nullopt;
-        const std::int64_t got = source.Read(buffer, want, error);
-        if (got < 0) {
-          readFailed = true;
-          return std::nullopt;
-        }
+        std::int64_t got = 0;
+        readCause = source.Read(buffer, want, got);
+        if (!readCause) return std::nullopt;
         if (watchNul && std::memchr(buffer, 0, static_cast<std::size_t>(got)) != nullptr) {
           binary = true;
           return std::nullopt;
@@ -235,7 +253,7 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
   result.bytesOut = output.Written();
   if (outcome == PumpOutcome::ReadFailed) {
     if (binary) return done(FileStatus::Binary);
-    if (readFailed) return fail("cannot read", error);
+    if (!readCause) return fail("cannot read", readCause.systemCode);
     return done(FileStatus::Interrupted);
   }
   if (outcome == PumpOutcome::WriteFailed) return fail(output.What(), output.Error());
@@ -256,10 +274,11 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
   commit.keepTime = settings.keepTime;
   if (settings.destination == Destination::InPlace && settings.backup) {
     std::u16string real;
-    if (platform::RealPath(file.path, real, error)) commit.backup = real + *settings.backup;
+    if (platform::RealPath(file.path, real)) commit.backup = real + *settings.backup;
   }
-  std::string what;
-  if (!output.File().Commit(commit, error, what)) return fail(what, error);
+  if (const platform::Committed committed = output.File().Commit(commit); !committed.result) {
+    return fail(CommitWords(committed.step), committed.result.systemCode);
+  }
   return done(FileStatus::Converted);
 }
 

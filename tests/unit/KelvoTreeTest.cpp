@@ -46,14 +46,13 @@ TEST(KelvoTreeTest, ReplacementAppearsWholeOrNotAtAll) {
     TempDir dir;
     if (c.exists) TempDir::Write("t.txt", "old");
     platform::ReplacementFile file;
-    int error = 0;
-    ASSERT_TRUE(file.Create(u"t.txt", error));
-    ASSERT_TRUE(file.Write("new", 3, error));
+    ASSERT_TRUE(file.Create(u"t.txt"));
+    ASSERT_TRUE(file.Write("new", 3));
     if (c.commit) {
-      std::string what;
       platform::CommitSettings settings;
       if (c.backup) settings.backup = u"t.txt.orig";
-      ASSERT_TRUE(file.Commit(settings, error, what)) << what;
+      const platform::Committed committed = file.Commit(settings);
+      ASSERT_TRUE(committed.result) << platform::ToUtf8(committed.result.Describe());
     } else {
       file.Discard();
     }
@@ -75,15 +74,14 @@ TEST(KelvoTreeTest, ReplacementTakesTheSourcesMode) {
   TempDir::Write("t.txt", "old");
   ASSERT_EQ(::chmod("t.txt", 0640), 0);
   platform::SourceFile source;
-  int error = 0;
-  ASSERT_TRUE(source.Open(u"t.txt", false, error));
+  ASSERT_TRUE(source.Open(u"t.txt", false));
   platform::ReplacementFile file;
-  ASSERT_TRUE(file.Create(u"t.txt", error));
-  ASSERT_TRUE(file.Write("new", 3, error));
-  std::string what;
+  ASSERT_TRUE(file.Create(u"t.txt"));
+  ASSERT_TRUE(file.Write("new", 3));
   platform::CommitSettings settings;
   settings.like = &source;
-  ASSERT_TRUE(file.Commit(settings, error, what)) << what;
+  const platform::Committed committed = file.Commit(settings);
+  ASSERT_TRUE(committed.result) << platform::ToUtf8(committed.result.Describe());
   struct stat info {};
   ASSERT_EQ(::stat("t.txt", &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -116,8 +114,9 @@ TEST(KelvoTreeTest, OnlyRegularFilesAreOpened) {
 #endif
   for (const Case& c : cases) {
     platform::SourceFile file;
-    int error = 0;
-    EXPECT_EQ(file.Open(c.path, c.follow, error), c.opens);
+    const platform::Result opened = file.Open(c.path, c.follow);
+    const int error = opened.systemCode;
+    EXPECT_EQ(opened.Succeeded(), c.opens);
     if (!c.opens && c.error == platform::kNotRegularError) {
       EXPECT_EQ(error, platform::kNotRegularError);
     } else if (!c.opens) {
