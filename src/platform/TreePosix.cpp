@@ -324,7 +324,8 @@ Committed ReplacementFile::Commit(const CommitSettings& settings) {
   // The error code is taken before the temporary file is removed.
   auto fail = [&](CommitStep step, Step failed, int error) {
     Discard();
-    return Committed{.step = step, .result = Result::Failed(failed, target_, error)};
+    const std::u16string& detail = step == CommitStep::KeepBackup ? settings.backup : target_;
+    return Committed{.step = step, .result = Result::Failed(failed, detail, error)};
   };
   if (settings.like != nullptr) {
     const int from = static_cast<int>(settings.like->Handle());
@@ -357,9 +358,7 @@ Committed ReplacementFile::Commit(const CommitSettings& settings) {
   if (!closed) return fail(CommitStep::Flush, Step::Close, errno);
   if (!settings.backup.empty()) {
     if (const int error = KeepBackup(target, Native(settings.backup)); error != 0) {
-      Committed failed = fail(CommitStep::KeepBackup, Step::Create, error);
-      failed.result.detail = settings.backup;
-      return failed;
+      return fail(CommitStep::KeepBackup, Step::Create, error);
     }
   }
   if (::rename(Native(temporary_).c_str(), target.c_str()) != 0) {
