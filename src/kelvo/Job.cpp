@@ -42,6 +42,29 @@ const char* CommitWords(platform::CommitStep step) {
   return "";
 }
 
+// What the output failed at: the number its failures carry, and the words for each.
+enum OutputFailure : int {
+  kStandardOutputFailed = 1,
+  kCompareReadFailed,
+  kReplacementWriteFailed,
+  kDirectoryFailed,
+  kTemporaryFailed,
+};
+constexpr const char* kOutputWords[] = {
+    "",
+    "cannot write to standard output",
+    "cannot read",
+    "cannot write",
+    "cannot make the directory",
+    "cannot create a temporary file",
+};
+
+// A step's result; when it failed, under the output's number for what failed.
+platform::Result Numbered(platform::Result step, OutputFailure number) {
+  if (step) return step;
+  return std::move(step).Numbered(number);
+}
+
 // Where the converted bytes go: standard output, or compared with the input and, from the
 // first difference on, into a replacement (none in a dry run).
 class Output {
@@ -52,79 +75,75 @@ class Output {
 
   void Target(std::u16string target) { target_ = std::move(target); }
 
-  bool Write(const std::uint8_t* bytes, std::int64_t count) {
+  platform::Result Write(const std::uint8_t* bytes, std::int64_t count) {
     written_ += static_cast<std::uint64_t>(count);
     if (standard_) {
-      if (platform::WriteStandardOutput(bytes, static_cast<std::size_t>(count))) return true;
-      what_ = "cannot write to standard output";
-      return false;
+      const platform::Result written =
+          platform::WriteStandardOutput(bytes, static_cast<std::size_t>(count));
+      if (written) return written;
+      // Reported in kelvo's words alone, without the system's reason.
+      return platform::Result::Failed(platform::Step::Write, written.detail)
+          .Numbered(kStandardOutputFailed);
     }
     while (!differs_ && count > 0) {
       const std::int64_t step = std::min<std::int64_t>(count, compare_.size());
       std::int64_t got = 0;
-      if (!Kept(source_.ReadAt(matched_, compare_.data(), step, got), "cannot read")) return false;
+      platform::Result read = source_.ReadAt(matched_, compare_.data(), step, got);
+      if (!read) return std::move(read).Numbered(kCompareReadFailed);
       if (got != step || std::memcmp(compare_.data(), bytes, static_cast<std::size_t>(step)) != 0) {
-        if (!Begin()) return false;
+        if (platform::Result begun = Begin(); !begun) return begun;
         break;
       }
       matched_ += step;
       bytes += step;
       count -= step;
     }
-    if (count == 0 || dryRun_) return true;
-    return Kept(file_.Write(bytes, count), "cannot write");
+    if (count == 0 || dryRun_) return platform::Result::Ok();
+    return Numbered(file_.Write(bytes, count), kReplacementWriteFailed);
   }
 
   // After the last block: whether the output differs from the input at all.
-  [[nodiscard]] bool Finish(bool& differs) {
+  platform::Result Finish(bool& differs) {
     if (!standard_ && !differs_) {
       std::uint8_t byte = 0;
       std::int64_t more = 0;
-      if (!Kept(source_.ReadAt(matched_, &byte, 1, more), "cannot read")) return false;
-      if (more > 0 && !Begin()) return false;
+      platform::Result read = source_.ReadAt(matched_, &byte, 1, more);
+      if (!read) return std::move(read).Numbered(kCompareReadFailed);
+      if (more > 0) {
+        if (platform::Result begun = Begin(); !begun) return begun;
+      }
     }
     differs = differs_ || standard_;
-    return true;
+    return platform::Result::Ok();
   }
 
   platform::ReplacementFile& File() { return file_; }
   std::uint64_t Written() const { return written_; }
-  const std::string& What() const { return what_; }
-  int Error() const { return error_; }
 
  private:
   // The first difference: the replacement begins with the equal bytes so far.
-  bool Begin() {
+  platform::Result Begin() {
     differs_ = true;
-    if (dryRun_) return true;
+    if (dryRun_) return platform::Result::Ok();
     // The directory is made only when it is missing: most files of a tree share theirs.
     if (!file_.Create(target_)) {
-      if (!Kept(platform::MakeDirectories(platform::ParentOf(target_)),
-                "cannot make the directory") ||
-          !Kept(file_.Create(target_), "cannot create a temporary file")) {
-        return false;
-      }
+      platform::Result made = platform::MakeDirectories(platform::ParentOf(target_));
+      if (!made) return std::move(made).Numbered(kDirectoryFailed);
+      platform::Result created = file_.Create(target_);
+      if (!created) return std::move(created).Numbered(kTemporaryFailed);
     }
     for (std::int64_t at = 0; at < matched_;) {
       const std::int64_t step = std::min<std::int64_t>(matched_ - at, compare_.size());
       std::int64_t got = 0;
-      if (!Kept(source_.ReadAt(at, compare_.data(), step, got), "cannot read")) return false;
-      if (got != step) {
-        what_ = "cannot read";
-        return false;
-      }
-      if (!Kept(file_.Write(compare_.data(), step), "cannot write")) return false;
+      platform::Result read = source_.ReadAt(at, compare_.data(), step, got);
+      // The input grew shorter since it was compared.
+      if (read && got != step) read = platform::Result::Failed(platform::Step::Read, target_);
+      if (!read) return std::move(read).Numbered(kCompareReadFailed);
+      platform::Result written = file_.Write(compare_.data(), step);
+      if (!written) return std::move(written).Numbered(kReplacementWriteFailed);
       at += step;
     }
-    return true;
-  }
-
-  // Whether a step succeeded; otherwise the words for it and the system's code are kept.
-  bool Kept(const platform::Result& step, const char* what) {
-    if (step) return true;
-    what_ = what;
-    error_ = step.systemCode;
-    return false;
+    return platform::Result::Ok();
   }
 
   platform::SourceFile& source_;
@@ -136,8 +155,6 @@ class Output {
   bool differs_ = false;
   std::int64_t matched_ = 0;
   std::uint64_t written_ = 0;
-  std::string what_;
-  int error_ = 0;
 };
 
 }  // namespace
@@ -165,6 +182,9 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
     result.what = std::move(what);
     result.error = error;
     return result;
+  };
+  auto outputFailed = [&](const platform::Result& cause) {
+    return fail(kOutputWords[cause.errorNumber], cause.systemCode);
   };
   auto done = [&](FileStatus status) {
     result.status =
@@ -227,6 +247,7 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
   const bool watchNul = settings.from && !IsUtf16(*result.from);
   bool binary = false;
   platform::Result readCause;
+  platform::Result writeCause;
   transcode::Transcoder transcoder(transcode::TranscodeOptions{
       .from = *result.from, .to = settings.to, .eol = settings.eol, .bom = settings.bom});
   const PumpEnds ends{
@@ -244,7 +265,8 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
       },
       .write =
           [&](const std::uint8_t* bytes, std::int64_t size) {
-            return output.Write(bytes, size) ? BlockWrite::Done : BlockWrite::Failed;
+            writeCause = output.Write(bytes, size);
+            return writeCause ? BlockWrite::Done : BlockWrite::Failed;
           },
   };
   pump_.SetThreads(alone_ && file.size > kBlock ? PumpThreads{} : PumpThreads{.processors = 1});
@@ -256,9 +278,11 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
     if (!readCause) return fail("cannot read", readCause.systemCode);
     return done(FileStatus::Interrupted);
   }
-  if (outcome == PumpOutcome::WriteFailed) return fail(output.What(), output.Error());
+  if (outcome == PumpOutcome::WriteFailed) return outputFailed(writeCause);
   bool differs = false;
-  if (!output.Finish(differs)) return fail(output.What(), output.Error());
+  if (const platform::Result finished = output.Finish(differs); !finished) {
+    return outputFailed(finished);
+  }
   if (settings.failOnReplacement && result.counts.replacements > 0) {
     output.File().Discard();
     return fail("cannot convert without replacing " + std::to_string(result.counts.replacements) +
