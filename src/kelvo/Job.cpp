@@ -88,8 +88,9 @@ class Output {
     while (!differs_ && count > 0) {
       const std::int64_t step = std::min<std::int64_t>(count, compare_.size());
       std::int64_t got = 0;
-      platform::Result read = source_.ReadAt(matched_, compare_.data(), step, got);
-      if (!read) return std::move(read).Numbered(kCompareReadFailed);
+      platform::Result read =
+          Numbered(source_.ReadAt(matched_, compare_.data(), step, got), kCompareReadFailed);
+      if (!read) return read;
       if (got != step || std::memcmp(compare_.data(), bytes, static_cast<std::size_t>(step)) != 0) {
         if (platform::Result begun = Begin(); !begun) return begun;
         break;
@@ -107,11 +108,10 @@ class Output {
     if (!standard_ && !differs_) {
       std::uint8_t byte = 0;
       std::int64_t more = 0;
-      platform::Result read = source_.ReadAt(matched_, &byte, 1, more);
-      if (!read) return std::move(read).Numbered(kCompareReadFailed);
-      if (more > 0) {
-        if (platform::Result begun = Begin(); !begun) return begun;
-      }
+      platform::Result read =
+          Numbered(source_.ReadAt(matched_, &byte, 1, more), kCompareReadFailed);
+      if (read && more > 0) read = Begin();
+      if (!read) return read;
     }
     differs = differs_ || standard_;
     return platform::Result::Ok();
@@ -127,20 +127,21 @@ class Output {
     if (dryRun_) return platform::Result::Ok();
     // The directory is made only when it is missing: most files of a tree share theirs.
     if (!file_.Create(target_)) {
-      platform::Result made = platform::MakeDirectories(platform::ParentOf(target_));
-      if (!made) return std::move(made).Numbered(kDirectoryFailed);
-      platform::Result created = file_.Create(target_);
-      if (!created) return std::move(created).Numbered(kTemporaryFailed);
+      platform::Result made =
+          Numbered(platform::MakeDirectories(platform::ParentOf(target_)), kDirectoryFailed);
+      if (made) made = Numbered(file_.Create(target_), kTemporaryFailed);
+      if (!made) return made;
     }
     for (std::int64_t at = 0; at < matched_;) {
       const std::int64_t step = std::min<std::int64_t>(matched_ - at, compare_.size());
       std::int64_t got = 0;
       platform::Result read = source_.ReadAt(at, compare_.data(), step, got);
       // The input grew shorter since it was compared.
-      if (read && got != step) read = platform::Result::Failed(platform::Step::Read, target_);
-      if (!read) return std::move(read).Numbered(kCompareReadFailed);
-      platform::Result written = file_.Write(compare_.data(), step);
-      if (!written) return std::move(written).Numbered(kReplacementWriteFailed);
+      if (read && got != step) read = platform::Result::Failed(platform::Step::Read, {});
+      if (!read) return Numbered(std::move(read), kCompareReadFailed);
+      platform::Result written =
+          Numbered(file_.Write(compare_.data(), step), kReplacementWriteFailed);
+      if (!written) return written;
       at += step;
     }
     return platform::Result::Ok();
