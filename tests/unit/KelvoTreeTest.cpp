@@ -28,19 +28,22 @@ std::vector<std::string> Names() {
 
 TEST(KelvoTreeTest, ReplacementAppearsWholeOrNotAtAll) {
   struct Case {
-    bool exists;  // the target stands before
-    bool commit;  // else discarded
-    bool backup;  // the old target kept as "t.txt.orig"
+    bool exists;            // the target stands before
+    bool commit;            // else discarded
+    std::u16string backup;  // not empty: the old target kept under this name
     std::vector<std::string> names;
     std::string content;  // of t.txt afterwards
+    platform::CommitStep failsAt = platform::CommitStep::Done;
   };
   const Case cases[] = {
-      {false, true, false, {"t.txt"}, "new"},
-      {false, false, false, {}, ""},
-      {true, true, false, {"t.txt"}, "new"},
-      {true, false, false, {"t.txt"}, "old"},
-      {true, true, true, {"t.txt", "t.txt.orig"}, "new"},
-      {true, false, true, {"t.txt"}, "old"},
+      {false, true, u"", {"t.txt"}, "new"},
+      {false, false, u"", {}, ""},
+      {true, true, u"", {"t.txt"}, "new"},
+      {true, false, u"", {"t.txt"}, "old"},
+      {true, true, u"t.txt.orig", {"t.txt", "t.txt.orig"}, "new"},
+      {true, false, u"t.txt.orig", {"t.txt"}, "old"},
+      // A backup that cannot be kept leaves the target as it was, with the system's code.
+      {true, true, u"missing/t.txt.orig", {"t.txt"}, "old", platform::CommitStep::KeepBackup},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -50,9 +53,11 @@ TEST(KelvoTreeTest, ReplacementAppearsWholeOrNotAtAll) {
     ASSERT_TRUE(file.Write("new", 3));
     if (c.commit) {
       platform::CommitSettings settings;
-      if (c.backup) settings.backup = u"t.txt.orig";
+      settings.backup = c.backup;
       const platform::Committed committed = file.Commit(settings);
-      ASSERT_TRUE(committed.result) << platform::ToUtf8(committed.result.Describe());
+      EXPECT_EQ(committed.step, c.failsAt) << platform::ToUtf8(committed.result.Describe());
+      EXPECT_EQ(committed.result.Succeeded(), c.failsAt == platform::CommitStep::Done);
+      EXPECT_EQ(committed.result.systemCode != 0, c.failsAt != platform::CommitStep::Done);
     } else {
       file.Discard();
     }
@@ -60,7 +65,7 @@ TEST(KelvoTreeTest, ReplacementAppearsWholeOrNotAtAll) {
     if (!c.names.empty()) {
       EXPECT_EQ(TempDir::Read("t.txt"), c.content);
     }
-    if (c.backup && c.commit) {
+    if (c.names.size() > 1) {
       EXPECT_EQ(TempDir::Read("t.txt.orig"), "old");
     }
   }
