@@ -19,6 +19,52 @@ bool IsUtf16(Encoding encoding) {
          encoding == Encoding::Utf16BE;
 }
 
+// The words for a step of putting a replacement in place that failed.
+const char* CommitWords(platform::CommitStep step) {
+  switch (step) {
+    case platform::CommitStep::Done:
+      break;
+    case platform::CommitStep::ReadAttributes:
+      return "cannot read the attributes";
+    case platform::CommitStep::SetMode:
+      return "cannot set the mode";
+    case platform::CommitStep::CopyAttributes:
+      return "cannot copy the extended attributes";
+    case platform::CommitStep::SetTime:
+      return "cannot set the modification time";
+    case platform::CommitStep::Flush:
+      return "cannot write";
+    case platform::CommitStep::KeepBackup:
+      return "cannot keep the backup";
+    case platform::CommitStep::Rename:
+      return "cannot rename";
+  }
+  return "";
+}
+
+// What the output failed at: the number its failures carry, and the words for each.
+enum OutputFailure : int {
+  kStandardOutputFailed = 1,
+  kCompareReadFailed,
+  kReplacementWriteFailed,
+  kDirectoryFailed,
+  kTemporaryFailed,
+};
+constexpr const char* kOutputWords[] = {
+    "",
+    "cannot write to standard output",
+    "cannot read",
+    "cannot write",
+    "cannot make the directory",
+    "cannot create a temporary file",
+};
+
+// A step's result; when it failed, under the output's number for what failed.
+platform::Result Numbered(platform::Result step, OutputFailure number) {
+  if (step) return step;
+  return std::move(step).Numbered(number);
+}
+
 // Where the converted bytes go: standard output, or compared with the input and, from the
 // first difference on, into a replacement (none in a dry run).
 class Output {
@@ -29,88 +75,76 @@ class Output {
 
   void Target(std::u16string target) { target_ = std::move(target); }
 
-  bool Write(const std::uint8_t* bytes, std::int64_t count) {
+  platform::Result Write(const std::uint8_t* bytes, std::int64_t count) {
     written_ += static_cast<std::uint64_t>(count);
     if (standard_) {
-      if (platform::WriteStandardOutput(bytes, static_cast<std::size_t>(count))) return true;
-      what_ = "cannot write to standard output";
-      return false;
+      const platform::Result written =
+          platform::WriteStandardOutput(bytes, static_cast<std::size_t>(count));
+      if (written) return written;
+      // Reported in kelvo's words alone, without the system's reason.
+      return platform::Result::Failed(platform::Step::Write, written.detail)
+          .Numbered(kStandardOutputFailed);
     }
     while (!differs_ && count > 0) {
       const std::int64_t step = std::min<std::int64_t>(count, compare_.size());
-      const std::int64_t got = source_.ReadAt(matched_, compare_.data(), step, error_);
-      if (got < 0) {
-        what_ = "cannot read";
-        return false;
-      }
+      std::int64_t got = 0;
+      platform::Result read =
+          Numbered(source_.ReadAt(matched_, compare_.data(), step, got), kCompareReadFailed);
+      if (!read) return read;
       if (got != step || std::memcmp(compare_.data(), bytes, static_cast<std::size_t>(step)) != 0) {
-        if (!Begin()) return false;
+        if (platform::Result begun = Begin(); !begun) return begun;
         break;
       }
       matched_ += step;
       bytes += step;
       count -= step;
     }
-    if (count == 0 || dryRun_) return true;
-    if (!file_.Write(bytes, count, error_)) {
-      what_ = "cannot write";
-      return false;
-    }
-    return true;
+    if (count == 0 || dryRun_) return platform::Result::Ok();
+    return Numbered(file_.Write(bytes, count), kReplacementWriteFailed);
   }
 
   // After the last block: whether the output differs from the input at all.
-  [[nodiscard]] bool Finish(bool& differs) {
+  platform::Result Finish(bool& differs) {
     if (!standard_ && !differs_) {
       std::uint8_t byte = 0;
-      const std::int64_t more = source_.ReadAt(matched_, &byte, 1, error_);
-      if (more < 0) {
-        what_ = "cannot read";
-        return false;
-      }
-      if (more > 0 && !Begin()) return false;
+      std::int64_t more = 0;
+      platform::Result read =
+          Numbered(source_.ReadAt(matched_, &byte, 1, more), kCompareReadFailed);
+      if (read && more > 0) read = Begin();
+      if (!read) return read;
     }
     differs = differs_ || standard_;
-    return true;
+    return platform::Result::Ok();
   }
 
   platform::ReplacementFile& File() { return file_; }
   std::uint64_t Written() const { return written_; }
-  const std::string& What() const { return what_; }
-  int Error() const { return error_; }
 
  private:
   // The first difference: the replacement begins with the equal bytes so far.
-  bool Begin() {
+  platform::Result Begin() {
     differs_ = true;
-    if (dryRun_) return true;
+    if (dryRun_) return platform::Result::Ok();
     // The directory is made only when it is missing: most files of a tree share theirs.
-    if (!file_.Create(target_, error_)) {
-      int error = 0;
-      if (!platform::MakeDirectories(platform::ParentOf(target_), error)) {
-        error_ = error;
-        what_ = "cannot make the directory";
-        return false;
-      }
-      if (!file_.Create(target_, error_)) {
-        what_ = "cannot create a temporary file";
-        return false;
-      }
+    if (!file_.Create(target_)) {
+      platform::Result made =
+          Numbered(platform::MakeDirectories(platform::ParentOf(target_)), kDirectoryFailed);
+      if (made) made = Numbered(file_.Create(target_), kTemporaryFailed);
+      if (!made) return made;
     }
     for (std::int64_t at = 0; at < matched_;) {
       const std::int64_t step = std::min<std::int64_t>(matched_ - at, compare_.size());
-      const std::int64_t got = source_.ReadAt(at, compare_.data(), step, error_);
-      if (got != step) {
-        what_ = "cannot read";
-        return false;
-      }
-      if (!file_.Write(compare_.data(), step, error_)) {
-        what_ = "cannot write";
-        return false;
-      }
+      std::int64_t got = 0;
+      platform::Result read = source_.ReadAt(at, compare_.data(), step, got);
+      // The input grew shorter since it was compared.
+      if (read && got != step) read = platform::Result::Failed(platform::Step::Read, {});
+      if (!read) return Numbered(std::move(read), kCompareReadFailed);
+      platform::Result written =
+          Numbered(file_.Write(compare_.data(), step), kReplacementWriteFailed);
+      if (!written) return written;
       at += step;
     }
-    return true;
+    return platform::Result::Ok();
   }
 
   platform::SourceFile& source_;
@@ -122,8 +156,6 @@ class Output {
   bool differs_ = false;
   std::int64_t matched_ = 0;
   std::uint64_t written_ = 0;
-  std::string what_;
-  int error_ = 0;
 };
 
 }  // namespace
@@ -152,6 +184,9 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
     result.error = error;
     return result;
   };
+  auto outputFailed = [&](const platform::Result& cause) {
+    return fail(kOutputWords[cause.errorNumber], cause.systemCode);
+  };
   auto done = [&](FileStatus status) {
     result.status =
         platform::Interrupted() && status == FileStatus::Failed ? FileStatus::Interrupted : status;
@@ -161,11 +196,11 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
   if (!Ready()) return fail("cannot allocate memory", 0);
 
   platform::SourceFile source;
-  int error = 0;
   // A named path and a walk under --follow may reach the file through a link.
-  if (!source.Open(file.path, file.named || settings.follow, error)) {
-    return error == platform::kNotRegularError ? done(FileStatus::Special)
-                                               : fail("cannot open", error);
+  if (const platform::Result opened = source.Open(file.path, file.named || settings.follow);
+      !opened) {
+    return opened.systemCode == platform::kNotRegularError ? done(FileStatus::Special)
+                                                           : fail("cannot open", opened.systemCode);
   }
   result.bytesIn = static_cast<std::uint64_t>(source.Size());
 
@@ -175,8 +210,10 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
     detect::Detector detector;
     for (;;) {
       if (platform::Interrupted()) return done(FileStatus::Interrupted);
-      const std::int64_t got = source.Read(block, blockSize, error);
-      if (got < 0) return fail("cannot read", error);
+      std::int64_t got = 0;
+      if (const platform::Result read = source.Read(block, blockSize, got); !read) {
+        return fail("cannot read", read.systemCode);
+      }
       if (settings.detectOnly) count(static_cast<std::uint64_t>(got));
       detector.Feed({block, static_cast<std::size_t>(got)});
       if (got < blockSize) break;
@@ -188,7 +225,9 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
     }
     result.from = result.detection.encoding;
     if (settings.detectOnly) return done(FileStatus::Detected);
-    if (!source.Rewind(error)) return fail("cannot read", error);
+    if (const platform::Result rewound = source.Rewind(); !rewound) {
+      return fail("cannot read", rewound.systemCode);
+    }
   } else {
     result.from = settings.from;
   }
@@ -199,24 +238,25 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
     output.Target(platform::JoinPath(settings.outDir, file.relative));
   } else if (settings.destination == Destination::InPlace) {
     std::u16string real;
-    if (!platform::RealPath(file.path, real, error)) return fail("cannot resolve", error);
+    if (const platform::Result resolved = platform::RealPath(file.path, real); !resolved) {
+      return fail("cannot resolve", resolved.systemCode);
+    }
     output.Target(real);
   }
 
   // With the encoding given, a NUL byte still marks a binary file unless it is UTF-16.
   const bool watchNul = settings.from && !IsUtf16(*result.from);
   bool binary = false;
-  bool readFailed = false;
+  platform::Result readCause;
+  platform::Result writeCause;
   transcode::Transcoder transcoder(transcode::TranscodeOptions{
       .from = *result.from, .to = settings.to, .eol = settings.eol, .bom = settings.bom});
   const PumpEnds ends{
       .read = [&](std::uint8_t* buffer, std::int64_t want) -> std::optional<std::int64_t> {
         if (platform::Interrupted()) return std::nullopt;
-        const std::int64_t got = source.Read(buffer, want, error);
-        if (got < 0) {
-          readFailed = true;
-          return std::nullopt;
-        }
+        std::int64_t got = 0;
+        readCause = source.Read(buffer, want, got);
+        if (!readCause) return std::nullopt;
         if (watchNul && std::memchr(buffer, 0, static_cast<std::size_t>(got)) != nullptr) {
           binary = true;
           return std::nullopt;
@@ -226,7 +266,8 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
       },
       .write =
           [&](const std::uint8_t* bytes, std::int64_t size) {
-            return output.Write(bytes, size) ? BlockWrite::Done : BlockWrite::Failed;
+            writeCause = output.Write(bytes, size);
+            return writeCause ? BlockWrite::Done : BlockWrite::Failed;
           },
   };
   pump_.SetThreads(alone_ && file.size > kBlock ? PumpThreads{} : PumpThreads{.processors = 1});
@@ -235,12 +276,14 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
   result.bytesOut = output.Written();
   if (outcome == PumpOutcome::ReadFailed) {
     if (binary) return done(FileStatus::Binary);
-    if (readFailed) return fail("cannot read", error);
+    if (!readCause) return fail("cannot read", readCause.systemCode);
     return done(FileStatus::Interrupted);
   }
-  if (outcome == PumpOutcome::WriteFailed) return fail(output.What(), output.Error());
+  if (outcome == PumpOutcome::WriteFailed) return outputFailed(writeCause);
   bool differs = false;
-  if (!output.Finish(differs)) return fail(output.What(), output.Error());
+  if (const platform::Result finished = output.Finish(differs); !finished) {
+    return outputFailed(finished);
+  }
   if (settings.failOnReplacement && result.counts.replacements > 0) {
     output.File().Discard();
     return fail("cannot convert without replacing " + std::to_string(result.counts.replacements) +
@@ -256,10 +299,11 @@ FileResult Worker::Convert(const walk::FoundFile& file, const JobSettings& setti
   commit.keepTime = settings.keepTime;
   if (settings.destination == Destination::InPlace && settings.backup) {
     std::u16string real;
-    if (platform::RealPath(file.path, real, error)) commit.backup = real + *settings.backup;
+    if (platform::RealPath(file.path, real)) commit.backup = real + *settings.backup;
   }
-  std::string what;
-  if (!output.File().Commit(commit, error, what)) return fail(what, error);
+  if (const platform::Committed committed = output.File().Commit(commit); !committed.result) {
+    return fail(CommitWords(committed.step), committed.result.systemCode);
+  }
   return done(FileStatus::Converted);
 }
 

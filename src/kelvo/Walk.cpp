@@ -17,8 +17,7 @@ bool IsVersionControl(const std::u16string& name) {
 
 Walker::Walker(WalkSettings settings) : settings_(std::move(settings)) {
   platform::FileFacts facts;
-  int error = 0;
-  if (!settings_.avoid.empty() && platform::Examine(settings_.avoid, true, facts, error)) {
+  if (!settings_.avoid.empty() && platform::Examine(settings_.avoid, true, facts)) {
     avoidKnown_ = true;
     avoid_ = {facts.device, facts.inode};
   }
@@ -57,9 +56,8 @@ void Walker::Notice(WalkNotice::Kind kind, const std::u16string& path, int error
 
 void Walker::Add(const std::u16string& path, bool keepPath) {
   platform::FileFacts facts;
-  int error = 0;
-  if (!platform::Examine(path, true, facts, error)) {
-    Notice(WalkNotice::Kind::Failed, path, error, "cannot examine");
+  if (const platform::Result examined = platform::Examine(path, true, facts); !examined) {
+    Notice(WalkNotice::Kind::Failed, path, examined.systemCode, "cannot examine");
     return;
   }
   const std::u16string root = keepPath ? MirrorPath(path) : MirrorRoot(path);
@@ -77,9 +75,8 @@ void Walker::Directory(const std::u16string& path, const std::u16string& relativ
   // once.
   if (settings_.distinctFiles && !walked_.insert(identity).second) return;
   std::vector<std::u16string> names;
-  int error = 0;
-  if (!platform::ListDirectory(path, names, error)) {
-    Notice(WalkNotice::Kind::Failed, path, error, "cannot read the directory");
+  if (const platform::Result listed = platform::ListDirectory(path, names); !listed) {
+    Notice(WalkNotice::Kind::Failed, path, listed.systemCode, "cannot read the directory");
     return;
   }
   std::sort(names.begin(), names.end());
@@ -93,15 +90,14 @@ void Walker::Directory(const std::u16string& path, const std::u16string& relativ
 
 void Walker::Entry(const std::u16string& path, const std::u16string& relative) {
   platform::FileFacts facts;
-  int error = 0;
-  if (!platform::Examine(path, false, facts, error)) {
-    Notice(WalkNotice::Kind::Failed, path, error, "cannot examine");
+  if (const platform::Result examined = platform::Examine(path, false, facts); !examined) {
+    Notice(WalkNotice::Kind::Failed, path, examined.systemCode, "cannot examine");
     return;
   }
   if (facts.kind == platform::FileKind::Link) {
     if (!settings_.follow) return;
-    if (!platform::Examine(path, true, facts, error)) {
-      Notice(WalkNotice::Kind::Failed, path, error, "cannot follow the link");
+    if (const platform::Result followed = platform::Examine(path, true, facts); !followed) {
+      Notice(WalkNotice::Kind::Failed, path, followed.systemCode, "cannot follow the link");
       return;
     }
   }

@@ -1,7 +1,7 @@
 // The operating system's side of converting whole trees: what a path is without opening it,
 // directory listings, reading only regular files, replacing a file whole with its
-// attributes, the terminal and interruption. Every failure gives the system's error number,
-// which SystemReason turns into words.
+// attributes, the terminal and interruption. Every failure is a Result with the path and the
+// system's error code, which SystemReason turns into words.
 #pragma once
 
 #include <cstdint>
@@ -34,16 +34,15 @@ struct FileFacts {
   std::uint64_t inode = 0;
 };
 
-// The facts of a path; a symbolic link itself unless follow. False with the system's error
-// number when the path cannot be examined (a missing path included).
-[[nodiscard]] bool Examine(const std::u16string& path, bool follow, FileFacts& facts, int& error);
-// The names in a directory, "." and ".." left out, in the system's order.
-[[nodiscard]] bool ListDirectory(const std::u16string& path, std::vector<std::u16string>& names,
-                                 int& error);
-// Makes a directory and its missing parents.
-[[nodiscard]] bool MakeDirectories(const std::u16string& path, int& error);
-// The absolute path with every link resolved; false when it cannot be resolved.
-[[nodiscard]] bool RealPath(const std::u16string& path, std::u16string& real, int& error);
+// The facts of a path; a symbolic link itself unless follow. A failure (Step::Open) when the
+// path cannot be examined, a missing path included.
+Result Examine(const std::u16string& path, bool follow, FileFacts& facts);
+// The names in a directory, "." and ".." left out, in the system's order (Step::Read).
+Result ListDirectory(const std::u16string& path, std::vector<std::u16string>& names);
+// Makes a directory and its missing parents (Step::Create).
+Result MakeDirectories(const std::u16string& path);
+// The absolute path with every link resolved (Step::Open when it cannot be resolved).
+Result RealPath(const std::u16string& path, std::u16string& real);
 // The parent and the last name of a path, split at the last directory separator.
 std::u16string ParentOf(const std::u16string& path);
 std::u16string LastNameOf(const std::u16string& path);
@@ -75,14 +74,13 @@ class SourceFile {
   SourceFile& operator=(const SourceFile&) = delete;
 
   // Opens the file when it is a regular one (a symbolic link at the end only when follow);
-  // otherwise error is kNotRegularError or the system's number.
-  [[nodiscard]] bool Open(const std::u16string& path, bool follow, int& error);
-  // Reads until count bytes are in or the file ends, at the file's position; -1 on failure.
-  [[nodiscard]] std::int64_t Read(void* buffer, std::int64_t count, int& error);
+  // otherwise a failure with kNotRegularError for its code, or the system's.
+  Result Open(const std::u16string& path, bool follow);
+  // Reads until count bytes are in or the file ends, at the file's position; got is how many.
+  Result Read(void* buffer, std::int64_t count, std::int64_t& got);
   // Reads like Read at an offset, leaving the position as it is.
-  [[nodiscard]] std::int64_t ReadAt(std::int64_t offset, void* buffer, std::int64_t count,
-                                    int& error);
-  [[nodiscard]] bool Rewind(int& error);
+  Result ReadAt(std::int64_t offset, void* buffer, std::int64_t count, std::int64_t& got);
+  Result Rewind();
   void Close();
   std::int64_t Size() const { return size_; }
   std::intptr_t Handle() const { return handle_; }
@@ -103,6 +101,24 @@ struct CommitSettings {
   std::u16string backup;             // not empty: the old target is kept under this name
 };
 
+// The step of putting a replacement in place, the one that failed when it did.
+enum class CommitStep : std::uint8_t {
+  Done,
+  ReadAttributes,  // the attributes of the file stood in for
+  SetMode,
+  CopyAttributes,  // extended attributes and ACLs
+  SetTime,
+  Flush,
+  KeepBackup,
+  Rename,
+};
+
+// How putting a replacement in place ended: the step that failed and why.
+struct [[nodiscard]] Committed {
+  CommitStep step = CommitStep::Done;
+  Result result;
+};
+
 // A new file written under a temporary name beside its target and renamed over it only when
 // complete and given its attributes, flushed to disk first when it replaces a file; a
 // replacement that is given up leaves no file.
@@ -113,11 +129,10 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  [[nodiscard]] bool Create(const std::u16string& target, int& error);
-  [[nodiscard]] bool Write(const void* bytes, std::int64_t count, int& error);
+  Result Create(const std::u16string& target);
+  Result Write(const void* bytes, std::int64_t count);
   // Puts the file in place; on failure the temporary file is removed and the target stays.
-  // what names the step that failed.
-  [[nodiscard]] bool Commit(const CommitSettings& settings, int& error, std::string& what);
+  Committed Commit(const CommitSettings& settings);
   void Discard();
   bool IsOpen() const { return handle_ != -1; }
 

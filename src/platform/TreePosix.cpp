@@ -41,48 +41,49 @@ void OnInterrupt(int) {
   interrupted.store(true);
 }
 
-bool WriteAll(int fd, const void* bytes, std::int64_t count, int& error) {
+// Writes every byte; 0, or the system's error code.
+int WriteAll(int fd, const void* bytes, std::int64_t count) {
   const auto* p = static_cast<const char*>(bytes);
   while (count > 0) {
     const ssize_t n =
         ::write(fd, p, static_cast<std::size_t>(std::min<std::int64_t>(count, 1 << 30)));
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = errno;
-      return false;
+      return errno;
     }
     p += n;
     count -= n;
   }
-  return true;
+  return 0;
 }
 
-std::int64_t ReadFull(int fd, std::int64_t offset, void* buffer, std::int64_t count, int& error) {
+// Reads until count bytes are in or the file ends, at offset unless it is negative; got is
+// how many. 0, or the system's error code.
+int ReadFull(int fd, std::int64_t offset, void* buffer, std::int64_t count, std::int64_t& got) {
   auto* p = static_cast<char*>(buffer);
-  std::int64_t total = 0;
-  while (total < count) {
-    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(count - total, 1 << 30));
+  got = 0;
+  while (got < count) {
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(count - got, 1 << 30));
     const ssize_t n =
-        offset < 0 ? ::read(fd, p + total, want) : ::pread(fd, p + total, want, offset + total);
+        offset < 0 ? ::read(fd, p + got, want) : ::pread(fd, p + got, want, offset + got);
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = errno;
-      return -1;
+      return errno;
     }
     if (n == 0) break;
-    total += n;
+    got += n;
   }
-  return total;
+  return 0;
 }
 
 // Copies the extended attributes (ACLs among them) of one open file to another; a file
-// system without them is no failure.
-bool CopyAttributes(int from, int to, int& error) {
+// system without them is no failure. 0, or the system's error code.
+int CopyAttributes(int from, int to) {
   ssize_t size = ::flistxattr(from, nullptr, 0);
-  if (size <= 0) return true;
+  if (size <= 0) return 0;
   std::vector<char> names(static_cast<std::size_t>(size));
   size = ::flistxattr(from, names.data(), names.size());
-  if (size < 0) return true;
+  if (size < 0) return 0;
   std::vector<char> value;
   for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1) {
     const char* name = names.data() + at;
@@ -93,79 +94,70 @@ bool CopyAttributes(int from, int to, int& error) {
     if (got < 0) continue;
     if (::fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0) != 0 &&
         errno != ENOTSUP && errno != EPERM && errno != EACCES) {
-      error = errno;
-      return false;
+      return errno;
     }
   }
-  return true;
+  return 0;
 }
 
 // Keeps the target under the backup name: a second name for the same file where the file
-// system allows it, a copy otherwise; in either case put in place by a rename, whole.
-bool KeepBackup(const std::string& target, const std::string& backup, int& error) {
+// system allows it, a copy otherwise; in either case put in place by a rename, whole. 0, or
+// the system's error code.
+int KeepBackup(const std::string& target, const std::string& backup) {
   std::string temporary = backup + ".kelvo-XXXXXX";
   int fd = ::mkstemp(temporary.data());
-  if (fd < 0) {
-    error = errno;
-    return false;
-  }
+  if (fd < 0) return errno;
   ::close(fd);
   ::unlink(temporary.c_str());
   if (::link(target.c_str(), temporary.c_str()) != 0) {
     int from = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
     int to =
         from < 0 ? -1 : ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    bool copied = from >= 0 && to >= 0;
+    int error = from >= 0 && to >= 0 ? 0 : errno;
     char block[65536];
-    for (std::int64_t n = 0; copied && (n = ReadFull(from, -1, block, sizeof block, error)) != 0;) {
-      copied = n > 0 && WriteAll(to, block, n, error);
+    for (std::int64_t got = 0; error == 0;) {
+      error = ReadFull(from, -1, block, sizeof block, got);
+      if (error != 0 || got == 0) break;
+      error = WriteAll(to, block, got);
     }
     struct stat info {};
-    if (copied && ::fstat(from, &info) == 0) (void)::fchmod(to, info.st_mode & 07777);
-    if (copied && ::fsync(to) != 0) {
-      error = errno;
-      copied = false;
-    }
-    if (!copied && error == 0) error = errno;
+    if (error == 0 && ::fstat(from, &info) == 0) (void)::fchmod(to, info.st_mode & 07777);
+    if (error == 0 && ::fsync(to) != 0) error = errno;
     if (from >= 0) ::close(from);
     if (to >= 0) ::close(to);
-    if (!copied) {
+    if (error != 0) {
       ::unlink(temporary.c_str());
-      return false;
+      return error;
     }
   }
   if (::rename(temporary.c_str(), backup.c_str()) != 0) {
-    error = errno;
+    const int error = errno;
     ::unlink(temporary.c_str());
-    return false;
+    return error;
   }
-  return true;
+  return 0;
 }
 
 }  // namespace
 
-bool Examine(const std::u16string& path, bool follow, FileFacts& facts, int& error) {
+Result Examine(const std::u16string& path, bool follow, FileFacts& facts) {
   struct stat info {};
   const std::string native = Native(path);
   if ((follow ? ::stat(native.c_str(), &info) : ::lstat(native.c_str(), &info)) != 0) {
-    error = errno;
     facts = FileFacts{};
-    return false;
+    return Result::Failed(Step::Open, path, errno);
   }
   facts = FileFacts{.kind = KindOf(info.st_mode),
                     .size = static_cast<std::int64_t>(info.st_size),
                     .device = static_cast<std::uint64_t>(info.st_dev),
                     .inode = static_cast<std::uint64_t>(info.st_ino)};
-  return true;
+  return Result::Ok();
 }
 
-bool ListDirectory(const std::u16string& path, std::vector<std::u16string>& names, int& error) {
+Result ListDirectory(const std::u16string& path, std::vector<std::u16string>& names) {
   names.clear();
   DIR* dir = ::opendir(Native(path).c_str());
-  if (dir == nullptr) {
-    error = errno;
-    return false;
-  }
+  if (dir == nullptr) return Result::FromSystem(Step::Read, path);
   errno = 0;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name = entry->d_name;
@@ -174,40 +166,31 @@ bool ListDirectory(const std::u16string& path, std::vector<std::u16string>& name
   }
   const int failure = errno;
   ::closedir(dir);
-  if (failure != 0) {
-    error = failure;
-    return false;
-  }
-  return true;
+  return failure == 0 ? Result::Ok() : Result::Failed(Step::Read, path, failure);
 }
 
-bool MakeDirectories(const std::u16string& path, int& error) {
+Result MakeDirectories(const std::u16string& path) {
   const std::string native = Native(path);
   for (std::size_t at = 1; at <= native.size(); ++at) {
     if (at != native.size() && native[at] != '/') continue;
     const std::string step = native.substr(0, at);
     if (::mkdir(step.c_str(), 0777) != 0 && errno != EEXIST) {
-      error = errno;
-      return false;
+      return Result::FromSystem(Step::Create, FromAnsi(step));
     }
   }
   struct stat info {};
   if (::stat(native.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-    error = ENOTDIR;
-    return false;
+    return Result::Failed(Step::Create, path, ENOTDIR);
   }
-  return true;
+  return Result::Ok();
 }
 
-bool RealPath(const std::u16string& path, std::u16string& real, int& error) {
+Result RealPath(const std::u16string& path, std::u16string& real) {
   char* resolved = ::realpath(Native(path).c_str(), nullptr);
-  if (resolved == nullptr) {
-    error = errno;
-    return false;
-  }
+  if (resolved == nullptr) return Result::FromSystem(Step::Open, path);
   real = FromAnsi(resolved);
   std::free(resolved);
-  return true;
+  return Result::Ok();
 }
 
 bool IsSeparator(char16_t c) {
@@ -269,43 +252,42 @@ SourceFile::~SourceFile() {
   Close();
 }
 
-bool SourceFile::Open(const std::u16string& path, bool follow, int& error) {
+Result SourceFile::Open(const std::u16string& path, bool follow) {
   Close();
   // Non-blocking, so that a FIFO put in the file's place since it was examined does not
   // hold the run; it is refused below like any file that is not a regular one.
   const int fd = ::open(Native(path).c_str(),
                         O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (follow ? 0 : O_NOFOLLOW));
   if (fd < 0) {
-    error = errno == ELOOP && !follow ? kNotRegularError : errno;
-    return false;
+    return errno == ELOOP && !follow ? Result::Failed(Step::Open, path, kNotRegularError)
+                                     : Result::FromSystem(Step::Open, path);
   }
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    error = S_ISREG(info.st_mode) ? errno : kNotRegularError;
+    Result refused = S_ISREG(info.st_mode) ? Result::FromSystem(Step::Open, path)
+                                           : Result::Failed(Step::Open, path, kNotRegularError);
     ::close(fd);
-    return false;
+    return refused;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   handle_ = fd;
   path_ = path;
   size_ = info.st_size;
-  return true;
+  return Result::Ok();
 }
 
-std::int64_t SourceFile::Read(void* buffer, std::int64_t count, int& error) {
-  return ReadFull(static_cast<int>(handle_), -1, buffer, count, error);
+Result SourceFile::Read(void* buffer, std::int64_t count, std::int64_t& got) {
+  return ReadAt(-1, buffer, count, got);
 }
 
-std::int64_t SourceFile::ReadAt(std::int64_t offset, void* buffer, std::int64_t count, int& error) {
-  return ReadFull(static_cast<int>(handle_), offset, buffer, count, error);
+Result SourceFile::ReadAt(std::int64_t offset, void* buffer, std::int64_t count,
+                          std::int64_t& got) {
+  const int error = ReadFull(static_cast<int>(handle_), offset, buffer, count, got);
+  return error == 0 ? Result::Ok() : Result::Failed(Step::Read, path_, error);
 }
 
-bool SourceFile::Rewind(int& error) {
-  if (::lseek(static_cast<int>(handle_), 0, SEEK_SET) != 0) {
-    error = errno;
-    return false;
-  }
-  return true;
+Result SourceFile::Rewind() {
+  return Result::Check(::lseek(static_cast<int>(handle_), 0, SEEK_SET) == 0, Step::Read, path_);
 }
 
 void SourceFile::Close() {
@@ -317,68 +299,73 @@ ReplacementFile::~ReplacementFile() {
   Discard();
 }
 
-bool ReplacementFile::Create(const std::u16string& target, int& error) {
+Result ReplacementFile::Create(const std::u16string& target) {
   Discard();
   // Hidden, beside the target: the rename stays on one file system, and a walk of the
   // directory by a concurrent run passes it by.
   std::string name =
       Native(JoinPath(ParentOf(target), u"." + LastNameOf(target))) + ".kelvo-XXXXXX";
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) {
-    error = errno;
-    return false;
-  }
+  if (fd < 0) return Result::FromSystem(Step::Create, FromAnsi(name));
   handle_ = fd;
   temporary_ = FromAnsi(name);
   target_ = target;
-  return true;
+  return Result::Ok();
 }
 
-bool ReplacementFile::Write(const void* bytes, std::int64_t count, int& error) {
-  return WriteAll(static_cast<int>(handle_), bytes, count, error);
+Result ReplacementFile::Write(const void* bytes, std::int64_t count) {
+  const int error = WriteAll(static_cast<int>(handle_), bytes, count);
+  return error == 0 ? Result::Ok() : Result::Failed(Step::Write, temporary_, error);
 }
 
-bool ReplacementFile::Commit(const CommitSettings& settings, int& error, std::string& what) {
+Committed ReplacementFile::Commit(const CommitSettings& settings) {
   const int fd = static_cast<int>(handle_);
   const std::string target = Native(target_);
-  auto fail = [&](const char* step) {
-    if (error == 0) error = errno;
-    what = step;
+  // The error code is taken before the temporary file is removed.
+  auto fail = [&](CommitStep step, Step failed, int error) {
     Discard();
-    return false;
+    const std::u16string& detail = step == CommitStep::KeepBackup ? settings.backup : target_;
+    return Committed{.step = step, .result = Result::Failed(failed, detail, error)};
   };
-  error = 0;
   if (settings.like != nullptr) {
     const int from = static_cast<int>(settings.like->Handle());
     struct stat info {};
-    if (::fstat(from, &info) != 0) return fail("cannot read the attributes");
+    if (::fstat(from, &info) != 0) return fail(CommitStep::ReadAttributes, Step::Read, errno);
     // The owner first: changing it clears the set-user-ID and set-group-ID bits.
     if (::fchown(fd, info.st_uid, info.st_gid) != 0) (void)::fchown(fd, ::geteuid(), info.st_gid);
-    if (::fchmod(fd, info.st_mode & 07777) != 0) return fail("cannot set the mode");
-    if (settings.attributes && !CopyAttributes(from, fd, error)) {
-      return fail("cannot copy the extended attributes");
+    if (::fchmod(fd, info.st_mode & 07777) != 0) {
+      return fail(CommitStep::SetMode, Step::Write, errno);
+    }
+    if (settings.attributes) {
+      if (const int error = CopyAttributes(from, fd); error != 0) {
+        return fail(CommitStep::CopyAttributes, Step::Write, error);
+      }
     }
     if (settings.keepTime) {
       const struct timespec times[2] = {info.st_atim, info.st_mtim};
-      if (::futimens(fd, times) != 0) return fail("cannot set the modification time");
+      if (::futimens(fd, times) != 0) return fail(CommitStep::SetTime, Step::Stamp, errno);
     }
   }
   // A file that replaces another reaches the disk before the rename, so that the old one
   // is never exchanged for a file whose blocks are not yet written; a new file replaces
   // nothing that could be lost, and the cost of a flush per file would dominate a tree.
   struct stat existing {};
-  if (::lstat(target.c_str(), &existing) == 0 && ::fsync(fd) != 0) return fail("cannot write");
-  if (::close(fd) != 0) {
-    handle_ = -1;
-    return fail("cannot write");
+  if (::lstat(target.c_str(), &existing) == 0 && ::fsync(fd) != 0) {
+    return fail(CommitStep::Flush, Step::Close, errno);
   }
+  const bool closed = ::close(fd) == 0;
   handle_ = -1;
-  if (!settings.backup.empty() && !KeepBackup(target, Native(settings.backup), error)) {
-    return fail("cannot keep the backup");
+  if (!closed) return fail(CommitStep::Flush, Step::Close, errno);
+  if (!settings.backup.empty()) {
+    if (const int error = KeepBackup(target, Native(settings.backup)); error != 0) {
+      return fail(CommitStep::KeepBackup, Step::Create, error);
+    }
   }
-  if (::rename(Native(temporary_).c_str(), target.c_str()) != 0) return fail("cannot rename");
+  if (::rename(Native(temporary_).c_str(), target.c_str()) != 0) {
+    return fail(CommitStep::Rename, Step::Rename, errno);
+  }
   temporary_.clear();
-  return true;
+  return {};
 }
 
 void ReplacementFile::Discard() {

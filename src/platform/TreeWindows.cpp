@@ -50,43 +50,42 @@ BOOL WINAPI OnInterrupt(DWORD) {
   return TRUE;
 }
 
-std::int64_t ReadFull(HANDLE handle, void* buffer, std::int64_t count, int& error) {
+// Reads until count bytes are in or the file ends; got is how many.
+Result ReadFull(HANDLE handle, void* buffer, std::int64_t count, std::int64_t& got,
+                const std::u16string& path) {
   auto* p = static_cast<char*>(buffer);
-  std::int64_t total = 0;
-  while (total < count) {
-    DWORD got = 0;
-    const auto want = static_cast<DWORD>(std::min<std::int64_t>(count - total, 1 << 30));
-    if (!ReadFile(handle, p + total, want, &got, nullptr)) {
-      error = static_cast<int>(GetLastError());
-      return -1;
-    }
-    if (got == 0) break;
-    total += got;
+  got = 0;
+  while (got < count) {
+    DWORD read = 0;
+    const auto want = static_cast<DWORD>(std::min<std::int64_t>(count - got, 1 << 30));
+    if (!ReadFile(handle, p + got, want, &read, nullptr))
+      return Result::FromSystem(Step::Read, path);
+    if (read == 0) break;
+    got += read;
   }
-  return total;
+  return Result::Ok();
 }
 
 std::atomic<unsigned> temporaryCounter{0};
 
 }  // namespace
 
-bool Examine(const std::u16string& path, bool follow, FileFacts& facts, int& error) {
+Result Examine(const std::u16string& path, bool follow, FileFacts& facts) {
   facts = FileFacts{};
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
-    error = static_cast<int>(GetLastError());
-    return false;
+    return Result::FromSystem(Step::Open, path);
   }
   if (!follow && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     facts.kind = FileKind::Link;
-    return true;
+    return Result::Ok();
   }
   HANDLE handle = OpenExisting(path, 0, follow);
   BY_HANDLE_FILE_INFORMATION info{};
   if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) {
-    error = static_cast<int>(GetLastError());
+    Result failed = Result::FromSystem(Step::Open, path);
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    return false;
+    return failed;
   }
   const DWORD type = GetFileType(handle);
   CloseHandle(handle);
@@ -98,16 +97,17 @@ bool Examine(const std::u16string& path, bool follow, FileFacts& facts, int& err
   facts.size = static_cast<std::int64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
   facts.device = info.dwVolumeSerialNumber;
   facts.inode = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
-  return true;
+  return Result::Ok();
 }
 
-bool ListDirectory(const std::u16string& path, std::vector<std::u16string>& names, int& error) {
+Result ListDirectory(const std::u16string& path, std::vector<std::u16string>& names) {
   names.clear();
   WIN32_FIND_DATAW entry{};
   HANDLE find = FindFirstFileW(Wide(JoinPath(path, u"*")).c_str(), &entry);
   if (find == INVALID_HANDLE_VALUE) {
-    error = static_cast<int>(GetLastError());
-    return error == ERROR_FILE_NOT_FOUND;
+    // An empty directory has not even "." and "..".
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? Result::Ok()
+                                                  : Result::FromSystem(Step::Read, path);
   }
   do {
     const std::wstring name = entry.cFileName;
@@ -115,54 +115,44 @@ bool ListDirectory(const std::u16string& path, std::vector<std::u16string>& name
   } while (FindNextFileW(find, &entry));
   const DWORD last = GetLastError();
   FindClose(find);
-  if (last != ERROR_NO_MORE_FILES) {
-    error = static_cast<int>(last);
-    return false;
-  }
-  return true;
+  return last == ERROR_NO_MORE_FILES ? Result::Ok()
+                                     : Result::Failed(Step::Read, path, static_cast<int>(last));
 }
 
-bool MakeDirectories(const std::u16string& path, int& error) {
+Result MakeDirectories(const std::u16string& path) {
   for (std::size_t at = 1; at <= path.size(); ++at) {
     if (at != path.size() && !IsSeparator(path[at])) continue;
     const std::u16string step = path.substr(0, at);
     if (step.size() == 2 && step[1] == u':') continue;  // a drive
     if (!CreateDirectoryW(Wide(step).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS &&
         GetLastError() != ERROR_ACCESS_DENIED) {
-      error = static_cast<int>(GetLastError());
-      return false;
+      return Result::FromSystem(Step::Create, step);
     }
   }
   const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    error = ERROR_DIRECTORY;
-    return false;
+    return Result::Failed(Step::Create, path, ERROR_DIRECTORY);
   }
-  return true;
+  return Result::Ok();
 }
 
-bool RealPath(const std::u16string& path, std::u16string& real, int& error) {
+Result RealPath(const std::u16string& path, std::u16string& real) {
   HANDLE handle = OpenExisting(path, 0, true);
-  if (handle == INVALID_HANDLE_VALUE) {
-    error = static_cast<int>(GetLastError());
-    return false;
-  }
+  if (handle == INVALID_HANDLE_VALUE) return Result::FromSystem(Step::Open, path);
   std::wstring name(MAX_PATH, L'\0');
   DWORD length = GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
   if (length >= name.size()) {
     name.resize(length + 1);
     length = GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
   }
+  const Result named = Result::Check(length != 0, Step::Open, path);
   CloseHandle(handle);
-  if (length == 0) {
-    error = static_cast<int>(GetLastError());
-    return false;
-  }
+  if (!named) return named;
   name.resize(length);
   // A plain drive path stays plain; a network path keeps its prefix.
   if (name.rfind(L"\\\\?\\", 0) == 0 && name.size() > 6 && name[5] == L':') name.erase(0, 4);
   real = Narrow16(name);
-  return true;
+  return Result::Ok();
 }
 
 bool IsSeparator(char16_t c) {
@@ -239,55 +229,46 @@ SourceFile::~SourceFile() {
   Close();
 }
 
-bool SourceFile::Open(const std::u16string& path, bool follow, int& error) {
+Result SourceFile::Open(const std::u16string& path, bool follow) {
   Close();
   HANDLE handle = OpenExisting(path, GENERIC_READ, follow);
-  if (handle == INVALID_HANDLE_VALUE) {
-    error = static_cast<int>(GetLastError());
-    return false;
-  }
+  if (handle == INVALID_HANDLE_VALUE) return Result::FromSystem(Step::Open, path);
   BY_HANDLE_FILE_INFORMATION info{};
   if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
     CloseHandle(handle);
-    error = kNotRegularError;
-    return false;
+    return Result::Failed(Step::Open, path, kNotRegularError);
   }
   handle_ = FromHandle(handle);
   path_ = path;
   size_ = static_cast<std::int64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
-  return true;
+  return Result::Ok();
 }
 
-std::int64_t SourceFile::Read(void* buffer, std::int64_t count, int& error) {
-  return ReadFull(AsHandle(handle_), buffer, count, error);
+Result SourceFile::Read(void* buffer, std::int64_t count, std::int64_t& got) {
+  return ReadFull(AsHandle(handle_), buffer, count, got, path_);
 }
 
-std::int64_t SourceFile::ReadAt(std::int64_t offset, void* buffer, std::int64_t count, int& error) {
+Result SourceFile::ReadAt(std::int64_t offset, void* buffer, std::int64_t count,
+                          std::int64_t& got) {
+  got = 0;
   // A second handle of its own: a positioned read moves the position of a synchronous one.
   if (second_ == -1) {
     second_ = FromHandle(OpenExisting(path_, GENERIC_READ, true));
-    if (second_ == -1) {
-      error = static_cast<int>(GetLastError());
-      return -1;
-    }
+    if (second_ == -1) return Result::FromSystem(Step::Read, path_);
   }
   LARGE_INTEGER at{};
   at.QuadPart = offset;
   if (!SetFilePointerEx(AsHandle(second_), at, nullptr, FILE_BEGIN)) {
-    error = static_cast<int>(GetLastError());
-    return -1;
+    return Result::FromSystem(Step::Read, path_);
   }
-  return ReadFull(AsHandle(second_), buffer, count, error);
+  return ReadFull(AsHandle(second_), buffer, count, got, path_);
 }
 
-bool SourceFile::Rewind(int& error) {
+Result SourceFile::Rewind() {
   LARGE_INTEGER zero{};
-  if (!SetFilePointerEx(AsHandle(handle_), zero, nullptr, FILE_BEGIN)) {
-    error = static_cast<int>(GetLastError());
-    return false;
-  }
-  return true;
+  return Result::Check(SetFilePointerEx(AsHandle(handle_), zero, nullptr, FILE_BEGIN) != 0,
+                       Step::Read, path_);
 }
 
 void SourceFile::Close() {
@@ -301,7 +282,7 @@ ReplacementFile::~ReplacementFile() {
   Discard();
 }
 
-bool ReplacementFile::Create(const std::u16string& target, int& error) {
+Result ReplacementFile::Create(const std::u16string& target) {
   Discard();
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::u16string name = JoinPath(ParentOf(target), u"." + LastNameOf(target)) + u".kelvo-" +
@@ -313,45 +294,44 @@ bool ReplacementFile::Create(const std::u16string& target, int& error) {
       handle_ = FromHandle(handle);
       temporary_ = name;
       target_ = target;
-      return true;
+      return Result::Ok();
     }
     if (GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  error = static_cast<int>(GetLastError());
-  return false;
+  return Result::FromSystem(Step::Create, target);
 }
 
-bool ReplacementFile::Write(const void* bytes, std::int64_t count, int& error) {
+Result ReplacementFile::Write(const void* bytes, std::int64_t count) {
   const auto* p = static_cast<const char*>(bytes);
   while (count > 0) {
     DWORD written = 0;
     const auto step = static_cast<DWORD>(std::min<std::int64_t>(count, 1 << 30));
     if (!WriteFile(AsHandle(handle_), p, step, &written, nullptr)) {
-      error = static_cast<int>(GetLastError());
-      return false;
+      return Result::FromSystem(Step::Write, temporary_);
     }
     p += written;
     count -= written;
   }
-  return true;
+  return Result::Ok();
 }
 
-bool ReplacementFile::Commit(const CommitSettings& settings, int& error, std::string& what) {
-  auto fail = [&](const char* step) {
-    error = static_cast<int>(GetLastError());
-    what = step;
+Committed ReplacementFile::Commit(const CommitSettings& settings) {
+  // The error code is taken before the temporary file is removed.
+  auto fail = [&](CommitStep step, Step failed) {
+    const std::u16string& detail = step == CommitStep::KeepBackup ? settings.backup : target_;
+    Committed committed{.step = step, .result = Result::FromSystem(failed, detail)};
     Discard();
-    return false;
+    return committed;
   };
   HANDLE handle = AsHandle(handle_);
   if (settings.like != nullptr && settings.keepTime) {
     FILETIME created{}, accessed{}, written{};
     if (!GetFileTime(AsHandle(settings.like->Handle()), &created, &accessed, &written) ||
         !SetFileTime(handle, nullptr, &accessed, &written)) {
-      return fail("cannot set the modification time");
+      return fail(CommitStep::SetTime, Step::Stamp);
     }
   }
-  if (!FlushFileBuffers(handle)) return fail("cannot write");
+  if (!FlushFileBuffers(handle)) return fail(CommitStep::Flush, Step::Close);
   CloseHandle(handle);
   handle_ = -1;
   const std::wstring temporary = Wide(temporary_);
@@ -362,11 +342,12 @@ bool ReplacementFile::Commit(const CommitSettings& settings, int& error, std::st
     DeleteFileW(staged.c_str());
     if (!CreateHardLinkW(staged.c_str(), target.c_str(), nullptr) &&
         !CopyFileW(target.c_str(), staged.c_str(), TRUE)) {
-      return fail("cannot keep the backup");
+      return fail(CommitStep::KeepBackup, Step::Create);
     }
     if (!MoveFileExW(staged.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      Committed failed = fail(CommitStep::KeepBackup, Step::Rename);
       DeleteFileW(staged.c_str());
-      return fail("cannot keep the backup");
+      return failed;
     }
   }
   // An existing file is replaced keeping its attributes and ACL; a new one is moved in place.
@@ -376,10 +357,10 @@ bool ReplacementFile::Commit(const CommitSettings& settings, int& error, std::st
                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
   if (!replaced && !MoveFileExW(temporary.c_str(), target.c_str(),
                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return fail("cannot rename");
+    return fail(CommitStep::Rename, Step::Rename);
   }
   temporary_.clear();
-  return true;
+  return {};
 }
 
 void ReplacementFile::Discard() {

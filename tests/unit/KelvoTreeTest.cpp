@@ -28,32 +28,36 @@ std::vector<std::string> Names() {
 
 TEST(KelvoTreeTest, ReplacementAppearsWholeOrNotAtAll) {
   struct Case {
-    bool exists;  // the target stands before
-    bool commit;  // else discarded
-    bool backup;  // the old target kept as "t.txt.orig"
+    bool exists;            // the target stands before
+    bool commit;            // else discarded
+    std::u16string backup;  // not empty: the old target kept under this name
     std::vector<std::string> names;
     std::string content;  // of t.txt afterwards
+    platform::CommitStep failsAt = platform::CommitStep::Done;
   };
   const Case cases[] = {
-      {false, true, false, {"t.txt"}, "new"},
-      {false, false, false, {}, ""},
-      {true, true, false, {"t.txt"}, "new"},
-      {true, false, false, {"t.txt"}, "old"},
-      {true, true, true, {"t.txt", "t.txt.orig"}, "new"},
-      {true, false, true, {"t.txt"}, "old"},
+      {false, true, u"", {"t.txt"}, "new"},
+      {false, false, u"", {}, ""},
+      {true, true, u"", {"t.txt"}, "new"},
+      {true, false, u"", {"t.txt"}, "old"},
+      {true, true, u"t.txt.orig", {"t.txt", "t.txt.orig"}, "new"},
+      {true, false, u"t.txt.orig", {"t.txt"}, "old"},
+      // A backup that cannot be kept leaves the target as it was, with the system's code.
+      {true, true, u"missing/t.txt.orig", {"t.txt"}, "old", platform::CommitStep::KeepBackup},
   };
   for (const Case& c : cases) {
     TempDir dir;
     if (c.exists) TempDir::Write("t.txt", "old");
     platform::ReplacementFile file;
-    int error = 0;
-    ASSERT_TRUE(file.Create(u"t.txt", error));
-    ASSERT_TRUE(file.Write("new", 3, error));
+    ASSERT_TRUE(file.Create(u"t.txt"));
+    ASSERT_TRUE(file.Write("new", 3));
     if (c.commit) {
-      std::string what;
       platform::CommitSettings settings;
-      if (c.backup) settings.backup = u"t.txt.orig";
-      ASSERT_TRUE(file.Commit(settings, error, what)) << what;
+      settings.backup = c.backup;
+      const platform::Committed committed = file.Commit(settings);
+      EXPECT_EQ(committed.step, c.failsAt) << platform::ToUtf8(committed.result.Describe());
+      EXPECT_EQ(committed.result.Succeeded(), c.failsAt == platform::CommitStep::Done);
+      EXPECT_EQ(committed.result.systemCode != 0, c.failsAt != platform::CommitStep::Done);
     } else {
       file.Discard();
     }
@@ -61,7 +65,7 @@ TEST(KelvoTreeTest, ReplacementAppearsWholeOrNotAtAll) {
     if (!c.names.empty()) {
       EXPECT_EQ(TempDir::Read("t.txt"), c.content);
     }
-    if (c.backup && c.commit) {
+    if (c.names.size() > 1) {
       EXPECT_EQ(TempDir::Read("t.txt.orig"), "old");
     }
   }
@@ -75,15 +79,14 @@ TEST(KelvoTreeTest, ReplacementTakesTheSourcesMode) {
   TempDir::Write("t.txt", "old");
   ASSERT_EQ(::chmod("t.txt", 0640), 0);
   platform::SourceFile source;
-  int error = 0;
-  ASSERT_TRUE(source.Open(u"t.txt", false, error));
+  ASSERT_TRUE(source.Open(u"t.txt", false));
   platform::ReplacementFile file;
-  ASSERT_TRUE(file.Create(u"t.txt", error));
-  ASSERT_TRUE(file.Write("new", 3, error));
-  std::string what;
+  ASSERT_TRUE(file.Create(u"t.txt"));
+  ASSERT_TRUE(file.Write("new", 3));
   platform::CommitSettings settings;
   settings.like = &source;
-  ASSERT_TRUE(file.Commit(settings, error, what)) << what;
+  const platform::Committed committed = file.Commit(settings);
+  ASSERT_TRUE(committed.result) << platform::ToUtf8(committed.result.Describe());
   struct stat info {};
   ASSERT_EQ(::stat("t.txt", &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -116,8 +119,9 @@ TEST(KelvoTreeTest, OnlyRegularFilesAreOpened) {
 #endif
   for (const Case& c : cases) {
     platform::SourceFile file;
-    int error = 0;
-    EXPECT_EQ(file.Open(c.path, c.follow, error), c.opens);
+    const platform::Result opened = file.Open(c.path, c.follow);
+    const int error = opened.systemCode;
+    EXPECT_EQ(opened.Succeeded(), c.opens);
     if (!c.opens && c.error == platform::kNotRegularError) {
       EXPECT_EQ(error, platform::kNotRegularError);
     } else if (!c.opens) {
