@@ -54,25 +54,6 @@ OpenResult ConversionEngine::Opened(platform::Result input, platform::Result tab
   return {.input = std::move(input), .tableReport = std::move(tableReport)};
 }
 
-OutputStatus ConversionEngine::ConvertCrLf(const std::u16string& outputName) {
-  return Convert(LineEndMode::CrLf, Controls::Kept, outputName);
-}
-OutputStatus ConversionEngine::ConvertLf(const std::u16string& outputName) {
-  return Convert(LineEndMode::Lf, Controls::Kept, outputName);
-}
-OutputStatus ConversionEngine::ConvertAsRead(const std::u16string& outputName) {
-  return Convert(LineEndMode::AsRead, Controls::Kept, outputName);
-}
-OutputStatus ConversionEngine::ConvertCrLfFiltered(const std::u16string& outputName) {
-  return Convert(LineEndMode::CrLf, Controls::Removed, outputName);
-}
-OutputStatus ConversionEngine::ConvertLfFiltered(const std::u16string& outputName) {
-  return Convert(LineEndMode::Lf, Controls::Removed, outputName);
-}
-OutputStatus ConversionEngine::ConvertAsReadFiltered(const std::u16string& outputName) {
-  return Convert(LineEndMode::AsRead, Controls::Removed, outputName);
-}
-
 OutputStatus ConversionEngine::Convert(LineEndMode mode, Controls controls,
                                        const std::u16string& outputName) {
   return Run(mode, controls, numbers_.read[ReadIndex(mode, controls)], outputName);

@@ -49,14 +49,9 @@ class ConversionEngine {
   // when the name is empty) a block at a time. An output that is the input itself goes to
   // a replacement that takes the input's place only once it is complete. A failed write is
   // reported ("Rewrite() error-<writeOutput>: " + name); a failed read is reported with the
-  // conversion's own number and ends the program with exit code 1.
-  OutputStatus ConvertCrLf(const std::u16string& outputName);
-  OutputStatus ConvertLf(const std::u16string& outputName);
-  OutputStatus ConvertAsRead(const std::u16string& outputName);
-  OutputStatus ConvertCrLfFiltered(const std::u16string& outputName);
-  OutputStatus ConvertLfFiltered(const std::u16string& outputName);
-  OutputStatus ConvertAsReadFiltered(const std::u16string& outputName);
-  // The conversion of the mode and the control filter.
+  // conversion's own number and ends the program with exit code 1. Each of the six
+  // conversions (three line-end modes, with or without the control filter) has a read
+  // number of its own.
   OutputStatus Convert(LineEndMode mode, Controls controls, const std::u16string& outputName);
 
   const EngineNumbers& Numbers() const { return numbers_; }

@@ -21,7 +21,8 @@ struct EngineNumbers {
   int showData;     // data.txt cannot be shown
   int copyTo;       // the copy to binary.tmp failed
   int copyFrom;     // the copy from binary.tmp (or the renewal of the input's time) failed
-  // Read failures of ConvertCrLf, ConvertLf, ConvertAsRead and their filtered variants.
+  // Read failures of the conversions with CR LF, LF and as-read line ends, then the same
+  // three with the control filter.
   std::array<int, 6> read;
   std::array<int, 2> readToStandardOutput;  // the recoder's standard-output conversions
   int lockTimeout;                          // a working file stayed locked by another run too long

@@ -37,10 +37,11 @@ class StandardInput {
   // Measures text.tmp, sizes the buffers and loads the code table.
   OpenResult Open(const SearchTable& search, const std::u16string& outputName);
   platform::Result ShowDataFile() { return engine_.ShowDataFile(); }
-  // Decode text.tmp and write the output; a failed write is reported.
-  OutputStatus Convert() { return engine_.ConvertAsRead(outputName_); }
-  // The same with control characters removed.
-  OutputStatus ConvertFiltered() { return engine_.ConvertAsReadFiltered(outputName_); }
+  // Decode text.tmp, with or without its control characters, and write the output; a
+  // failed write is reported.
+  OutputStatus Convert(Controls controls) {
+    return engine_.Convert(LineEndMode::AsRead, controls, outputName_);
+  }
 
  private:
   int spooling_;

@@ -30,8 +30,7 @@ int RunBrenodax(const std::vector<std::u16string>& arguments) {
     // text.tmp that cannot be measured is reported again when it is read, and ends the run.
     const OpenResult opened = reader.Open(settings.search, settings.outputName);
     const platform::Result reported = ShowTableReport(reader, settings, opened);
-    const OutputStatus written =
-        settings.controls == Controls::Removed ? reader.ConvertFiltered() : reader.Convert();
+    const OutputStatus written = reader.Convert(settings.controls);
     return written == OutputStatus::Written && reported ? 0 : 1;
   }
 

@@ -108,7 +108,8 @@ class EucEngineTest : public ::testing::Test {
     TempDir::Write("in.euc", input);
     auto engine = Make(kind);
     EXPECT_TRUE(engine->Open(SearchTable{}, u"in.euc").input);
-    EXPECT_EQ(engine->ConvertCrLf(u"./in.euc"), OutputStatus::Written);
+    EXPECT_EQ(engine->Convert(LineEndMode::CrLf, Controls::Kept, u"./in.euc"),
+              OutputStatus::Written);
     return TempDir::Read("in.euc");
   }
   static std::string Model(const Engine& kind, const std::string& table, Mode mode,
@@ -405,7 +406,7 @@ TEST_F(EucEngineTest, OpenAndWriteFailuresAreReported) {
   std::filesystem::create_directory("taken");
   auto engine = Make(kRecoder);
   EXPECT_TRUE(engine->Open(SearchTable{}, u"in.euc").input);
-  EXPECT_EQ(engine->ConvertLf(u"taken"), OutputStatus::NotWritten);
+  EXPECT_EQ(engine->Convert(LineEndMode::Lf, Controls::Kept, u"taken"), OutputStatus::NotWritten);
   EXPECT_EQ(TempDir::ErrorMessages().back(), "Rewrite() error-88: taken");
 }
 

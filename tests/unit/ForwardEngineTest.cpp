@@ -20,21 +20,9 @@ using test::Utf16;
 enum class Mode { CrLf, Lf, AsRead, CrLfFiltered, LfFiltered, AsReadFiltered };
 
 OutputStatus RunMode(ConvertUtf16intoEUC& engine, Mode mode, const std::u16string& output) {
-  switch (mode) {
-    case Mode::CrLf:
-      return engine.ConvertCrLf(output);
-    case Mode::Lf:
-      return engine.ConvertLf(output);
-    case Mode::AsRead:
-      return engine.ConvertAsRead(output);
-    case Mode::CrLfFiltered:
-      return engine.ConvertCrLfFiltered(output);
-    case Mode::LfFiltered:
-      return engine.ConvertLfFiltered(output);
-    case Mode::AsReadFiltered:
-      break;
-  }
-  return engine.ConvertAsReadFiltered(output);
+  const int index = static_cast<int>(mode);
+  constexpr LineEndMode kEnds[] = {LineEndMode::CrLf, LineEndMode::Lf, LineEndMode::AsRead};
+  return engine.Convert(kEnds[index % 3], index < 3 ? Controls::Kept : Controls::Removed, output);
 }
 
 class ForwardEngineTest : public ForwardTableFixture {
@@ -254,7 +242,8 @@ TEST_F(ForwardEngineTest, FailedReadStopsWithTheOperationsNumber) {
 TEST_F(ForwardEngineTest, FailedWriteIsReported) {
   TempDir::Write("in.txt", Utf16(u"A"));
   auto engine = Open(u"in.txt");
-  EXPECT_EQ(engine->ConvertCrLf(u"no-such-dir/out.txt"), OutputStatus::NotWritten);
+  EXPECT_EQ(engine->Convert(LineEndMode::CrLf, Controls::Kept, u"no-such-dir/out.txt"),
+            OutputStatus::NotWritten);
   EXPECT_EQ(TempDir::ErrorMessages(),
             std::vector<std::string>{"Rewrite() error-815: no-such-dir/out.txt"});
 }
@@ -347,7 +336,7 @@ TEST_F(ForwardEngineTest, LongInputConvertedOntoItself) {
 
   TempDir::Write("same.txt", input);
   auto engine = Open(u"same.txt");
-  EXPECT_EQ(engine->ConvertCrLf(u"same.txt"), OutputStatus::Written);
+  EXPECT_EQ(engine->Convert(LineEndMode::CrLf, Controls::Kept, u"same.txt"), OutputStatus::Written);
   EXPECT_EQ(TempDir::Read("same.txt"), expected);
 }
 
