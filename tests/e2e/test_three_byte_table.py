@@ -2,8 +2,9 @@
 made it from the system's iconv makes it again, byte for byte, and it holds what kelvo's
 tables expect of it."""
 
-import importlib.util
 import os
+import runpy
+import types
 import unittest
 
 import kelvo_e2e as k
@@ -12,11 +13,10 @@ TABLE = os.path.join(k.DATA_DIR, "EUC-JP-3byte.txt")
 
 
 def load_script():
-    spec = importlib.util.spec_from_file_location(
-        "make_three_byte_table", os.path.join(k.DATA_DIR, "make_three_byte_table.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    """The table script's functions, loaded without running its main part."""
+    names = runpy.run_path(os.path.join(k.DATA_DIR, "make_three_byte_table.py"),
+                           run_name="make_three_byte_table")
+    return types.SimpleNamespace(**names)
 
 
 class ThreeByteTable(unittest.TestCase):
