@@ -50,10 +50,6 @@ platform::Result ConversionEngine::OpenInput(const std::u16string& name,
   return failed;
 }
 
-OpenResult ConversionEngine::Opened(platform::Result input, platform::Result tableReport) {
-  return {.input = std::move(input), .tableReport = std::move(tableReport)};
-}
-
 OutputStatus ConversionEngine::Convert(LineEndMode mode, Controls controls,
                                        const std::u16string& outputName) {
   return Run(mode, controls, numbers_.read[ReadIndex(mode, controls)], outputName);

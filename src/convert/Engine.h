@@ -66,9 +66,6 @@ class ConversionEngine {
 
   // Opens and measures the input; reports "Reset() error-<open>: " + name when it cannot.
   platform::Result OpenInput(const std::u16string& name, ConversionInput::Units units);
-  // What Open returns once the table is loaded: the input's result, and that of the table's
-  // "-w" report.
-  static OpenResult Opened(platform::Result input, platform::Result tableReport);
   // Runs one conversion with the given read number. The output is placed and guarded by
   // its name (a replacement when it is the input itself) unless placement or guard is
   // given.

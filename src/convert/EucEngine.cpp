@@ -30,7 +30,7 @@ OpenResult EucEngine::Open(const SearchTable& search, const std::u16string& inpu
   if (!table_->Allocate()) StopForWantOfMemory();
   CodeTableLoad loaded = table_->LoadTable(search, tableRecord_);
   if (!loaded.table) Stop(1);
-  return Opened(std::move(input), std::move(loaded.report));
+  return {.input = std::move(input), .tableReport = std::move(loaded.report)};
 }
 
 void EucEngine::AllocateArrays() {

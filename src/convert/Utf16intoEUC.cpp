@@ -30,7 +30,7 @@ OpenResult ConvertUtf16intoEUC::Open(const SearchTable& search, SurrogateList li
   if (!table_->Allocate()) StopForWantOfMemory();
   CodeTableLoad loaded = table_->LoadTableAndList(search, tableRecord_, list);
   if (!loaded.table) Stop(1);
-  return Opened(std::move(input), std::move(loaded.report));
+  return {.input = std::move(input), .tableReport = std::move(loaded.report)};
 }
 
 void ConvertUtf16intoEUC::AllocateArrays() {

@@ -43,6 +43,9 @@ class ConvertUtf16intoEUC : public ConversionEngine {
 
   BlockKernel& PrepareKernel(LineEndMode mode, Controls controls) override;
 
+  // The encoder of the conversions, which a derived engine builds with rules of its own.
+  Utf16Encoder encoder_;
+
  private:
   // Sizes the block buffers of the input units and of the output. A measured input whose
   // buffers cannot be had is reported and ends the program with exit code 1.
@@ -52,7 +55,6 @@ class ConvertUtf16intoEUC : public ConversionEngine {
   SurrogateListNumbers lists_;
   std::int64_t outputSlack_;
   std::unique_ptr<PastoralSceneUTF16> table_;
-  Utf16Encoder encoder_;
   std::vector<std::unique_ptr<Utf16Encoder>> partEncoders_;
 };
 

@@ -72,7 +72,6 @@ class Selecting : public ConvertUtf16intoEUC {
 
  private:
   std::int32_t fieldNumber_;
-  Utf16Encoder encoder_;
   std::optional<FieldSelection> selection_;
 };
 
